@@ -1,0 +1,302 @@
+#include "platform/runtime/MainActor.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace rt {
+
+namespace {
+std::mutex sharedMutex;
+std::shared_ptr<MainActor>& sharedSlot() {
+    static std::shared_ptr<MainActor> slot;
+    return slot;
+}
+}  // namespace
+
+// ---- Timer ----
+
+Timer::Timer(Timer&& other) noexcept : actor_(std::move(other.actor_)), id_(other.id_) { other.id_ = 0; }
+
+Timer& Timer::operator=(Timer&& other) noexcept {
+    if (this != &other) {
+        cancel();
+        actor_ = std::move(other.actor_);
+        id_ = other.id_;
+        other.id_ = 0;
+    }
+    return *this;
+}
+
+Timer::~Timer() { cancel(); }
+
+void Timer::cancel() {
+    if (id_ == 0) return;
+    if (auto actor = actor_.lock()) actor->cancelTimer(id_);
+    id_ = 0;
+}
+
+bool Timer::active() const {
+    if (id_ == 0) return false;
+    auto actor = actor_.lock();
+    return actor && actor->timerActive(id_);
+}
+
+// ---- MainActor ----
+
+MainActor::MainActor(ClockKind clock)
+    : clock_(clock), start_(std::chrono::steady_clock::now()), thread_(std::this_thread::get_id()) {}
+
+std::shared_ptr<MainActor> MainActor::create(ClockKind clock) {
+    return std::shared_ptr<MainActor>(new MainActor(clock));  // private constructor
+}
+
+MainActor::~MainActor() {
+    shuttingDown_ = true;
+    // Pending work is dropped; suspended root frames are destroyed, which unwinds every frame
+    // they await. Awaiters unregister themselves from their destructors.
+    {
+        std::lock_guard lock(mutex_);
+        inbox_.clear();
+    }
+    timers_.clear();
+    timerDeadlines_.clear();
+    auto roots = std::move(roots_);
+    roots_.clear();
+    for (auto frame : roots) frame.destroy();
+    std::lock_guard lock(mutex_);
+    inbox_.clear();
+}
+
+std::shared_ptr<MainActor> MainActor::shared() {
+    std::lock_guard lock(sharedMutex);
+    auto& slot = sharedSlot();
+    if (!slot) slot = create(ClockKind::real);
+    return slot;
+}
+
+MainActor::Scope::Scope(std::shared_ptr<MainActor> actor) {
+    std::lock_guard lock(sharedMutex);
+    previous_ = std::exchange(sharedSlot(), std::move(actor));
+}
+
+MainActor::Scope::~Scope() {
+    std::shared_ptr<MainActor> leaving;
+    {
+        std::lock_guard lock(sharedMutex);
+        leaving = std::exchange(sharedSlot(), std::move(previous_));
+    }
+    // leaving is destroyed here, outside the lock: frames it destroys may ask for shared().
+}
+
+MainActor::Hold::Hold(std::shared_ptr<MainActor> actor) : actor_(std::move(actor)) {
+    if (!actor_) return;
+    std::lock_guard lock(actor_->mutex_);
+    ++actor_->holds_;
+}
+
+MainActor::Hold& MainActor::Hold::operator=(Hold&& other) noexcept {
+    if (this != &other) {
+        release();
+        actor_ = std::move(other.actor_);
+    }
+    return *this;
+}
+
+MainActor::Hold::~Hold() { release(); }
+
+void MainActor::Hold::release() {
+    if (!actor_) return;
+    {
+        std::lock_guard lock(actor_->mutex_);
+        --actor_->holds_;
+    }
+    actor_->wake_.notify_all();
+    actor_.reset();
+}
+
+Instant MainActor::now() const {
+    if (clock_ == ClockKind::virtual_) return virtualNow_;
+    return Instant(std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now() - start_));
+}
+
+void MainActor::post(std::function<void()> fn) {
+    {
+        std::lock_guard lock(mutex_);
+        inbox_.push_back(Job{{}, std::move(fn)});
+    }
+    wake_.notify_one();
+}
+
+void MainActor::post(std::coroutine_handle<> handle) {
+    {
+        std::lock_guard lock(mutex_);
+        inbox_.push_back(Job{handle, {}});
+    }
+    wake_.notify_one();
+}
+
+Timer MainActor::schedule(Duration delay, std::function<void()> fn) {
+    const auto id = nextTimer_++;
+    const auto deadline = now() + std::max(delay, Duration::zero());
+    timers_.emplace(TimerKey{deadline, id}, std::move(fn));
+    timerDeadlines_.emplace(id, deadline);
+    wake_.notify_one();
+    return Timer(weak_from_this(), id);
+}
+
+void MainActor::cancelTimer(std::uint64_t id) {
+    if (shuttingDown_) return;
+    const auto it = timerDeadlines_.find(id);
+    if (it == timerDeadlines_.end()) return;
+    timers_.erase(TimerKey{it->second, id});
+    timerDeadlines_.erase(it);
+}
+
+bool MainActor::timerActive(std::uint64_t id) const { return timerDeadlines_.count(id) != 0; }
+
+std::size_t MainActor::pendingTimers() const { return timers_.size(); }
+
+std::optional<Instant> MainActor::nextDeadline() const {
+    if (timers_.empty()) return std::nullopt;
+    return timers_.begin()->first.first;
+}
+
+bool MainActor::isActorThread() const { return std::this_thread::get_id() == thread_; }
+
+void MainActor::adoptRoot(std::coroutine_handle<> frame) { roots_.push_back(frame); }
+
+void MainActor::releaseRoot(std::coroutine_handle<> frame) {
+    if (shuttingDown_) return;
+    const auto it = std::find(roots_.begin(), roots_.end(), frame);
+    if (it != roots_.end()) {
+        *it = roots_.back();
+        roots_.pop_back();
+    }
+}
+
+bool MainActor::drainReady() {
+    // Runs the jobs queued before this call; work they post runs on the next round, so a job that
+    // re-posts itself cannot starve timers.
+    std::deque<Job> batch;
+    {
+        std::lock_guard lock(mutex_);
+        batch.swap(inbox_);
+    }
+    if (batch.empty()) return false;
+    while (!batch.empty()) {
+        Job job = std::move(batch.front());
+        batch.pop_front();
+        if (job.handle) {
+            job.handle.resume();
+        } else if (job.fn) {
+            job.fn();
+        }
+    }
+    return true;
+}
+
+bool MainActor::fireDueTimers() {
+    bool ran = false;
+    const auto current = now();
+    while (!timers_.empty() && timers_.begin()->first.first <= current) {
+        auto node = timers_.extract(timers_.begin());
+        timerDeadlines_.erase(node.key().second);
+        ran = true;
+        node.mapped()();
+    }
+    return ran;
+}
+
+bool MainActor::runReady() {
+    thread_ = std::this_thread::get_id();
+    const bool timersRan = fireDueTimers();
+    const bool jobsRan = drainReady();
+    return timersRan || jobsRan;
+}
+
+bool MainActor::waitForWork(std::optional<Instant> limit) {
+    std::unique_lock lock(mutex_);
+    if (!inbox_.empty()) return true;
+    auto next = nextDeadline();
+    if (clock_ == ClockKind::virtual_) {
+        if (holds_ > 0) {
+            // Something is coming from another thread: wait for it rather than jump the clock.
+            wake_.wait(lock, [&] { return !inbox_.empty() || holds_ == 0 || stopped_; });
+            return true;
+        }
+        if (!next || (limit && *next > *limit)) return false;
+        virtualNow_ = std::max(virtualNow_, *next);
+        return true;
+    }
+    if (!next && holds_ == 0 && !limit) return false;
+    auto until = next;
+    if (limit && (!until || *limit < *until)) until = limit;
+    const auto isReady = [&] { return !inbox_.empty() || stopped_; };
+    if (until) {
+        const auto wallDeadline = start_ + (until->time_since_epoch());
+        wake_.wait_until(lock, wallDeadline, isReady);
+        if (limit && !isReady() && now() >= *limit && (!next || *next > *limit)) return false;
+    } else {
+        wake_.wait(lock, [&] { return isReady() || holds_ == 0; });
+    }
+    return true;
+}
+
+void MainActor::runUntilIdle() {
+    for (;;) {
+        if (runReady()) continue;
+        if (!waitForWork(std::nullopt)) return;
+    }
+}
+
+bool MainActor::runUntil(const std::function<bool()>& done, Duration cap) {
+    const auto limit = now() + cap;
+    for (;;) {
+        if (done()) return true;
+        if (runReady()) continue;
+        if (done()) return true;
+        if (now() >= limit) return false;
+        if (!waitForWork(limit)) return done();
+    }
+}
+
+void MainActor::runFor(Duration span) {
+    const auto limit = now() + span;
+    for (;;) {
+        if (runReady()) continue;
+        if (now() >= limit) return;
+        if (!waitForWork(limit)) break;
+    }
+    if (clock_ == ClockKind::virtual_) virtualNow_ = std::max(virtualNow_, limit);
+}
+
+void MainActor::run() {
+    for (;;) {
+        {
+            std::lock_guard lock(mutex_);
+            if (stopped_) { stopped_ = false; return; }
+        }
+        if (runReady()) continue;
+        std::unique_lock lock(mutex_);
+        if (stopped_ || !inbox_.empty()) continue;
+        if (auto next = nextDeadline()) {
+            if (clock_ == ClockKind::virtual_ && holds_ == 0) {
+                virtualNow_ = std::max(virtualNow_, *next);
+                continue;
+            }
+            wake_.wait_until(lock, start_ + next->time_since_epoch(), [&] { return !inbox_.empty() || stopped_; });
+        } else {
+            wake_.wait(lock, [&] { return !inbox_.empty() || stopped_; });
+        }
+    }
+}
+
+void MainActor::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopped_ = true;
+    }
+    wake_.notify_all();
+}
+
+}  // namespace rt

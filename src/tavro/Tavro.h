@@ -1,0 +1,6 @@
+// Everything a host or a test needs from the library, in one include.
+#pragma once
+
+#include "platform/runtime/Continuation.h"
+#include "platform/runtime/MainActor.h"
+#include "platform/runtime/Task.h"
