@@ -4,3 +4,7 @@
 #include "platform/runtime/Continuation.h"
 #include "platform/runtime/MainActor.h"
 #include "platform/runtime/Task.h"
+#include "tavro/core/TavroAction.h"
+#include "tavro/core/TavroApproval.h"
+#include "tavro/core/TavroElement.h"
+#include "tavro/core/TavroScreen.h"

@@ -1,0 +1,56 @@
+// One step to perform on a screen: what to do (the kind), on which element, with which argument.
+// Models, the rules engine and replayed recipes produce actions; the agent checks, describes,
+// approves and performs them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavro {
+
+struct TavroAction {
+    enum class Kind {
+        click,
+        type,
+        select,
+        scroll,
+        swipe,
+        longPress,
+        navigate,
+        back,
+        ask,
+        done,
+        fail,
+        openWeb,
+        copy,
+        paste,
+        saveImage,
+        share,
+    };
+
+    Kind kind = Kind::click;
+    std::optional<std::int64_t> id;
+    std::string text;
+    bool submit = false;
+    std::string thought;
+
+    bool operator==(const TavroAction&) const = default;
+};
+
+// Every kind, in the fixed order above.
+inline constexpr std::array<TavroAction::Kind, 16> allKinds = {
+    TavroAction::Kind::click,    TavroAction::Kind::type,      TavroAction::Kind::select,  TavroAction::Kind::scroll,
+    TavroAction::Kind::swipe,    TavroAction::Kind::longPress, TavroAction::Kind::navigate, TavroAction::Kind::back,
+    TavroAction::Kind::ask,      TavroAction::Kind::done,      TavroAction::Kind::fail,    TavroAction::Kind::openWeb,
+    TavroAction::Kind::copy,     TavroAction::Kind::paste,     TavroAction::Kind::saveImage, TavroAction::Kind::share,
+};
+
+// The text form of a kind: its name exactly ("longPress", "openWeb").
+std::string_view kindName(TavroAction::Kind kind);
+// The kind whose text form is exactly this text (letter case must match); nothing otherwise.
+std::optional<TavroAction::Kind> kindFromName(std::string_view name);
+
+}  // namespace tavro

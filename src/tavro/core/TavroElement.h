@@ -1,0 +1,48 @@
+// One element of a screen reading, and the rectangle type screens use. Plain values: nothing here
+// refers back to the on-screen object; a surface keeps that mapping itself, keyed by the id.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tavro {
+
+// A rectangle in window points.
+struct TavroRect {
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+
+    double minX() const { return x; }
+    double minY() const { return y; }
+    double maxX() const { return x + width; }
+    double maxY() const { return y + height; }
+    double midX() const { return x + width / 2; }
+    double midY() const { return y + height / 2; }
+    bool operator==(const TavroRect&) const = default;
+};
+
+struct TavroElement {
+    std::int64_t id = 0;
+    std::string kind;
+    std::string type;
+    std::string label;
+    std::string value;
+    std::vector<std::string> keys;
+    std::vector<std::string> options;
+    bool inView = false;
+    TavroRect frame;
+    bool focused = false;
+
+    bool operator==(const TavroElement&) const = default;
+
+    // Kinds that take a value: input, textarea, select, slider.
+    static const std::set<std::string>& fieldKinds();
+    // Kinds that are tapped: button, link, checkbox, tab, cell.
+    static const std::set<std::string>& tapKinds();
+};
+
+}  // namespace tavro

@@ -1,0 +1,29 @@
+// One reading of a screen as a surface reports it: location, title, visible text and the elements
+// in reading order, with the flags that make the agent hand the turn to the user.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tavro/core/TavroElement.h"
+
+namespace tavro {
+
+struct TavroScreen {
+    std::string location;
+    std::string title;
+    std::string text;
+    std::vector<TavroElement> elements;
+    bool humanCheck = false;
+    bool systemAlert = false;
+    bool keyboardVisible = false;
+
+    bool operator==(const TavroScreen&) const = default;
+
+    // The first element with this id in screen order; nullptr when none has it. The pointer is
+    // valid while the screen is unchanged.
+    const TavroElement* element(std::int64_t id) const;
+};
+
+}  // namespace tavro
