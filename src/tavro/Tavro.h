@@ -8,3 +8,4 @@
 #include "tavro/core/TavroApproval.h"
 #include "tavro/core/TavroElement.h"
 #include "tavro/core/TavroScreen.h"
+#include "tavro/memory/TavroPerformedStep.h"
