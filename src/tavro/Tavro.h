@@ -9,3 +9,4 @@
 #include "tavro/core/TavroElement.h"
 #include "tavro/core/TavroScreen.h"
 #include "tavro/memory/TavroPerformedStep.h"
+#include "tavro/models/TavroModel.h"
