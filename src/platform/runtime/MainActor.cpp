@@ -62,7 +62,7 @@ MainActor::~MainActor() {
     timerDeadlines_.clear();
     auto roots = std::move(roots_);
     roots_.clear();
-    for (auto frame : roots) frame.destroy();
+    for (void* frame : roots) std::coroutine_handle<>::from_address(frame).destroy();
     std::lock_guard lock(mutex_);
     inbox_.clear();
 }
@@ -163,15 +163,10 @@ std::optional<Instant> MainActor::nextDeadline() const {
 
 bool MainActor::isActorThread() const { return std::this_thread::get_id() == thread_; }
 
-void MainActor::adoptRoot(std::coroutine_handle<> frame) { roots_.push_back(frame); }
+void MainActor::adoptRoot(std::coroutine_handle<> frame) { roots_.insert(frame.address()); }
 
 void MainActor::releaseRoot(std::coroutine_handle<> frame) {
-    if (shuttingDown_) return;
-    const auto it = std::find(roots_.begin(), roots_.end(), frame);
-    if (it != roots_.end()) {
-        *it = roots_.back();
-        roots_.pop_back();
-    }
+    if (!shuttingDown_) roots_.erase(frame.address());
 }
 
 bool MainActor::drainReady() {

@@ -16,6 +16,7 @@
 #include <optional>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace rt {
@@ -159,7 +160,7 @@ private:
     std::map<TimerKey, std::function<void()>> timers_;
     std::unordered_map<std::uint64_t, Instant> timerDeadlines_;
     std::uint64_t nextTimer_ = 1;
-    std::vector<std::coroutine_handle<>> roots_;
+    std::unordered_set<void*> roots_;  // frame addresses of live root tasks
     bool shuttingDown_ = false;
 };
 

@@ -50,14 +50,18 @@ struct PromiseBase {
     std::coroutine_handle<> continuation;
     std::shared_ptr<TaskContext> context;
     std::exception_ptr error;
+    // Set once the awaiting frame has really suspended; until then a finishing task simply returns
+    // to the awaiter, which continues without growing the stack.
+    bool continuationSuspended = false;
 
     std::suspend_always initial_suspend() noexcept { return {}; }
     struct FinalAwaiter {
         bool await_ready() noexcept { return false; }
         template <class P>
         std::coroutine_handle<> await_suspend(std::coroutine_handle<P> h) noexcept {
-            auto next = h.promise().continuation;
-            return next ? next : std::noop_coroutine();
+            auto& promise = h.promise();
+            if (promise.continuation && promise.continuationSuspended) return promise.continuation;
+            return std::noop_coroutine();
         }
         void await_resume() noexcept {}
     };
@@ -121,11 +125,18 @@ public:
     struct Awaiter {
         Handle handle;
         bool await_ready() const noexcept { return !handle || handle.done(); }
+        // Runs the task at once. When it finishes without suspending, the awaiter continues
+        // straight away (false); otherwise the task's final step transfers back to the awaiter.
+        // Neither way grows the stack over long chains of awaits, optimised or not.
         template <class P>
-        std::coroutine_handle<> await_suspend(std::coroutine_handle<P> parent) noexcept {
-            handle.promise().continuation = parent;
-            handle.promise().context = detail::base(parent).context;
-            return handle;  // symmetric transfer: no stack growth over long chains
+        bool await_suspend(std::coroutine_handle<P> parent) {
+            auto& promise = handle.promise();
+            promise.continuation = parent;
+            promise.context = detail::base(parent).context;
+            handle.resume();
+            if (handle.done()) return false;
+            promise.continuationSuspended = true;
+            return true;
         }
         T await_resume() { return handle.promise().take(); }
     };
