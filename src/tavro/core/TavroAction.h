@@ -1,6 +1,6 @@
 // One step to perform on a screen: what to do (the kind), on which element, with which argument.
 // Models, the rules engine and replayed recipes produce actions; the agent checks, describes,
-// approves and performs them.
+// approves and performs them. `parse` reads an action out of a model's free-text reply.
 #pragma once
 
 #include <array>
@@ -38,6 +38,11 @@ struct TavroAction {
     std::string thought;
 
     bool operator==(const TavroAction&) const = default;
+
+    // Reads one action from a model's reply: an object in the form the system prompt teaches,
+    // possibly fenced, wrapped in prose, with kind words in other forms and numbers as text.
+    // Any problem gives nothing; never throws.
+    static std::optional<TavroAction> parse(std::string_view reply);
 };
 
 // Every kind, in the fixed order above.
