@@ -10,3 +10,4 @@
 #include "tavro/core/TavroScreen.h"
 #include "tavro/memory/TavroPerformedStep.h"
 #include "tavro/models/TavroModel.h"
+#include "tavro/core/TavroText.h"

@@ -1,0 +1,572 @@
+#include "tavro/core/TavroText.h"
+
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
+#include <unicode/regex.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+#include <unicode/utext.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <unordered_map>
+
+#include "platform/foundation/PreferredLanguages.h"
+
+namespace tavro {
+
+std::string L(std::string_view english, std::string_view japanese) {
+    const auto first = fnd::PreferredLanguages::first();
+    if (first && first->starts_with("ja")) return std::string(japanese);
+    return std::string(english);
+}
+
+namespace TavroText {
+
+namespace {
+
+bool isAscii(std::string_view text) {
+    for (const unsigned char c : text)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+// A view of a text that is guaranteed to be valid UTF-8: the text itself, or a repaired copy.
+class Valid {
+public:
+    explicit Valid(std::string_view text) {
+        if (isValidUTF8(text)) {
+            view_ = text;
+        } else {
+            storage_ = repaired(text);
+            view_ = storage_;
+        }
+    }
+    Valid(const Valid&) = delete;
+    Valid& operator=(const Valid&) = delete;
+    std::string_view view() const { return view_; }
+
+private:
+    std::string storage_;
+    std::string_view view_;
+};
+
+// Opens a UText over valid UTF-8 without copying it; native indexes are byte offsets.
+struct Utf8Text {
+    UText text = UTEXT_INITIALIZER;
+    explicit Utf8Text(std::string_view bytes) {
+        UErrorCode status = U_ZERO_ERROR;
+        utext_openUTF8(&text, bytes.data(), static_cast<int64_t>(bytes.size()), &status);
+    }
+    Utf8Text(const Utf8Text&) = delete;
+    Utf8Text& operator=(const Utf8Text&) = delete;
+    ~Utf8Text() { utext_close(&text); }
+};
+
+// One character-boundary iterator per thread (creating one loads the rules, which is slow).
+icu::BreakIterator* threadGraphemeIterator() {
+    thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::BreakIterator> it(
+            icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+        if (U_FAILURE(status)) it.reset();
+        return it;
+    }();
+    return iterator.get();
+}
+
+// Character (grapheme cluster) boundaries of a valid UTF-8 text. ASCII texts take a fast path in
+// which every byte is a character except CR LF, which is one.
+class Boundaries {
+public:
+    explicit Boundaries(std::string_view valid) : text_(valid), ascii_(isAscii(valid)) {
+        if (ascii_ || text_.empty()) return;
+        iterator_ = threadGraphemeIterator();
+        if (!iterator_) return;
+        Utf8Text ut(text_);
+        UErrorCode status = U_ZERO_ERROR;
+        iterator_->setText(&ut.text, status);  // keeps a shallow clone over the same bytes
+        if (U_FAILURE(status)) iterator_ = nullptr;
+    }
+    Boundaries(const Boundaries&) = delete;
+    Boundaries& operator=(const Boundaries&) = delete;
+
+    // The boundary after pos (pos < size).
+    std::size_t following(std::size_t pos) const {
+        if (ascii_) {
+            if (text_[pos] == '\r' && pos + 1 < text_.size() && text_[pos + 1] == '\n') return pos + 2;
+            return pos + 1;
+        }
+        if (iterator_) {
+            const auto next = iterator_->following(static_cast<int32_t>(pos));
+            return next == icu::BreakIterator::DONE ? text_.size() : static_cast<std::size_t>(next);
+        }
+        int32_t i = static_cast<int32_t>(pos);
+        U8_FWD_1(text_.data(), i, static_cast<int32_t>(text_.size()));
+        return static_cast<std::size_t>(i);
+    }
+
+    // The boundary before pos (pos > 0).
+    std::size_t preceding(std::size_t pos) const {
+        if (ascii_) {
+            if (text_[pos - 1] == '\n' && pos >= 2 && text_[pos - 2] == '\r') return pos - 2;
+            return pos - 1;
+        }
+        if (iterator_) {
+            const auto prev = iterator_->preceding(static_cast<int32_t>(pos));
+            return prev == icu::BreakIterator::DONE ? 0 : static_cast<std::size_t>(prev);
+        }
+        int32_t i = static_cast<int32_t>(pos);
+        U8_BACK_1(reinterpret_cast<const uint8_t*>(text_.data()), 0, i);
+        return static_cast<std::size_t>(i);
+    }
+
+private:
+    std::string_view text_;
+    bool ascii_;
+    icu::BreakIterator* iterator_ = nullptr;
+};
+
+std::vector<std::string_view> split(std::string_view valid) {
+    std::vector<std::string_view> out;
+    out.reserve(valid.size());
+    const Boundaries bounds(valid);
+    for (std::size_t pos = 0; pos < valid.size();) {
+        const auto next = bounds.following(pos);
+        out.push_back(valid.substr(pos, next - pos));
+        pos = next;
+    }
+    return out;
+}
+
+template <class Pred>
+bool allCodePoints(std::string_view valid, Pred pred) {
+    const auto* s = reinterpret_cast<const uint8_t*>(valid.data());
+    const auto n = static_cast<int32_t>(valid.size());
+    for (int32_t i = 0; i < n;) {
+        UChar32 c;
+        U8_NEXT(s, i, n, c);
+        if (!pred(c)) return false;
+    }
+    return true;
+}
+
+// Trims characters all of whose code points satisfy pred from both ends.
+template <class Pred>
+std::string trimWith(std::string_view text, Pred pred) {
+    const Valid valid(text);
+    const auto v = valid.view();
+    const Boundaries bounds(v);
+    std::size_t begin = 0;
+    while (begin < v.size()) {
+        const auto next = bounds.following(begin);
+        if (!allCodePoints(v.substr(begin, next - begin), pred)) break;
+        begin = next;
+    }
+    std::size_t end = v.size();
+    while (end > begin) {
+        const auto prev = bounds.preceding(end);
+        if (!allCodePoints(v.substr(prev, end - prev), pred)) break;
+        end = prev;
+    }
+    return std::string(v.substr(begin, end - begin));
+}
+
+bool isWhite(UChar32 c) { return u_isUWhiteSpace(c); }
+
+std::vector<UChar32> codePoints(std::string_view text) {
+    const Valid valid(text);
+    const auto v = valid.view();
+    std::vector<UChar32> out;
+    const auto* s = reinterpret_cast<const uint8_t*>(v.data());
+    const auto n = static_cast<int32_t>(v.size());
+    for (int32_t i = 0; i < n;) {
+        UChar32 c;
+        U8_NEXT(s, i, n, c);
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::string toUTF8(const icu::UnicodeString& s) {
+    std::string out;
+    s.toUTF8String(out);
+    return out;
+}
+
+// ---- Compiled-pattern cache ----
+
+// Regex work is counted in steps of the match engine (about ten thousand operations each); a
+// match that needs more is abandoned. Ordinary patterns over screen-sized texts stay far below.
+constexpr int32_t kTimeLimitSteps = 200;
+// Beyond this many distinct patterns the cache starts afresh, so texts used as patterns cannot
+// grow it without bound.
+constexpr std::size_t kCacheCapacity = 4096;
+
+struct Compiled {
+    std::unique_ptr<icu::RegexPattern> pattern;  // null: the pattern does not compile
+};
+using CompiledPtr = std::shared_ptr<const Compiled>;
+
+struct StringHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+using PatternMap = std::unordered_map<std::string, CompiledPtr, StringHash, std::equal_to<>>;
+
+struct PatternCache {
+    std::shared_mutex lock;
+    PatternMap maps[2];  // [caseInsensitive]
+    std::atomic<std::uint64_t> compiles{0};
+};
+
+PatternCache& cache() {
+    static PatternCache c;
+    return c;
+}
+
+CompiledPtr compiled(std::string_view pattern, bool caseInsensitive) {
+    auto& c = cache();
+    auto& map = c.maps[caseInsensitive ? 1 : 0];
+    {
+        std::shared_lock read(c.lock);
+        if (auto it = map.find(pattern); it != map.end()) return it->second;
+    }
+    auto entry = std::make_shared<Compiled>();
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        UParseError parseError{};
+        const uint32_t flags = caseInsensitive ? UREGEX_CASE_INSENSITIVE : 0;
+        entry->pattern.reset(icu::RegexPattern::compile(icu::UnicodeString::fromUTF8(icu::StringPiece(
+                                                            pattern.data(), static_cast<int32_t>(pattern.size()))),
+                                                        flags, parseError, status));
+        if (U_FAILURE(status)) entry->pattern.reset();
+        c.compiles.fetch_add(1, std::memory_order_relaxed);
+    }
+    std::unique_lock write(c.lock);
+    if (auto it = map.find(pattern); it != map.end()) return it->second;  // another thread won
+    if (c.maps[0].size() + c.maps[1].size() >= kCacheCapacity) {
+        c.maps[0].clear();
+        c.maps[1].clear();
+    }
+    CompiledPtr result = entry;
+    map.emplace(std::string(pattern), result);
+    return result;
+}
+
+// Matchers are reused per thread (creating one allocates its backtracking stack). Each slot keeps
+// its pattern alive, so a cache reset cannot leave a matcher without its pattern.
+class ThreadMatcher {
+public:
+    ThreadMatcher(const CompiledPtr& compiled, std::string_view valid) : text_(valid) {
+        struct Slot {
+            CompiledPtr owner;
+            std::unique_ptr<icu::RegexMatcher> matcher;
+        };
+        thread_local std::unordered_map<const Compiled*, Slot> slots;
+        auto it = slots.find(compiled.get());
+        if (it == slots.end()) {
+            UErrorCode status = U_ZERO_ERROR;
+            std::unique_ptr<icu::RegexMatcher> m(compiled->pattern->matcher(status));
+            if (U_FAILURE(status) || !m) return;
+            m->setTimeLimit(kTimeLimitSteps, status);
+            if (slots.size() >= 64) slots.clear();
+            it = slots.emplace(compiled.get(), Slot{compiled, std::move(m)}).first;
+        }
+        matcher_ = it->second.matcher.get();
+        matcher_->reset(&text_.text);  // shallow clone over the same bytes
+    }
+    ThreadMatcher(const ThreadMatcher&) = delete;
+    ThreadMatcher& operator=(const ThreadMatcher&) = delete;
+
+    icu::RegexMatcher* get() const { return matcher_; }
+
+private:
+    Utf8Text text_;
+    icu::RegexMatcher* matcher_ = nullptr;
+};
+
+// Finds the next match; a time-out or stack overflow counts as no match.
+bool findNext(icu::RegexMatcher& m) {
+    UErrorCode status = U_ZERO_ERROR;
+    const bool found = m.find(status);
+    return found && U_SUCCESS(status);
+}
+
+std::string groupText(icu::RegexMatcher& m, int32_t group, std::string_view valid) {
+    UErrorCode status = U_ZERO_ERROR;
+    const int64_t start = m.start64(group, status);
+    const int64_t end = m.end64(group, status);
+    if (U_FAILURE(status) || start < 0 || end < start) return {};
+    return std::string(valid.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+}
+
+}  // namespace
+
+// ---- UTF-8 ----
+
+bool isValidUTF8(std::string_view text) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0) lo = 0xA0;
+            if (c == 0xED) hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0) lo = 0x90;
+            if (c == 0xF4) hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + len > n) return false;
+        if (s[i + 1] < lo || s[i + 1] > hi) return false;
+        for (std::size_t k = 2; k < len; ++k)
+            if (s[i + k] < 0x80 || s[i + k] > 0xBF) return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string repaired(std::string_view text) {
+    if (isValidUTF8(text)) return std::string(text);
+    return toUTF8(icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size()))));
+}
+
+// ---- Characters ----
+
+std::size_t count(std::string_view text) {
+    const Valid valid(text);
+    const auto v = valid.view();
+    const Boundaries bounds(v);
+    std::size_t n = 0;
+    for (std::size_t pos = 0; pos < v.size(); pos = bounds.following(pos)) ++n;
+    return n;
+}
+
+std::string prefix(std::string_view text, std::size_t n) {
+    const Valid valid(text);
+    const auto v = valid.view();
+    const Boundaries bounds(v);
+    std::size_t pos = 0;
+    for (std::size_t taken = 0; taken < n && pos < v.size(); ++taken) pos = bounds.following(pos);
+    return std::string(v.substr(0, pos));
+}
+
+std::vector<std::string> characters(std::string_view text) {
+    const Valid valid(text);
+    std::vector<std::string> out;
+    for (const auto c : split(valid.view())) out.emplace_back(c);
+    return out;
+}
+
+std::string trim(std::string_view text) { return trimWith(text, isWhite); }
+
+std::string trim(std::string_view text, std::string_view chars) {
+    const auto set = codePoints(chars);
+    return trimWith(text, [&set](UChar32 c) { return std::find(set.begin(), set.end(), c) != set.end(); });
+}
+
+std::string lower(std::string_view text) {
+    if (isAscii(text)) {
+        std::string out(text);
+        for (char& c : out)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return out;
+    }
+    auto s = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    s.toLower(icu::Locale::getRoot());
+    return toUTF8(s);
+}
+
+bool containsIgnoringCase(std::string_view text, std::string_view needle) {
+    return lower(text).find(lower(needle)) != std::string::npos;
+}
+
+// ---- Name comparison ----
+
+std::string norm(std::string_view text) {
+    if (isAscii(text)) {
+        std::string out;
+        out.reserve(text.size());
+        for (const char c : text) {
+            if (c >= 'A' && c <= 'Z') out.push_back(static_cast<char>(c - 'A' + 'a'));
+            else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out.push_back(c);
+        }
+        return out;
+    }
+    // Lower-case, then keep each character whose base code point is a letter or a number,
+    // together with its combining marks.
+    const std::string lowered = lower(text);
+    const Boundaries bounds(lowered);
+    std::string out;
+    out.reserve(lowered.size());
+    for (std::size_t pos = 0; pos < lowered.size();) {
+        const auto next = bounds.following(pos);
+        UChar32 base;
+        int32_t i = static_cast<int32_t>(pos);
+        U8_NEXT(reinterpret_cast<const uint8_t*>(lowered.data()), i, static_cast<int32_t>(lowered.size()), base);
+        if (U_GET_GC_MASK(base) & (U_GC_L_MASK | U_GC_N_MASK)) out.append(lowered, pos, next - pos);
+        pos = next;
+    }
+    return out;
+}
+
+int edits(std::string_view a, std::string_view b) {
+    const Valid va(a), vb(b);
+    const auto ca = split(va.view());
+    const auto cb = split(vb.view());
+    if (ca.empty()) return static_cast<int>(cb.size());
+    if (cb.empty()) return static_cast<int>(ca.size());
+    std::vector<int> previous(cb.size() + 1), current(cb.size() + 1);
+    for (std::size_t j = 0; j <= cb.size(); ++j) previous[j] = static_cast<int>(j);
+    for (std::size_t i = 1; i <= ca.size(); ++i) {
+        current[0] = static_cast<int>(i);
+        for (std::size_t j = 1; j <= cb.size(); ++j) {
+            const int cost = ca[i - 1] == cb[j - 1] ? 0 : 1;
+            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
+        }
+        std::swap(previous, current);
+    }
+    return previous[cb.size()];
+}
+
+bool fuzzyEqual(std::string_view a, std::string_view b) {
+    if (a == b) return true;
+    const auto m = std::min(count(a), count(b));
+    if (m < 3) return false;
+    const int allowed = m < 6 ? 1 : 2;
+    return edits(a, b) <= allowed;
+}
+
+std::optional<std::string> match(std::string_view text, const std::vector<std::string>& names) {
+    const auto t = norm(text);
+    if (t.empty()) return std::nullopt;
+    std::vector<std::string> normed;
+    normed.reserve(names.size());
+    for (const auto& name : names) normed.push_back(norm(name));
+    // A name with nothing left after normalising names nothing, so it never matches (it would
+    // otherwise be "contained" in every text).
+    const auto pass = [&](auto&& test) -> std::optional<std::string> {
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (!normed[i].empty() && test(normed[i])) return names[i];
+        return std::nullopt;
+    };
+    if (auto r = pass([&](const std::string& n) { return n == t; })) return r;
+    if (auto r = pass([&](const std::string& n) { return n.starts_with(t); })) return r;
+    if (auto r = pass([&](const std::string& n) {
+            return n.find(t) != std::string::npos || t.find(n) != std::string::npos;
+        }))
+        return r;
+    return pass([&](const std::string& n) { return fuzzyEqual(n, t); });
+}
+
+std::string unquote(std::string_view text) {
+    static const std::string quotes = "\"'\u201C\u201D\u2018\u2019\u300C\u300D\u300E\u300F";
+    return trim(trim(text), quotes);
+}
+
+// ---- Regular expressions ----
+
+std::optional<std::vector<std::string>> firstMatch(std::string_view pattern, std::string_view text,
+                                                   bool caseInsensitive) {
+    const auto c = compiled(pattern, caseInsensitive);
+    if (!c->pattern) return std::nullopt;
+    const Valid valid(text);
+    const ThreadMatcher tm(c, valid.view());
+    auto* m = tm.get();
+    if (!m || !findNext(*m)) return std::nullopt;
+    std::vector<std::string> out;
+    const int32_t n = m->groupCount();
+    out.reserve(static_cast<std::size_t>(n));
+    for (int32_t g = 1; g <= n; ++g) out.push_back(groupText(*m, g, valid.view()));
+    return out;
+}
+
+std::optional<std::vector<std::string>> groups(std::string_view pattern, std::string_view text) {
+    return firstMatch(pattern, text, true);
+}
+
+std::optional<std::string> firstMatchText(std::string_view pattern, std::string_view text, bool caseInsensitive) {
+    const auto c = compiled(pattern, caseInsensitive);
+    if (!c->pattern) return std::nullopt;
+    const Valid valid(text);
+    const ThreadMatcher tm(c, valid.view());
+    auto* m = tm.get();
+    if (!m || !findNext(*m)) return std::nullopt;
+    return groupText(*m, 0, valid.view());
+}
+
+bool matches(std::string_view pattern, std::string_view text, bool caseInsensitive) {
+    const auto c = compiled(pattern, caseInsensitive);
+    if (!c->pattern) return false;
+    const Valid valid(text);
+    const ThreadMatcher tm(c, valid.view());
+    return tm.get() && findNext(*tm.get());
+}
+
+std::vector<std::vector<std::string>> allMatches(std::string_view pattern, std::string_view text,
+                                                 bool caseInsensitive) {
+    std::vector<std::vector<std::string>> out;
+    const auto c = compiled(pattern, caseInsensitive);
+    if (!c->pattern) return out;
+    const Valid valid(text);
+    const ThreadMatcher tm(c, valid.view());
+    auto* m = tm.get();
+    if (!m) return out;
+    while (findNext(*m)) {
+        std::vector<std::string> one;
+        for (int32_t g = 0; g <= m->groupCount(); ++g) one.push_back(groupText(*m, g, valid.view()));
+        out.push_back(std::move(one));
+    }
+    return out;
+}
+
+std::string replaceAll(std::string_view pattern, std::string_view text, std::string_view replacement,
+                       bool caseInsensitive) {
+    const Valid valid(text);
+    const auto c = compiled(pattern, caseInsensitive);
+    if (!c->pattern) return std::string(valid.view());
+    const ThreadMatcher tm(c, valid.view());
+    auto* m = tm.get();
+    if (!m) return std::string(valid.view());
+    UErrorCode status = U_ZERO_ERROR;
+    const auto result = m->replaceAll(
+        icu::UnicodeString::fromUTF8(icu::StringPiece(replacement.data(), static_cast<int32_t>(replacement.size()))),
+        status);
+    if (U_FAILURE(status)) return std::string(valid.view());
+    return toUTF8(result);
+}
+
+bool isValidPattern(std::string_view pattern, bool caseInsensitive) {
+    return compiled(pattern, caseInsensitive)->pattern != nullptr;
+}
+
+std::uint64_t compileCount() { return cache().compiles.load(std::memory_order_relaxed); }
+
+void resetPatternCache() {
+    auto& c = cache();
+    std::unique_lock write(c.lock);
+    c.maps[0].clear();
+    c.maps[1].clear();
+}
+
+}  // namespace TavroText
+
+}  // namespace tavro
