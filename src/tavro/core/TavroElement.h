@@ -39,6 +39,10 @@ struct TavroElement {
 
     bool operator==(const TavroElement&) const = default;
 
+    // The label followed by the keys, each normalised (TavroText::norm), empty results dropped,
+    // order kept: the names the element is matched by.
+    std::vector<std::string> names() const;
+
     // Kinds that take a value: input, textarea, select, slider.
     static const std::set<std::string>& fieldKinds();
     // Kinds that are tapped: button, link, checkbox, tab, cell.
