@@ -14,3 +14,4 @@
 #include "tavro/memory/TavroPerformedStep.h"
 #include "tavro/models/TavroModel.h"
 #include "tavro/core/TavroText.h"
+#include "tavro/core/TavroJSON.h"
