@@ -13,5 +13,6 @@
 #include "tavro/core/TavroScreen.h"
 #include "tavro/memory/TavroPerformedStep.h"
 #include "tavro/models/TavroModel.h"
+#include "tavro/models/TextTavroModel.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/core/TavroJSON.h"

@@ -1,0 +1,44 @@
+// The adapter through which a host plugs in a text generator of its own (a server model, a local
+// runtime): the host gives a name, a budget, an availability test and an asynchronous function
+// that answers (system text, user text) with text or nothing. decide() reads the reply as an
+// action; think() passes the reply on; plan() is never asked of the generator.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/runtime/Task.h"
+#include "tavro/models/TavroModel.h"
+
+namespace tavro {
+
+class TextTavroModel : public TavroModel {
+public:
+    using Available = std::function<bool()>;
+    using Generate = std::function<rt::Task<std::optional<std::string>>(std::string system, std::string user)>;
+
+    TextTavroModel(std::string name, TavroContextBudget budget, Available isAvailable, Generate generate);
+
+    // Asked afresh on every isAvailable(); an empty function counts as unavailable.
+    Available available;
+    // The host's generator; an empty function answers nothing.
+    Generate generate;
+
+    std::string name() const override;
+    bool isAvailable() const override;
+    TavroContextBudget budget() const override;
+    rt::Task<std::optional<TavroAction>> decide(std::string system, std::string user) override;
+    rt::Task<std::optional<std::vector<std::string>>> plan(std::string system, std::string user) override;
+    rt::Task<std::optional<std::string>> think(std::string system, std::string user) override;
+    bool isSupportedOnDevice() const override;
+
+private:
+    // The generator's reply; nothing when there is no generator or it threw.
+    rt::Task<std::optional<std::string>> ask(std::string system, std::string user);
+
+    std::string name_;
+    TavroContextBudget budget_;
+};
+
+}  // namespace tavro
