@@ -1,6 +1,8 @@
 // One step to perform on a screen: what to do (the kind), on which element, with which argument.
 // Models, the rules engine and replayed recipes produce actions; the agent checks, describes,
-// approves and performs them. `parse` reads an action out of a model's free-text reply.
+// approves and performs them. `parse` reads an action out of a model's free-text reply,
+// `validate` checks and repairs one against the screen it is meant for, and `describe` writes it
+// as one short sentence for people.
 #pragma once
 
 #include <array>
@@ -8,8 +10,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavro {
+
+struct TavroScreen;
 
 struct TavroAction {
     enum class Kind {
@@ -43,6 +48,24 @@ struct TavroAction {
     // possibly fenced, wrapped in prose, with kind words in other forms and numbers as text.
     // Any problem gives nothing; never throws.
     static std::optional<TavroAction> parse(std::string_view reply);
+
+    struct Validation;
+
+    // Checks a proposed action against the screen it is meant for and the app's route names,
+    // repairing what can be repaired without guessing; otherwise refuses it with a one-line hint.
+    static Validation validate(const TavroAction& action, const TavroScreen& on, const std::vector<std::string>& routes);
+
+    // One short sentence for people, in the user's language. `screen` may be nullptr.
+    std::string describe(const TavroScreen* screen) const;
+};
+
+// What `validate` gives: exactly one of the two is present, the (possibly corrected) action or a
+// hint for the model.
+struct TavroAction::Validation {
+    std::optional<TavroAction> action;
+    std::optional<std::string> hint;
+
+    bool operator==(const Validation&) const = default;
 };
 
 // Every kind, in the fixed order above.

@@ -8,12 +8,11 @@
 #include <unordered_map>
 
 #include <nlohmann/json.hpp>
-#include <unicode/locid.h>
 #include <unicode/uchar.h>
-#include <unicode/unistr.h>
 #include <unicode/utf8.h>
 
 #include "tavro/core/TavroAction.h"
+#include "tavro/core/TavroText.h"
 
 namespace tavro {
 
@@ -73,13 +72,14 @@ const std::unordered_map<std::string_view, Kind>& aliases() {
     return table;
 }
 
-// Full Unicode lower-casing.
-std::string lower(std::string_view text) {
-    std::string out;
-    icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())))
-        .toLower(icu::Locale::getRoot())
-        .toUTF8String(out);
-    return out;
+// The kinds by their names in lower case ("longpress", "openweb").
+const std::unordered_map<std::string, Kind>& lowerCaseNames() {
+    static const std::unordered_map<std::string, Kind> table = [] {
+        std::unordered_map<std::string, Kind> names;
+        for (const Kind kind : allKinds) names.emplace(TavroText::lower(kindName(kind)), kind);
+        return names;
+    }();
+    return table;
 }
 
 // Blanks (spaces, tabs and other horizontal white space, not line breaks) trimmed from both ends.
@@ -134,13 +134,12 @@ bool nestsDeeperThan(std::string_view text, int limit) {
 std::optional<Kind> kindOf(const json& object) {
     const auto found = object.find("action");
     const std::string raw = (found != object.end() && found->is_string()) ? found->get<std::string>() : std::string();
-    std::string word = trimBlanks(lower(raw));
+    std::string word = trimBlanks(TavroText::lower(raw));
     for (auto& c : word) {
         if (c == ' ') c = '_';
     }
-    for (const Kind kind : allKinds) {
-        if (lower(kindName(kind)) == word) return kind;
-    }
+    const auto& names = lowerCaseNames();
+    if (const auto named = names.find(word); named != names.end()) return named->second;
     const auto& table = aliases();
     if (const auto alias = table.find(word); alias != table.end()) return alias->second;
     return std::nullopt;
@@ -207,7 +206,7 @@ bool submitOf(const json& object) {
     const json& v = *found;
     if (v.is_boolean()) return v.get<bool>();
     if (v.is_number()) return v.get<double>() == 1.0;
-    if (v.is_string()) return lower(v.get_ref<const std::string&>()) == "true";
+    if (v.is_string()) return TavroText::lower(v.get_ref<const std::string&>()) == "true";
     return false;
 }
 
