@@ -16,3 +16,5 @@
 #include "tavro/models/TextTavroModel.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/core/TavroJSON.h"
+#include "tavro/models/TavroReasoning.h"
+#include "tavro/surfaces/TavroWebText.h"
