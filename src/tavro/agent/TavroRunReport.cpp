@@ -1,0 +1,23 @@
+#include "tavro/agent/TavroRunReport.h"
+
+namespace tavro {
+
+std::string TavroRunReport::stepsText() const {
+    std::string out;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        if (i > 0) out += '\n';
+        out += std::to_string(i + 1);
+        out += ". ";
+        out += steps[i].ok ? "✓" : "✗";
+        out += ' ';
+        out += steps[i].text;
+        if (i < ms.size() && ms[i] >= 1) {
+            out += " · ";
+            out += std::to_string(ms[i]);
+            out += " ms";
+        }
+    }
+    return out;
+}
+
+}  // namespace tavro
