@@ -1,0 +1,73 @@
+#include "platform/foundation/AppDirectories.h"
+
+#include <cstdlib>
+#include <mutex>
+#include <system_error>
+
+#include "platform/foundation/MainBundle.h"
+#include "platform/foundation/Uuid.h"
+
+namespace fnd {
+
+namespace {
+struct Box {
+    std::mutex lock;
+    std::optional<std::filesystem::path> root;
+};
+Box& box() {
+    static Box b;
+    return b;
+}
+
+std::filesystem::path defaultRoot() {
+    std::filesystem::path data;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
+        data = xdg;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        data = std::filesystem::path(home) / ".local" / "share";
+    } else {
+        std::error_code ec;
+        data = std::filesystem::temp_directory_path(ec);
+        if (ec) data = "/tmp";
+    }
+    auto id = MainBundle::identifier().value_or("app");
+    if (id.empty() || id.find('/') != std::string::npos || id == "." || id == "..") id = "app";
+    return data / id;
+}
+
+std::filesystem::path ensured(std::filesystem::path dir) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    return dir;
+}
+}  // namespace
+
+std::filesystem::path AppDirectories::root() {
+    {
+        std::lock_guard guard(box().lock);
+        if (box().root) return *box().root;
+    }
+    return defaultRoot();
+}
+
+void AppDirectories::setRoot(std::optional<std::filesystem::path> root) {
+    std::lock_guard guard(box().lock);
+    box().root = std::move(root);
+}
+
+std::filesystem::path AppDirectories::useFreshTemporaryRoot() {
+    std::error_code ec;
+    auto base = std::filesystem::temp_directory_path(ec);
+    if (ec) base = "/tmp";
+    auto dir = ensured(base / ("app-root-" + Uuid::random().text()));
+    setRoot(dir);
+    return dir;
+}
+
+std::filesystem::path AppDirectories::applicationSupport() { return ensured(root() / "Application Support"); }
+
+std::filesystem::path AppDirectories::temporary() { return ensured(root() / "tmp"); }
+
+void AppDirectories::reset() { setRoot(std::nullopt); }
+
+}  // namespace fnd

@@ -1,0 +1,28 @@
+// The app's own directories: Application Support (lasting files) and a temporary directory, both
+// under one root. The host sets the root; by default it is the XDG data directory
+// ($XDG_DATA_HOME, else ~/.local/share) followed by the bundle identifier (or "app"). Tests use a
+// fresh temporary root. Directories are created when asked for.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+
+namespace fnd {
+
+class AppDirectories {
+public:
+    AppDirectories() = delete;
+
+    static std::filesystem::path root();
+    static void setRoot(std::optional<std::filesystem::path> root);  // nothing: back to the default
+    // Creates a new empty directory under the system's temporary directory and makes it the root.
+    static std::filesystem::path useFreshTemporaryRoot();
+
+    // <root>/Application Support and <root>/tmp, created when missing.
+    static std::filesystem::path applicationSupport();
+    static std::filesystem::path temporary();
+
+    static void reset();
+};
+
+}  // namespace fnd

@@ -1,0 +1,44 @@
+// Console lines on standard output, one write per line, safe from any thread. Callers give the
+// whole line, their component prefix included ("[TAVRO_SDK] start models=..."). Tests capture
+// the lines written while a Capture is alive.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fnd {
+
+class Console {
+public:
+    Console() = delete;
+
+    // Writes the line and a line feed; a line feed inside the text is written as it is.
+    static void write(std::string_view line);
+
+    // Records every line written while it lives (from any thread); nested captures all record.
+    class Capture {
+    public:
+        // With echo false the captured lines are kept off standard output.
+        explicit Capture(bool echo = true);
+        ~Capture();
+        Capture(const Capture&) = delete;
+        Capture& operator=(const Capture&) = delete;
+
+        std::vector<std::string> lines() const;
+        // Whether some line contains the text.
+        bool contains(std::string_view text) const;
+        void clear();
+
+        struct State;  // shared with the console's list of captures
+
+    private:
+        std::shared_ptr<State> state_;
+    };
+
+    // Drops every capture (tests).
+    static void reset();
+};
+
+}  // namespace fnd

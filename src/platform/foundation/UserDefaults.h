@@ -1,0 +1,69 @@
+// User defaults: a small key-value store of Booleans, numbers, texts and dates, kept in one JSON
+// file. Every change is written at once by atomic replacement (temporary file, fsync, rename), so
+// a crash leaves either the old or the new file. A file that cannot be read as a JSON object
+// reads as empty and is moved aside (renamed with a ".corrupt-" suffix), never overwritten.
+// Thread-safe.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fnd {
+
+class UserDefaults {
+public:
+    using Date = std::chrono::system_clock::time_point;
+
+    // Loads the store kept in this file (created on the first write).
+    static std::shared_ptr<UserDefaults> open(std::filesystem::path file);
+
+    // The app's store: "UserDefaults.json" in the Application Support directory, opened on first
+    // use. resetStandard() forgets it, so the next use opens the file under the current root.
+    static std::shared_ptr<UserDefaults> standard();
+    static void resetStandard();
+
+    // Typed reads: nothing when the key is absent or holds another type. integer() and number()
+    // read any number (integer() truncates); a date reads only what setDate stored.
+    std::optional<bool> boolean(std::string_view key) const;
+    std::optional<std::int64_t> integer(std::string_view key) const;
+    std::optional<double> number(std::string_view key) const;
+    std::optional<std::string> string(std::string_view key) const;
+    std::optional<Date> date(std::string_view key) const;
+    bool contains(std::string_view key) const;
+    std::vector<std::string> keys() const;
+
+    // Writes: the value is kept in memory and the file rewritten; the result tells whether the
+    // file was written.
+    bool setBoolean(std::string_view key, bool value);
+    bool setInteger(std::string_view key, std::int64_t value);
+    bool setNumber(std::string_view key, double value);
+    bool setString(std::string_view key, std::string_view value);
+    bool setDate(std::string_view key, Date value);
+    bool remove(std::string_view key);
+
+    const std::filesystem::path& file() const { return file_; }
+    // Where an unreadable file was moved on load, if one was.
+    std::optional<std::filesystem::path> setAside() const;
+
+private:
+    explicit UserDefaults(std::filesystem::path file);
+    void load();
+    bool store(std::string_view key, nlohmann::json value);
+    bool persistLocked();
+
+    const std::filesystem::path file_;
+    mutable std::mutex lock_;
+    nlohmann::json values_ = nlohmann::json::object();
+    std::optional<std::filesystem::path> setAside_;
+};
+
+}  // namespace fnd

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "platform/foundation/AppDirectories.h"
+#include "platform/foundation/UserDefaults.h"
+
+namespace fs = std::filesystem;
+using fnd::AppDirectories;
+using fnd::UserDefaults;
+
+namespace {
+
+struct DefaultsTest : ::testing::Test {
+    fs::path root = AppDirectories::useFreshTemporaryRoot();
+    fs::path file = root / "prefs" / "defaults.json";
+    ~DefaultsTest() override {
+        UserDefaults::resetStandard();
+        AppDirectories::reset();
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+    std::string read(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+};
+
+}  // namespace
+
+TEST_F(DefaultsTest, ValuesSurviveARestart) {
+    const auto when = std::chrono::system_clock::time_point(std::chrono::milliseconds(1'700'000'000'250));
+    {
+        auto d = UserDefaults::open(file);
+        EXPECT_TRUE(d->setBoolean("tavro.sdk.link.enabled", true));
+        EXPECT_TRUE(d->setString("tavro.sdk.pack.etag", "W/\"abc\""));
+        EXPECT_TRUE(d->setInteger("count", 42));
+        EXPECT_TRUE(d->setNumber("ratio", 0.5));
+        EXPECT_TRUE(d->setDate("tavro.sdk.pack.checkedAt", when));
+    }
+    auto d = UserDefaults::open(file);
+    EXPECT_EQ(d->boolean("tavro.sdk.link.enabled"), true);
+    EXPECT_EQ(d->string("tavro.sdk.pack.etag"), "W/\"abc\"");
+    EXPECT_EQ(d->integer("count"), 42);
+    EXPECT_EQ(d->number("ratio"), 0.5);
+    const auto back = d->date("tavro.sdk.pack.checkedAt");
+    ASSERT_TRUE(back.has_value());
+    EXPECT_LT(std::chrono::abs(*back - when), std::chrono::milliseconds(1));
+    EXPECT_FALSE(d->setAside().has_value());
+}
+
+TEST_F(DefaultsTest, ReadsOfAbsentOrOtherTypedKeysGiveNothing) {
+    auto d = UserDefaults::open(file);
+    d->setString("s", "true");
+    d->setNumber("n", 2.75);
+    EXPECT_EQ(d->boolean("missing"), std::nullopt);
+    EXPECT_EQ(d->boolean("s"), std::nullopt);
+    EXPECT_EQ(d->string("n"), std::nullopt);
+    EXPECT_EQ(d->date("n"), std::nullopt);
+    EXPECT_EQ(d->integer("n"), 2);
+    EXPECT_FALSE(d->setNumber("nan", std::nan("")));
+    EXPECT_FALSE(d->contains("nan"));
+}
+
+TEST_F(DefaultsTest, RemoveIsPersisted) {
+    UserDefaults::open(file)->setBoolean("tavro.sdk.download.declined", true);
+    EXPECT_TRUE(UserDefaults::open(file)->remove("tavro.sdk.download.declined"));
+    EXPECT_FALSE(UserDefaults::open(file)->contains("tavro.sdk.download.declined"));
+}
+
+TEST_F(DefaultsTest, CorruptFileReadsEmptyAndIsKeptAside) {
+    fs::create_directories(file.parent_path());
+    for (const std::string bad : {"{not json", "[1,2,3]", "\xff\xfe"}) {
+        std::ofstream(file, std::ios::binary) << bad;
+        auto d = UserDefaults::open(file);
+        EXPECT_TRUE(d->keys().empty());
+        const auto aside = d->setAside();
+        ASSERT_TRUE(aside.has_value()) << bad;
+        EXPECT_EQ(read(*aside), bad);
+        d->setBoolean("fresh", true);
+        EXPECT_EQ(read(*aside), bad);  // never overwritten
+        EXPECT_EQ(UserDefaults::open(file)->boolean("fresh"), true);
+        fs::remove(*aside);
+    }
+}
+
+TEST_F(DefaultsTest, WritesLeaveNoTemporaryFiles) {
+    auto d = UserDefaults::open(file);
+    for (int i = 0; i < 20; ++i) d->setInteger("k" + std::to_string(i), i);
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(file.parent_path())) {
+        ++files;
+        EXPECT_EQ(entry.path().filename(), "defaults.json");
+    }
+    EXPECT_EQ(files, 1);
+}
+
+TEST_F(DefaultsTest, UnwritableLocationReportsFailureButKeepsValue) {
+    fs::create_directories(root / "blocked");
+    std::ofstream(root / "blocked" / "file") << "x";
+    auto d = UserDefaults::open(root / "blocked" / "file" / "defaults.json");  // parent is a file
+    EXPECT_FALSE(d->setBoolean("k", true));
+    EXPECT_EQ(d->boolean("k"), true);
+}
+
+TEST_F(DefaultsTest, StandardStoreLivesInApplicationSupport) {
+    UserDefaults::resetStandard();
+    UserDefaults::standard()->setString("nemtora.tavro.greeting.lastShownDay", "2024-05-01");
+    EXPECT_TRUE(fs::exists(AppDirectories::applicationSupport() / "UserDefaults.json"));
+    UserDefaults::resetStandard();
+    EXPECT_EQ(UserDefaults::standard()->string("nemtora.tavro.greeting.lastShownDay"), "2024-05-01");
+}
