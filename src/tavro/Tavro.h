@@ -9,6 +9,7 @@
 #include "platform/sysmodel/SystemModel.h"
 #include "tavro/core/TavroAction.h"
 #include "tavro/core/TavroApproval.h"
+#include "tavro/core/TavroPrompt.h"
 #include "tavro/core/TavroElement.h"
 #include "tavro/core/TavroScreen.h"
 #include "tavro/memory/TavroPerformedStep.h"

@@ -74,15 +74,13 @@ TEST(TavroActionParse, KindWordsAndAliases) {
         {"tap\n", std::nullopt},  // line breaks are not trimmed from the kind word
     };
     for (const auto& [word, kind] : cases) {
-        const std::string reply = "{\"action\":\"" + [&] {
-            std::string escaped;
-            for (char c : word) {
-                if (c == '\n') escaped += "\\n";
-                else if (c == '\t') escaped += "\\t";
-                else escaped += c;
-            }
-            return escaped;
-        }() + "\",\"id\":1}";
+        std::string escaped;
+        for (const char c : word) {
+            if (c == '\n') escaped += "\\n";
+            else if (c == '\t') escaped += "\\t";
+            else escaped += c;
+        }
+        const std::string reply = "{\"action\":\"" + escaped + "\",\"id\":1}";
         const auto action = TavroAction::parse(reply);
         if (kind) {
             ASSERT_TRUE(action.has_value()) << word;
