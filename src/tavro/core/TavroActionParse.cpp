@@ -167,10 +167,7 @@ std::optional<std::int64_t> idFromText(std::string_view text) {
 
 // A JSON number's integer value, cut toward zero; true and false count as 1 and 0.
 // Negative values (the whole screen is -1) and values beyond 64 bits mean no id.
-std::optional<std::int64_t> idOf(const json& object) {
-    const auto found = object.find("id");
-    if (found == object.end()) return std::nullopt;
-    const json& v = *found;
+std::optional<std::int64_t> idFromNumber(const json& v) {
     if (v.is_boolean()) return v.get<bool>() ? 1 : 0;
     if (v.is_number_unsigned()) {
         const auto u = v.get<std::uint64_t>();
@@ -188,8 +185,23 @@ std::optional<std::int64_t> idOf(const json& object) {
         if (!std::isfinite(d) || d < 0 || d >= 9223372036854775808.0) return std::nullopt;
         return static_cast<std::int64_t>(d);
     }
-    if (v.is_string()) return idFromText(v.get_ref<const std::string&>());
     return std::nullopt;
+}
+
+std::optional<std::int64_t> idOf(const json& object) {
+    const auto found = object.find("id");
+    if (found == object.end()) return std::nullopt;
+    const json& v = *found;
+    if (!v.is_string()) return idFromNumber(v);
+    const std::string& text = v.get_ref<const std::string&>();
+    // A text that is itself a number ("-1", "3.9") means that number: keeping only its digits
+    // would turn the whole screen into element 1, or 3.9 into 39.
+    const std::string trimmed = TavroText::trim(text);
+    if (!trimmed.empty() && (trimmed[0] == '-' || (trimmed[0] >= '0' && trimmed[0] <= '9'))) {
+        const json number = json::parse(trimmed, nullptr, /*allow_exceptions=*/false);
+        if (number.is_number()) return idFromNumber(number);
+    }
+    return idFromText(text);
 }
 
 std::string textOf(const json& object) {

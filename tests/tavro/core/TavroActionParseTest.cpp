@@ -104,7 +104,14 @@ TEST(TavroActionParse, IdForms) {
         {"\"12\"", 12},
         {"\"#12\"", 12},
         {"\"id 7!\"", 7},
+        {"\" 12 \"", 12},
         {"\"none\"", std::nullopt},
+        {"\"-1\"", std::nullopt},  // a number written as text keeps its sign
+        {"\" -7\"", std::nullopt},
+        {"\"3.9\"", 3},            // and its fraction is cut as for a number
+        {"\"1e2\"", 100},
+        {"\"#-1\"", 1},            // otherwise only the digits count
+        {"\"012\"", 12},
         {"\"\"", std::nullopt},
         {"-1", std::nullopt},
         {"3.9", 3},
