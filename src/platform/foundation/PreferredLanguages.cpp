@@ -77,6 +77,9 @@ void PreferredLanguages::setOverride(std::optional<std::vector<std::string>> tag
     box().override_ = std::move(tags);
 }
 
-void PreferredLanguages::reset() { setOverride(std::nullopt); }
+void PreferredLanguages::reset() {
+    std::lock_guard guard(box().lock);
+    box().override_.reset();
+}
 
 }  // namespace fnd

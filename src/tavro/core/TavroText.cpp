@@ -428,31 +428,90 @@ std::string norm(std::string_view text) {
     return out;
 }
 
-int edits(std::string_view a, std::string_view b) {
-    const Valid va(a), vb(b);
-    const auto ca = split(va.view());
-    const auto cb = split(vb.view());
-    if (ca.empty()) return static_cast<int>(cb.size());
-    if (cb.empty()) return static_cast<int>(ca.size());
-    std::vector<int> previous(cb.size() + 1), current(cb.size() + 1);
-    for (std::size_t j = 0; j <= cb.size(); ++j) previous[j] = static_cast<int>(j);
-    for (std::size_t i = 1; i <= ca.size(); ++i) {
-        current[0] = static_cast<int>(i);
-        for (std::size_t j = 1; j <= cb.size(); ++j) {
-            const int cost = ca[i - 1] == cb[j - 1] ? 0 : 1;
-            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
+namespace {
+
+// Texts as sequences of characters to compare: ASCII texts without CR are their bytes, others
+// their grapheme clusters.
+struct Chars {
+    explicit Chars(std::string_view text) : valid(text) {
+        const auto v = valid.view();
+        bytes = isAscii(v) && v.find('\r') == std::string_view::npos;
+        if (!bytes) clusters = split(v);
+    }
+    std::size_t size() const { return bytes ? valid.view().size() : clusters.size(); }
+    Valid valid;
+    bool bytes = false;
+    std::vector<std::string_view> clusters;
+};
+
+// Levenshtein distance with two rows. With a limit (>= 0) only the diagonal band of that width
+// is computed and the answer is capped at limit + 1, which is enough to tell "within the limit".
+template <class Seq>
+int levenshtein(const Seq& a, const Seq& b, int limit) {
+    const std::size_t m = a.size(), n = b.size();
+    const bool banded = limit >= 0;
+    const int big = banded ? limit + 1 : 0;
+    if (banded && (m > n ? m - n : n - m) > static_cast<std::size_t>(limit)) return big;
+    std::vector<int> previous(n + 1), current(n + 1);
+    for (std::size_t j = 0; j <= n; ++j) previous[j] = static_cast<int>(j);
+    const auto band = static_cast<std::size_t>(banded ? limit : 0);
+    for (std::size_t i = 1; i <= m; ++i) {
+        const std::size_t lo = banded && i > band ? i - band : 1;
+        const std::size_t hi = banded ? std::min(n, i + band) : n;
+        current[lo - 1] = lo == 1 ? static_cast<int>(i) : big;
+        int rowMin = current[lo - 1];
+        for (std::size_t j = lo; j <= hi; ++j) {
+            const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            int best = previous[j - 1] + cost;
+            if (previous[j] + 1 < best) best = previous[j] + 1;
+            if (current[j - 1] + 1 < best) best = current[j - 1] + 1;
+            current[j] = best;
+            if (best < rowMin) rowMin = best;
+        }
+        if (banded) {
+            if (hi < n) current[hi + 1] = big;
+            if (rowMin > limit) return big;
         }
         std::swap(previous, current);
     }
-    return previous[cb.size()];
+    return banded ? std::min(previous[n], big) : previous[n];
+}
+
+int distance(const Chars& a, const Chars& b, int limit) {
+    if (a.size() == 0) return static_cast<int>(b.size());
+    if (b.size() == 0) return static_cast<int>(a.size());
+    if (a.bytes && b.bytes) return levenshtein(a.valid.view(), b.valid.view(), limit);
+    if (a.bytes || b.bytes) {
+        // One side is plain ASCII: compare it as one-byte clusters.
+        const auto asClusters = [](const Chars& c) {
+            if (!c.bytes) return c.clusters;
+            std::vector<std::string_view> out;
+            const auto v = c.valid.view();
+            for (std::size_t i = 0; i < v.size(); ++i) out.push_back(v.substr(i, 1));
+            return out;
+        };
+        return levenshtein(asClusters(a), asClusters(b), limit);
+    }
+    return levenshtein(a.clusters, b.clusters, limit);
+}
+
+}  // namespace
+
+int edits(std::string_view a, std::string_view b) {
+    const Chars ca(a), cb(b);
+    return distance(ca, cb, -1);
 }
 
 bool fuzzyEqual(std::string_view a, std::string_view b) {
     if (a == b) return true;
-    const auto m = std::min(count(a), count(b));
+    const Chars ca(a), cb(b);
+    const auto m = std::min(ca.size(), cb.size());
     if (m < 3) return false;
     const int allowed = m < 6 ? 1 : 2;
-    return edits(a, b) <= allowed;
+    // The distance is at least the difference in length.
+    const auto longer = std::max(ca.size(), cb.size());
+    if (longer - m > static_cast<std::size_t>(allowed)) return false;
+    return distance(ca, cb, allowed) <= allowed;
 }
 
 std::optional<std::string> match(std::string_view text, const std::vector<std::string>& names) {

@@ -206,6 +206,26 @@ TEST(TextFuzzy, AllowedDistanceFollowsShorterLength) {
     for (const auto& c : cases) EXPECT_EQ(T::fuzzyEqual(c.a, c.b), c.want) << c.a << " / " << c.b;
 }
 
+TEST(TextFuzzy, AgreesWithTheRuleOverFullEditDistance) {
+    // Random short texts over a small alphabet (with a two-byte letter and a combined character)
+    // checked against the rule computed from the unbounded distance.
+    const std::vector<std::string> alphabet = {"a", "b", "c", "é", "e\u0301"};
+    unsigned seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    const auto randomText = [&] {
+        std::string t;
+        for (unsigned n = next() % 9; n > 0; --n) t += alphabet[next() % alphabet.size()];
+        return t;
+    };
+    for (int i = 0; i < 3000; ++i) {
+        const auto a = randomText(), b = randomText();
+        const auto m = std::min(T::count(a), T::count(b));
+        const bool want = a == b || (m >= 3 && T::edits(a, b) <= (m < 6 ? 1 : 2));
+        ASSERT_EQ(T::fuzzyEqual(a, b), want) << a << " / " << b;
+        ASSERT_EQ(T::edits(a, b), T::edits(b, a)) << a << " / " << b;
+    }
+}
+
 // ---- match ----
 
 TEST(TextMatch, ExactPassBeatsEarlierPrefixCandidate) {
