@@ -13,6 +13,7 @@
 #include "tavro/core/TavroElement.h"
 #include "tavro/core/TavroScreen.h"
 #include "tavro/memory/TavroPerformedStep.h"
+#include "tavro/models/AppleIntelligenceModel.h"
 #include "tavro/models/TavroModel.h"
 #include "tavro/models/TextTavroModel.h"
 #include "tavro/core/TavroText.h"
