@@ -19,6 +19,7 @@
 #include "tavro/core/TavroText.h"
 #include "tavro/core/TavroJSON.h"
 #include "tavro/models/TavroReasoning.h"
+#include "tavro/surfaces/TavroSurface.h"
 #include "tavro/surfaces/TavroWebText.h"
 #include "tavro/core/TavroAnalytics.h"
 #include "tavro/core/TavroModelSwitch.h"
