@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tavro/core/TavroAction.h"
@@ -190,4 +191,15 @@ TEST(TavroActionParse, HostileRepliesGiveNothing) {
     // A long but ordinary reply is read.
     const std::string prose(200000, 'x');
     EXPECT_EQ(TavroAction::parse(prose + R"({"action":"back"})" + prose), act(Kind::back));
+}
+
+TEST(TavroActionParse, FirstUseFromManyThreadsAtOnce) {
+    // Each test runs in its own process, so this is the first use of the kind tables.
+    std::vector<std::thread> threads;
+    std::vector<std::optional<TavroAction>> results(8);
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        threads.emplace_back([&results, i] { results[i] = TavroAction::parse(R"({"action":"press and hold","id":4})"); });
+    }
+    for (auto& t : threads) t.join();
+    for (const auto& r : results) EXPECT_EQ(r, act(Kind::longPress, 4));
 }
