@@ -20,6 +20,7 @@
 #include "tavro/core/TavroJSON.h"
 #include "tavro/models/TavroReasoning.h"
 #include "tavro/surfaces/TavroSurface.h"
+#include "tavro/models/TavroRules.h"
 #include "tavro/surfaces/TavroWebText.h"
 #include "tavro/core/TavroAnalytics.h"
 #include "tavro/core/TavroModelSwitch.h"

@@ -27,7 +27,7 @@ public:
     std::vector<std::string> clauses;      // clauses not yet started, in goal order
     std::vector<TavroAction> queue;        // actions of the current clause not yet handed out
     std::vector<std::string> routes;       // the host's route names, for "navigate"
-    const bool lenient;                    // fixed at creation
+    bool lenient;                          // fixed at creation; the engine never changes it
     bool handedOff = false;                // the models have taken over the goal
     std::vector<std::string> fallback;     // clauses to continue with when strict reading fails
     bool usedFallback = false;             // `fallback` replaced the clauses

@@ -1,0 +1,184 @@
+#include "tavro/models/TavroRules.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <utility>
+
+#include "tavro/core/TavroText.h"
+
+namespace tavro {
+
+namespace {
+
+// A key=value detail anywhere in a text ("name=Rin").
+constexpr std::string_view kDetail = R"([\p{L}\p{N}_\-]\s*=\s*\S)";
+
+constexpr char kSeparator = '\x1F';
+
+// Where a goal is cut into clauses, in the order they are applied. The verbs of the last two are
+// the only words that start a new clause after "and" or a comma ("type milk, eggs and bread").
+// Each comes with the texts one of which any match must contain (in lower case): a goal without
+// them is not searched, which spares long goals the pattern's backtracking over runs of blanks.
+struct ClauseBreak {
+    std::string_view pattern;
+    std::array<std::string_view, 4> needs;
+};
+constexpr std::array<ClauseBreak, 5> kClauseBreaks = {{
+    {R"(\s*,?\s*\band then\b\s*)", {"and then"}},
+    {R"(\s*,?\s*\bthen\b\s*)", {"then"}},
+    {R"(\s*[;\n。、]\s*)", {";", "\n", "。", "、"}},
+    {R"(\s*,?\s+and\s+(?=(?:swipe|click|tap|press|hit|type|enter|write|fill|set|search|find|select|choose|pick|check|uncheck|turn|switch|toggle|enable|disable|go|open|scroll|submit|save)\b))",
+     {"and"}},
+    {R"(\s*,\s*(?=(?:swipe|click|tap|press|hit|type|enter|write|fill|set|search|find|select|choose|pick|check|uncheck|turn|switch|toggle|enable|disable|go|open|scroll|submit|save)\b))",
+     {","}},
+}};
+
+// The command verbs a misspelt first word is corrected to; on equal distance the earlier wins.
+constexpr std::array<std::string_view, 33> kVerbs = {
+    "click", "tap",    "press",  "hit",    "push",    "type",  "enter", "write",  "fill",  "set",   "search",
+    "find",  "select", "choose", "pick",   "check",   "turn",  "switch", "toggle", "enable", "disable", "go",
+    "open",  "scroll", "swipe",  "submit", "save",    "copy",  "paste", "share",  "show",  "visit", "close",
+};
+
+constexpr std::array<std::string_view, 7> kOnWords = {"on", "yes", "true", "1", "enable", "enabled", "オン"};
+constexpr std::array<std::string_view, 7> kOffWords = {"off", "no", "false", "0", "disable", "disabled", "オフ"};
+
+template <std::size_t N>
+bool isOneOf(std::string_view word, const std::array<std::string_view, N>& words) {
+    return std::find(words.begin(), words.end(), word) != words.end();
+}
+
+// Trims white space, line breaks, "." and "!" from both ends, in any mix.
+std::string trimClause(std::string_view piece) {
+    std::string text(piece);
+    for (;;) {
+        auto next = TavroText::trim(TavroText::trim(text), ".!");
+        if (next == text) return text;
+        text = std::move(next);
+    }
+}
+
+TavroAction plain(TavroAction::Kind kind, std::string text) {
+    return TavroAction{.kind = kind, .id = std::nullopt, .text = std::move(text), .submit = false, .thought = {}};
+}
+
+}  // namespace
+
+TavroRules::TavroRules(std::string goal, std::vector<std::string> routes, bool lenient)
+    : clauses(split(goal)), routes(std::move(routes)), lenient(lenient) {}
+
+std::vector<std::string> TavroRules::split(std::string_view goal) {
+    auto text = TavroText::trim(goal);
+    if (TavroText::groups(kDetail, text)) return {text};
+    for (const auto& cut : kClauseBreaks) {
+        const auto lowered = TavroText::lower(text);
+        const bool possible = std::any_of(cut.needs.begin(), cut.needs.end(), [&](std::string_view need) {
+            return !need.empty() && lowered.find(need) != std::string::npos;
+        });
+        if (possible) text = TavroText::replaceAll(cut.pattern, text, std::string(1, kSeparator));
+    }
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    for (;;) {
+        const auto end = text.find(kSeparator, start);
+        auto piece = trimClause(std::string_view(text).substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (!piece.empty()) pieces.push_back(std::move(piece));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return pieces;
+}
+
+TavroAction TavroRules::decide(const TavroScreen& screen) {
+    if (!queue.empty()) {
+        auto next = std::move(queue.front());
+        queue.erase(queue.begin());
+        return next;
+    }
+    if (handedOff) return plain(TavroAction::Kind::fail, L("The on-device model is doing this task.", "オンデバイスモデルが実行中です。"));
+    while (!clauses.empty()) {
+        const auto clause = std::move(clauses.front());
+        clauses.erase(clauses.begin());
+        auto actions = resolve(clause, screen);
+        if (actions) {
+            if (actions->empty()) continue;
+            auto first = std::move(actions->front());
+            queue.assign(std::make_move_iterator(actions->begin() + 1), std::make_move_iterator(actions->end()));
+            return first;
+        }
+        if (!lenient && !fallback.empty()) {
+            clauses = std::move(fallback);
+            fallback.clear();
+            usedFallback = true;
+            continue;
+        }
+        if (lenient) lastFailed = clause;
+        else handedOff = true;
+        return plain(TavroAction::Kind::fail,
+                     L("I couldn't work out “" + clause +
+                           "” on this screen. Use the names shown on screen, or turn on an on-device model.",
+                       "この画面で「" + clause +
+                           "」の方法が分かりませんでした。画面に表示された名前を使うか、オンデバイスモデルを有効にしてください。"));
+    }
+    return plain(TavroAction::Kind::done, L("Done.", "完了しました。"));
+}
+
+void TavroRules::handOff() {
+    handedOff = true;
+    clauses.clear();
+    queue.clear();
+}
+
+std::string TavroRules::fixVerb(std::string_view clause) {
+    // The first word and the rest, split at the first blank after it.
+    const auto begin = clause.find_first_not_of(' ');
+    if (begin == std::string_view::npos) return std::string(clause);
+    const auto end = clause.find(' ', begin);
+    const auto word = clause.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
+    const auto rest = end == std::string_view::npos ? std::string_view{} : clause.substr(end + 1);
+
+    const auto lowered = TavroText::lower(word);
+    if (isOneOf(lowered, kVerbs)) return std::string(clause);
+    const auto length = TavroText::count(lowered);
+    if (length < 3) return std::string(clause);
+    const int allowed = length < 6 ? 1 : 2;
+
+    int bestDistance = allowed + 1;
+    std::string_view bestVerb;
+    for (const auto verb : kVerbs) {
+        // The distance is at least the difference in length; such verbs cannot come within reach.
+        const auto gap = length > verb.size() ? length - verb.size() : verb.size() - length;
+        if (gap > static_cast<std::size_t>(allowed)) continue;
+        const int distance = TavroText::edits(lowered, verb);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            bestVerb = verb;
+        }
+    }
+    if (bestVerb.empty()) return std::string(clause);
+    std::string fixed(bestVerb);
+    if (!rest.empty()) {
+        fixed += ' ';
+        fixed += rest;
+    }
+    return fixed;
+}
+
+std::vector<TavroAction> TavroRules::set(const TavroElement& element, std::string_view value) const {
+    const auto action = [&](TavroAction::Kind kind, std::string text) {
+        return TavroAction{.kind = kind, .id = element.id, .text = std::move(text), .submit = false, .thought = {}};
+    };
+    if (element.kind == "checkbox") {
+        const auto wanted = TavroText::norm(value);
+        const bool wantOn = isOneOf(wanted, kOnWords);
+        const bool wantOff = isOneOf(wanted, kOffWords);
+        const bool isOn = isOneOf(TavroText::norm(element.value), kOnWords) || TavroText::lower(element.value) == "on";
+        if ((wantOn && isOn) || (wantOff && !isOn)) return {};
+        return {action(TavroAction::Kind::click, {})};
+    }
+    if (element.kind == "select" || element.kind == "slider") return {action(TavroAction::Kind::select, std::string(value))};
+    return {action(TavroAction::Kind::type, std::string(value))};
+}
+
+}  // namespace tavro

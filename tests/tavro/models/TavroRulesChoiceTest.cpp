@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include "TavroRulesTestFixtures.h"
+#include "tavro/models/TavroRules.h"
+
+using namespace tavro;
+using namespace rulesfixtures;
+
+namespace {
+
+const std::set<std::string> kButtons{"button"};
+const std::set<std::string> kTaps{"button", "link", "checkbox", "tab", "cell"};
+
+std::optional<std::int64_t> pick(std::string_view name, const std::vector<TavroElement>& elements, bool loose,
+                                 const std::set<std::string>& kinds = kTaps) {
+    const auto* e = TavroRules::best(name, elements, kinds, loose);
+    if (!e) return std::nullopt;
+    return e->id;
+}
+
+}  // namespace
+
+// ---- Before any pass ----
+
+TEST(RulesChoice, NameWithNothingLeftAfterNormalisingFindsNothing) {
+    const std::vector<TavroElement> elements = {el(1, "button", "…"), el(2, "button", "Save")};
+    for (const bool loose : {false, true}) {
+        EXPECT_EQ(pick("…", elements, loose), std::nullopt);
+        EXPECT_EQ(pick("  ?! ", elements, loose), std::nullopt);
+        EXPECT_EQ(pick("", elements, loose), std::nullopt);
+    }
+}
+
+TEST(RulesChoice, KindsOutsideTheSetAreNeverReturnedEvenOnAnExactMatch) {
+    const std::vector<TavroElement> elements = {el(1, "input", "Save"), el(2, "label", "Save")};
+    EXPECT_EQ(pick("Save", elements, true, kButtons), std::nullopt);
+    EXPECT_EQ(pick("Save", elements, false, {"input"}), 1);
+}
+
+TEST(RulesChoice, ReturnsAPointerIntoTheGivenElements) {
+    const std::vector<TavroElement> elements = {el(1, "button", "Cancel"), el(2, "button", "Save")};
+    EXPECT_EQ(TavroRules::best("save", elements, kButtons, false), &elements[1]);
+}
+
+// ---- Passes 1 to 3 and visibility ----
+
+TEST(RulesChoice, ExactBeatsPrefixEvenOffScreen) {
+    const std::vector<TavroElement> elements = {el(1, "button", "Save draft"), offScreen(el(2, "button", "Save"))};
+    EXPECT_EQ(pick("Save", elements, false), 2);
+}
+
+TEST(RulesChoice, SameStrengthPrefersTheVisibleElement) {
+    const std::vector<TavroElement> elements = {offScreen(el(1, "button", "Save all")), el(2, "button", "Save draft")};
+    EXPECT_EQ(pick("Save", elements, false), 2);
+    // Among visible ones screen order decides.
+    const std::vector<TavroElement> both = {el(3, "button", "Save all"), el(4, "button", "Save draft")};
+    EXPECT_EQ(pick("Save", both, false), 3);
+}
+
+TEST(RulesChoice, PrefixBeatsContains) {
+    const std::vector<TavroElement> elements = {el(1, "button", "Autosave"), el(2, "button", "Save now")};
+    EXPECT_EQ(pick("save", elements, false), 2);
+    EXPECT_EQ(pick("save", {el(1, "button", "Autosave")}, false), 1);
+}
+
+TEST(RulesChoice, KeysAreNamesToo) {
+    const std::vector<TavroElement> elements = {withKeys(el(1, "button", ""), {"settings.saveButton"}),
+                                                el(2, "button", "Save")};
+    EXPECT_EQ(pick("settings.saveButton", elements, false), 1);
+    EXPECT_EQ(pick("Save", elements, false), 2);
+}
+
+TEST(RulesChoice, MatchingIgnoresCasePunctuationAndBlanks) {
+    const std::vector<TavroElement> elements = {el(1, "checkbox", "Wi-Fi"), el(2, "tab", "設定 (2)")};
+    EXPECT_EQ(pick("wifi", elements, false), 1);
+    EXPECT_EQ(pick("WI FI", elements, false), 1);
+    EXPECT_EQ(pick("設定2", elements, false), 2);
+}
+
+// ---- Passes 4 and 5, loose only ----
+
+TEST(RulesChoice, LongerNameFindsTheLabelOnlyWhenLoose) {
+    const std::vector<TavroElement> elements = {el(1, "checkbox", "Dark Mode")};
+    EXPECT_EQ(pick("turn dark mode on", elements, false), std::nullopt);
+    EXPECT_EQ(pick("turn dark mode on", elements, true), 1);
+    // Labels shorter than 3 characters are never found inside a longer name.
+    EXPECT_EQ(pick("gook", {el(1, "button", "OK")}, true), std::nullopt);
+}
+
+TEST(RulesChoice, SmallMisspellingsOnlyWhenLoose) {
+    const std::vector<TavroElement> elements = {el(1, "button", "Settings"), el(2, "button", "Save")};
+    EXPECT_EQ(pick("Sttings", elements, false), std::nullopt);
+    EXPECT_EQ(pick("Sttings", elements, true), 1);  // distance 1, shorter length 7 allows 2
+    EXPECT_EQ(pick("Settigns", elements, true), 1);  // distance 2
+    EXPECT_EQ(pick("Sve", elements, true), 2);      // distance 1, shorter length 3 allows 1
+    EXPECT_EQ(pick("Sv", elements, true), std::nullopt);
+    EXPECT_EQ(pick("Svae", elements, true), std::nullopt);  // distance 2, shorter length 4 allows 1
+}
+
+TEST(RulesChoice, ShortNamesAreFoundOnlyByTheFirstThreePasses) {
+    const std::vector<TavroElement> elements = {el(1, "button", "OK")};
+    EXPECT_EQ(pick("ok", elements, false), 1);
+    EXPECT_EQ(pick("ko", elements, true), std::nullopt);
+    EXPECT_EQ(pick("oj", elements, true), std::nullopt);
+}
+
+TEST(RulesChoice, EachPassWalksEveryCandidateBeforeTheNext) {
+    const std::vector<TavroElement> elements = {offScreen(el(1, "button", "Profile")), el(2, "button", "Prolife")};
+    EXPECT_EQ(pick("profile", elements, true), 1);  // exact off screen beats fuzzy in view
+    const std::vector<TavroElement> fuzzyAndContained = {el(1, "button", "Sav"), el(2, "button", "Savings")};
+    EXPECT_EQ(pick("savx", fuzzyAndContained, true), 1);  // "sav" is contained in "savx"
+}
+
+TEST(RulesChoice, LongWantedNamesStayFast) {
+    std::vector<TavroElement> elements;
+    for (int i = 0; i < 1000; ++i) elements.push_back(el(i, "button", "Button number " + std::to_string(i)));
+    const std::string huge(200000, 'x');
+    EXPECT_EQ(pick(huge, elements, true), std::nullopt);
+    EXPECT_EQ(pick(huge + " button number 7", elements, true), 7);
+}
