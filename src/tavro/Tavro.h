@@ -42,3 +42,6 @@
 #include "platform/objc/Object.h"
 #include "platform/objc/Runtime.h"
 #include "platform/objc/Value.h"
+#include "tavro/core/TavroRemoteFlags.h"
+#include "tavro/overlay/TavroDebug.h"
+#include "tavro/testing/TavroLog.h"

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <mutex>
 
+#include "platform/objc/Runtime.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/memory/TavroPack.h"
 
@@ -84,7 +85,16 @@ std::optional<TavroAnalytics::Parameter> parameter(const TavroAnalytics::Value& 
         value.storage());
 }
 
-void firebase(const std::string&, const TavroAnalytics::Parameters&) {}
+void firebase(const std::string& event, const TavroAnalytics::Parameters& parameters) {
+    const auto analytics = objc::Runtime::classNamed("FIRAnalytics");
+    constexpr std::string_view selector = "logEventWithName:parameters:";
+    if (!analytics || !analytics->respondsTo(selector)) return;
+    nlohmann::json dictionary = nlohmann::json::object();
+    for (const auto& [key, value] : parameters) {
+        std::visit([&](const auto& v) { dictionary[key] = v; }, value);
+    }
+    analytics->send(selector, {objc::Value(event), objc::Value(std::move(dictionary))});
+}
 
 }  // namespace
 

@@ -3,7 +3,9 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/objc/Runtime.h"
 #include "tavro/core/TavroAnalytics.h"
+#include "tavro/core/TavroRemoteFlags.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/memory/TavroPack.h"
 
@@ -29,6 +31,34 @@ std::optional<TavroModelSwitch::Family> family(const std::optional<std::string>&
     if (word == "qwen") return TavroModelSwitch::Family::qwen;
     if (word == "off") return TavroModelSwitch::Family::off;
     return std::nullopt;
+}
+
+// The host's remote-configuration object: only when the host has configured its default app.
+objc::ObjectPtr firebaseRemoteConfig() {
+    const auto app = objc::Runtime::classNamed("FIRApp");
+    const auto defaultApp = objc::send(app, "defaultApp");
+    if (!defaultApp || !defaultApp->object()) return nullptr;
+    const auto remoteConfig = objc::send(objc::Runtime::classNamed("FIRRemoteConfig"), "remoteConfig");
+    return remoteConfig ? remoteConfig->object() : nullptr;
+}
+
+// A key's text value, trimmed; nothing when missing or blank.
+std::optional<std::string> read(const objc::ObjectPtr& config, const char* key) {
+    const auto value = objc::send(config, "configValueForKey:", {objc::Value(key)});
+    if (!value || !value->object()) return std::nullopt;
+    const auto text = objc::valueForKey(value->object(), "stringValue");
+    if (!text || !text->string()) return std::nullopt;
+    std::string trimmed = TavroText::trim(*text->string());
+    if (trimmed.empty()) return std::nullopt;
+    return trimmed;
+}
+
+void apply(const objc::ObjectPtr& config) {
+    TavroModelSwitch::setRemote(read(config, TavroModelSwitch::remoteConfigKey));
+    const auto enabled = read(config, TavroRemoteFlags::enabledKey);
+    const auto enabledWithoutNative = read(config, TavroRemoteFlags::enabledWithoutNativeKey);
+    TavroRemoteFlags::set(enabled && !TavroRemoteFlags::enabled(enabled),
+                          enabledWithoutNative && !TavroRemoteFlags::enabled(enabledWithoutNative));
 }
 
 }  // namespace
@@ -82,6 +112,18 @@ void TavroModelSwitch::changed() {
     if (previous == now) return;
     if (previous) TavroAnalytics::log("model_switch", {{"family", std::string(name(now))}});
     for (const auto& observer : observers) observer(now);
+}
+
+void TavroModelSwitch::refreshFromFirebase() {
+    const auto config = firebaseRemoteConfig();
+    if (!config) {
+        changed();
+        return;
+    }
+    apply(config);
+    objc::send(config, "fetchAndActivateWithCompletionHandler:", {objc::Value([](const objc::Args&) {
+                   if (const auto fetched = firebaseRemoteConfig()) apply(fetched);
+               })});
 }
 
 void TavroModelSwitch::reset() {

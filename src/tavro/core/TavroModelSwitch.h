@@ -40,6 +40,9 @@ public:
     // Recomputes the family and announces it: the first time to observers only, afterwards only
     // when it differs from the last one (with the "model_switch" event).
     static void changed();
+    // Reads the host's remote configuration now and once more after its next fetch (whose
+    // completion may arrive on any thread); without one only announces.
+    static void refreshFromFirebase();
 
     // Tests: forget the remote value, the last family and the observers.
     static void reset();

@@ -71,6 +71,15 @@ public:
     static std::optional<TavroAppMap> learned();
     static void setLearned(std::optional<TavroAppMap> map);
 
+    // When no learned map is held yet, reads the saved file and keeps it as the learned map. A
+    // missing or unreadable file changes nothing.
+    static void loadSaved();
+    // Writes the map to the saved file (creating the directory, replacing the file atomically so a
+    // reader never sees half a file). Errors are ignored.
+    static void save(const TavroAppMap& map);
+    // "TavroAppMap.json" in the app's Application Support directory.
+    static std::filesystem::path fileURL();
+
     // Tests: forget the learned map.
     static void reset();
 };
