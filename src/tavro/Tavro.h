@@ -45,3 +45,4 @@
 #include "tavro/core/TavroRemoteFlags.h"
 #include "tavro/overlay/TavroDebug.h"
 #include "tavro/testing/TavroLog.h"
+#include "tavro/core/TavroConfiguration.h"

@@ -6,6 +6,7 @@
 #include "platform/objc/Runtime.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/memory/TavroPack.h"
+#include "tavro/models/AppleIntelligenceModel.h"
 
 namespace tavro {
 
@@ -136,6 +137,12 @@ void TavroAnalytics::log(std::string_view event, const Fields& fields) {
     parameters["tavro_sdk"] = std::string("1.0.0");
     if (const auto pack = TavroPacks::current()) parameters["tavro_pack"] = std::int64_t(pack->version);
     target(TavroText::prefix("tavro_" + std::string(event), nameLimit), parameters);
+}
+
+std::string TavroAnalytics::engine(const TavroModel* model) {
+    if (!model) return "rules";
+    if (dynamic_cast<const AppleIntelligenceModel*>(model)) return "apple";
+    return "model";
 }
 
 std::string TavroAnalytics::reason(std::string_view text) {

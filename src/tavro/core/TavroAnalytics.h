@@ -91,6 +91,11 @@ public:
     // Emits one event "tavro_" + event with the converted fields.
     static void log(std::string_view event, const Fields& fields = {});
 
+    // A short engine word: "rules" without a model, "apple" for the platform's on-device model,
+    // "model" for any other.
+    static std::string engine(const TavroModel* model);
+    static std::string engine(const std::shared_ptr<TavroModel>& model) { return engine(model.get()); }
+
     // Folds an error text into one reason word: "low_memory", "bad_file", "background",
     // "stopped", "gpu" or "other".
     static std::string reason(std::string_view text);

@@ -4,6 +4,8 @@
 
 #include "tavro/core/TavroAnalytics.h"
 #include "tavro/memory/TavroPack.h"
+#include "tavro/models/AppleIntelligenceModel.h"
+#include "tavro/models/TextTavroModel.h"
 
 using namespace tavro;
 
@@ -165,4 +167,14 @@ TEST(TavroAnalyticsReason, FirstMatchingRowWins) {
         {"mlx failure", "gpu"},                    {"", "other"},                  {"timeout", "other"},
     };
     for (const auto& c : cases) EXPECT_EQ(TavroAnalytics::reason(c.text), c.reason) << c.text;
+}
+
+TEST(TavroAnalyticsEngine, NamesTheKindOfModel) {
+    EXPECT_EQ(TavroAnalytics::engine(nullptr), "rules");
+    EXPECT_EQ(TavroAnalytics::engine(std::shared_ptr<TavroModel>()), "rules");
+    EXPECT_EQ(TavroAnalytics::engine(std::make_shared<AppleIntelligenceModel>()), "apple");
+    const auto text = std::make_shared<TextTavroModel>(
+        "server", TavroContextBudget::large, [] { return true; },
+        [](std::string, std::string) -> rt::Task<std::optional<std::string>> { co_return std::nullopt; });
+    EXPECT_EQ(TavroAnalytics::engine(text), "model");
 }
