@@ -1,0 +1,786 @@
+#include "tavro/memory/TavroMemory.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <numeric>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/foundation/AppDirectories.h"
+#include "tavro/core/TavroText.h"
+
+namespace tavro {
+
+namespace {
+
+using Clock = std::chrono::system_clock;
+using Json = nlohmann::json;
+using CodePoints = std::vector<UChar32>;
+
+// Stands for one run of white space in a folded literal; no code point has this value.
+constexpr UChar32 whiteRun = -1;
+
+// ---- Code points ----
+
+// The code points of valid UTF-8, with the byte offset of each (and the text's size at the end).
+void decode(std::string_view text, CodePoints& points, std::vector<std::size_t>* offsets) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    const auto length = static_cast<std::int32_t>(std::min<std::size_t>(text.size(), std::numeric_limits<std::int32_t>::max()));
+    std::int32_t i = 0;
+    while (i < length) {
+        if (offsets) offsets->push_back(static_cast<std::size_t>(i));
+        UChar32 c;
+        U8_NEXT(bytes, i, length, c);
+        points.push_back(c < 0 ? 0xFFFD : c);
+    }
+    if (offsets) offsets->push_back(static_cast<std::size_t>(i));
+}
+
+std::string encode(const CodePoints& points, std::size_t from, std::size_t to) {
+    std::string out;
+    out.reserve(to - from);
+    for (std::size_t i = from; i < to; ++i) {
+        char buffer[U8_MAX_LENGTH];
+        std::int32_t n = 0;
+        UBool error = false;
+        U8_APPEND(reinterpret_cast<std::uint8_t*>(buffer), n, U8_MAX_LENGTH, points[i], error);
+        if (!error) out.append(buffer, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
+UChar32 fold(UChar32 c) { return u_foldCase(c, U_FOLD_CASE_DEFAULT); }
+bool isWhite(UChar32 c) { return u_isUWhiteSpace(c); }
+bool isWordCharacter(UChar32 c) { return u_isalnum(c) || u_charType(c) == U_NON_SPACING_MARK; }
+
+// ---- Templates ----
+
+// "{index}". Built by appending: GCC 12 warns falsely about `"{" + std::string` here.
+std::string slotMarker(std::size_t index) {
+    std::string marker(1, '{');
+    marker.append(std::to_string(index));
+    marker.push_back('}');
+    return marker;
+}
+
+// One part of a template: literal text, or a slot.
+struct Part {
+    bool slot = false;
+    std::size_t index = 0;
+    std::string literal;
+};
+
+// Reads a stored template: "{{" and "}}" are literal braces, "{digits}" is a slot, any other
+// brace is literal.
+std::vector<Part> parseTemplate(std::string_view stored) {
+    std::vector<Part> parts;
+    auto literal = [&parts]() -> std::string& {
+        if (parts.empty() || parts.back().slot) parts.push_back(Part{});
+        return parts.back().literal;
+    };
+    std::size_t i = 0;
+    while (i < stored.size()) {
+        const char c = stored[i];
+        if ((c == '{' || c == '}') && i + 1 < stored.size() && stored[i + 1] == c) {
+            literal() += c;
+            i += 2;
+            continue;
+        }
+        if (c == '{') {
+            std::size_t end = i + 1;
+            while (end < stored.size() && stored[end] >= '0' && stored[end] <= '9') ++end;
+            const std::size_t digits = end - i - 1;
+            if (digits > 0 && digits <= 9 && end < stored.size() && stored[end] == '}') {
+                std::size_t index = 0;
+                for (std::size_t j = i + 1; j < end; ++j) index = index * 10 + static_cast<std::size_t>(stored[j] - '0');
+                parts.push_back(Part{.slot = true, .index = index});
+                i = end + 1;
+                continue;
+            }
+        }
+        literal() += c;
+        ++i;
+    }
+    return parts;
+}
+
+std::string storeTemplate(const std::vector<Part>& parts) {
+    std::string out;
+    for (const Part& part : parts) {
+        out += part.slot ? slotMarker(part.index) : TavroRecipeStep::escaped(part.literal);
+    }
+    return out;
+}
+
+// A template ready for matching: literals as case-folded code points with each run of white
+// space as one `whiteRun`.
+struct Piece {
+    bool slot = false;
+    std::size_t index = 0;
+    CodePoints units;
+};
+
+struct Pattern {
+    std::vector<Piece> pieces;
+    std::size_t slotCount = 0;  // highest slot index + 1
+    bool hasSlots = false;
+    std::string norm;  // of the whole literal text, for templates without slots
+    std::string key;   // identity of the template: normalised literals and slot markers
+    // A template that would match every goal (only slots and punctuation) or no goal is never used.
+    bool usable = false;
+};
+
+CodePoints foldedUnits(std::string_view text) {
+    CodePoints points;
+    decode(text, points, nullptr);
+    CodePoints units;
+    units.reserve(points.size());
+    for (const UChar32 c : points) {
+        if (isWhite(c)) {
+            if (units.empty() || units.back() != whiteRun) units.push_back(whiteRun);
+        } else {
+            units.push_back(fold(c));
+        }
+    }
+    return units;
+}
+
+Pattern compile(std::string_view stored) {
+    Pattern pattern;
+    bool meaningfulLiteral = false;
+    std::string literalText;
+    for (Part& part : parseTemplate(stored)) {
+        if (part.slot) {
+            pattern.hasSlots = true;
+            pattern.slotCount = std::max(pattern.slotCount, part.index + 1);
+            pattern.key.push_back('\x01');
+            pattern.key.append(std::to_string(part.index));
+            pattern.key.push_back('\x02');
+            pattern.pieces.push_back(Piece{.slot = true, .index = part.index});
+        } else {
+            const std::string norm = TavroText::norm(part.literal);
+            if (!norm.empty()) meaningfulLiteral = true;
+            pattern.key += norm;
+            literalText += part.literal;
+            pattern.pieces.push_back(Piece{.units = foldedUnits(part.literal)});
+        }
+    }
+    pattern.norm = TavroText::norm(literalText);
+    pattern.usable = pattern.hasSlots ? meaningfulLiteral : !pattern.norm.empty();
+    return pattern;
+}
+
+// ---- Matching a goal ----
+
+struct PreparedGoal {
+    std::string text;                  // trimmed, valid UTF-8
+    CodePoints folded;                 // per code point
+    std::vector<std::uint8_t> white;   // per code point
+    std::vector<std::size_t> offsets;  // byte offset per code point, and the size at the end
+    std::vector<std::size_t> nextNonWhite;  // first non-white index at or after each position
+    std::optional<std::string> norm;   // computed when first needed
+
+    explicit PreparedGoal(std::string_view goal) : text(TavroText::trim(TavroText::repaired(goal))) {
+        CodePoints points;
+        decode(text, points, &offsets);
+        const std::size_t n = points.size();
+        folded.resize(n);
+        white.resize(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            white[i] = isWhite(points[i]);
+            folded[i] = white[i] ? whiteRun : fold(points[i]);
+        }
+        nextNonWhite.resize(n + 1);
+        nextNonWhite[n] = n;
+        for (std::size_t i = n; i-- > 0;) nextNonWhite[i] = white[i] ? nextNonWhite[i + 1] : i;
+    }
+
+    std::size_t size() const { return folded.size(); }
+
+    const std::string& normalised() {
+        if (!norm) norm = TavroText::norm(text);
+        return *norm;
+    }
+};
+
+constexpr std::size_t noMatch = std::numeric_limits<std::size_t>::max();
+
+// Where the literal ends when it matches at `at`, else `noMatch`. A run of white space in the
+// literal takes the whole run of white space in the goal.
+std::size_t matchLiteral(const CodePoints& units, const PreparedGoal& goal, std::size_t at) {
+    const std::size_t n = goal.size();
+    std::size_t p = at;
+    for (const UChar32 unit : units) {
+        if (p >= n) return noMatch;
+        if (unit == whiteRun) {
+            if (!goal.white[p]) return noMatch;
+            while (p < n && goal.white[p]) ++p;
+        } else {
+            if (goal.folded[p] != unit) return noMatch;
+            ++p;
+        }
+    }
+    return p;
+}
+
+// Whether the literal can end exactly at the end of the goal (a quick test that rejects most
+// templates before the full match).
+bool literalCanEnd(const CodePoints& units, const PreparedGoal& goal) {
+    std::size_t p = goal.size();
+    for (std::size_t i = units.size(); i-- > 0;) {
+        if (p == 0) return false;
+        if (units[i] == whiteRun) {
+            if (!goal.white[p - 1]) return false;
+            while (p > 0 && goal.white[p - 1]) --p;
+        } else {
+            if (goal.folded[p - 1] != units[i]) return false;
+            --p;
+        }
+    }
+    return true;
+}
+
+// Matches a template with slots against the whole goal. Slots take the shortest text that lets
+// the rest match, and each must hold more than white space. Reachability is worked out from the
+// end of the goal backwards, so the time is linear in the goal per piece, whatever the goal.
+struct Scratch {
+    std::vector<std::uint8_t> reach;
+    std::vector<std::uint8_t> anyFrom;
+};
+
+std::optional<std::vector<std::string>> matchSlots(const Pattern& pattern, const PreparedGoal& goal, Scratch& scratch) {
+    const auto& pieces = pattern.pieces;
+    const std::size_t n = goal.size();
+    const std::size_t k = pieces.size();
+    if (k == 0) return std::nullopt;
+    if (!pieces.front().slot && matchLiteral(pieces.front().units, goal, 0) == noMatch) return std::nullopt;
+    if (!pieces.back().slot && !literalCanEnd(pieces.back().units, goal)) return std::nullopt;
+
+    // reach[i * (n + 1) + p]: pieces i.. match goal[p..n).
+    const std::size_t width = n + 1;
+    std::vector<std::uint8_t>& reach = scratch.reach;
+    std::vector<std::uint8_t>& anyFrom = scratch.anyFrom;
+    reach.assign((k + 1) * width, 0);
+    anyFrom.assign(width + 1, 0);
+    reach[k * width + n] = 1;
+    for (std::size_t i = k; i-- > 0;) {
+        const std::uint8_t* next = &reach[(i + 1) * width];
+        std::uint8_t* here = &reach[i * width];
+        if (pieces[i].slot) {
+            anyFrom[width] = 0;
+            for (std::size_t e = width; e-- > 0;) anyFrom[e] = next[e] || anyFrom[e + 1];
+            for (std::size_t p = 0; p <= n; ++p) {
+                const std::size_t first = goal.nextNonWhite[p];
+                here[p] = first < n && anyFrom[first + 1];
+            }
+        } else {
+            for (std::size_t p = 0; p <= n; ++p) {
+                const std::size_t end = matchLiteral(pieces[i].units, goal, p);
+                here[p] = end != noMatch && next[end];
+            }
+        }
+    }
+    if (!reach[0]) return std::nullopt;
+
+    std::vector<std::string> values(pattern.slotCount);
+    std::vector<std::uint8_t> filled(pattern.slotCount, 0);
+    std::size_t p = 0;
+    for (std::size_t i = 0; i < k; ++i) {
+        if (!pieces[i].slot) {
+            p = matchLiteral(pieces[i].units, goal, p);
+            continue;
+        }
+        const std::uint8_t* next = &reach[(i + 1) * width];
+        std::size_t e = goal.nextNonWhite[p] + 1;
+        while (!next[e]) ++e;
+        if (!filled[pieces[i].index]) {
+            const std::size_t from = goal.offsets[p];
+            values[pieces[i].index] = TavroText::trim(std::string_view(goal.text).substr(from, goal.offsets[e] - from));
+            filled[pieces[i].index] = 1;
+        }
+        p = e;
+    }
+    return values;
+}
+
+// ---- Dates ----
+
+std::string isoDate(Clock::time_point time) {
+    using namespace std::chrono;
+    const auto ms = floor<milliseconds>(time);
+    const auto day = floor<days>(ms);
+    const year_month_day date{day};
+    const hh_mm_ss clock{ms - day};
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
+    return buffer;
+}
+
+// Reads "YYYY-MM-DDTHH:MM:SS" with an optional fraction and a final "Z".
+std::optional<Clock::time_point> parseIsoDate(std::string_view text) {
+    using namespace std::chrono;
+    auto number = [&text](std::size_t at, std::size_t length) -> std::optional<int> {
+        if (at + length > text.size()) return std::nullopt;
+        int value = 0;
+        for (std::size_t i = at; i < at + length; ++i) {
+            if (text[i] < '0' || text[i] > '9') return std::nullopt;
+            value = value * 10 + (text[i] - '0');
+        }
+        return value;
+    };
+    if (text.size() < 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':')
+        return std::nullopt;
+    const auto y = number(0, 4), mo = number(5, 2), d = number(8, 2), h = number(11, 2), mi = number(14, 2),
+               s = number(17, 2);
+    if (!y || !mo || !d || !h || !mi || !s || *h > 23 || *mi > 59 || *s > 60) return std::nullopt;
+    const year_month_day date{year{*y}, month{static_cast<unsigned>(*mo)}, day{static_cast<unsigned>(*d)}};
+    if (!date.ok()) return std::nullopt;
+    std::size_t i = 19;
+    nanoseconds fraction{0};
+    if (text[i] == '.') {
+        ++i;
+        std::int64_t scale = 100'000'000;
+        const std::size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+            if (scale > 0) fraction += nanoseconds{(text[i] - '0') * scale};
+            scale /= 10;
+            ++i;
+        }
+        if (i == start) return std::nullopt;
+    }
+    if (i + 1 != text.size() || text[i] != 'Z') return std::nullopt;
+    const auto time = sys_days{date} + hours{*h} + minutes{*mi} + seconds{*s} + fraction;
+    return time_point_cast<Clock::duration>(time);
+}
+
+// A compact time for the name of a file kept aside: "20250131T093000Z".
+std::string fileTime(Clock::time_point time) {
+    std::string iso = isoDate(time).substr(0, 19);
+    std::erase(iso, '-');
+    std::erase(iso, ':');
+    return iso + "Z";
+}
+
+// ---- JSON ----
+
+Json targetJson(const TavroTarget& target) {
+    return Json{{"kind", target.kind}, {"label", target.label}, {"keys", target.keys}, {"screen", target.screen}};
+}
+
+Json recipeJson(const TavroRecipe& recipe) {
+    Json steps = Json::array();
+    for (const TavroRecipeStep& step : recipe.steps) {
+        Json item{{"kind", step.kind}, {"text", step.text}, {"submit", step.submit}};
+        if (step.target) item["target"] = targetJson(*step.target);
+        steps.push_back(std::move(item));
+    }
+    return Json{{"id", recipe.id.text()},
+                {"goal", recipe.goal},
+                {"template", recipe.template_},
+                {"steps", std::move(steps)},
+                {"runs", recipe.runs},
+                {"created", isoDate(recipe.created)},
+                {"lastUsed", isoDate(recipe.lastUsed)}};
+}
+
+std::string text(const Json& object, const char* name) {
+    const Json& value = object.at(name);
+    if (!value.is_string()) throw std::runtime_error(std::string(name) + " is not a text");
+    return value.get<std::string>();
+}
+
+std::vector<std::string> texts(const Json& object, const char* name) {
+    const Json& value = object.at(name);
+    if (!value.is_array()) throw std::runtime_error(std::string(name) + " is not a list");
+    std::vector<std::string> out;
+    for (const Json& item : value) {
+        if (!item.is_string()) throw std::runtime_error(std::string(name) + " holds a non-text");
+        out.push_back(item.get<std::string>());
+    }
+    return out;
+}
+
+Clock::time_point date(const Json& object, const char* name) {
+    const auto time = parseIsoDate(text(object, name));
+    if (!time) throw std::runtime_error(std::string(name) + " is not a date");
+    return *time;
+}
+
+TavroRecipe recipeFromJson(const Json& object) {
+    if (!object.is_object()) throw std::runtime_error("recipe is not an object");
+    TavroRecipe recipe;
+    const auto id = fnd::Uuid::parse(text(object, "id"));
+    if (!id) throw std::runtime_error("id is not a UUID");
+    recipe.id = *id;
+    recipe.goal = text(object, "goal");
+    recipe.template_ = text(object, "template");
+    const Json& runs = object.at("runs");
+    if (!runs.is_number_integer()) throw std::runtime_error("runs is not an integer");
+    recipe.runs = runs.get<std::int64_t>();
+    recipe.created = date(object, "created");
+    recipe.lastUsed = date(object, "lastUsed");
+    const Json& steps = object.at("steps");
+    if (!steps.is_array()) throw std::runtime_error("steps is not a list");
+    for (const Json& item : steps) {
+        if (!item.is_object()) throw std::runtime_error("step is not an object");
+        TavroRecipeStep step{.kind = text(item, "kind"), .text = text(item, "text")};
+        const Json& submit = item.at("submit");
+        if (!submit.is_boolean()) throw std::runtime_error("submit is not a Boolean");
+        step.submit = submit.get<bool>();
+        if (const auto target = item.find("target"); target != item.end() && !target->is_null()) {
+            if (!target->is_object()) throw std::runtime_error("target is not an object");
+            step.target = TavroTarget{.kind = text(*target, "kind"),
+                                      .label = text(*target, "label"),
+                                      .keys = texts(*target, "keys"),
+                                      .screen = text(*target, "screen")};
+        }
+        recipe.steps.push_back(std::move(step));
+    }
+    return recipe;
+}
+
+// ---- Files ----
+
+bool writeAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void syncDirectory(const std::filesystem::path& directory) {
+    const int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Writes the bytes to a new temporary file beside `file`, syncs it, then renames it over `file`.
+void writeAtomically(const std::filesystem::path& file, const std::string& bytes,
+                     const std::function<void(const std::filesystem::path&)>& beforeRename) {
+    std::error_code error;
+    const std::filesystem::path directory = file.parent_path();
+    if (!directory.empty()) std::filesystem::create_directories(directory, error);
+    // A fresh name each time, so that two writers never share a temporary file; a name left by
+    // a crashed save is skipped. Recipes hold what the user typed: readable by the owner only.
+    std::filesystem::path temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
+        temporary = directory / (file.filename().string() + ".tmp-" + fnd::Uuid::random().text());
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) return;
+    }
+    if (fd < 0) return;
+    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed) {
+        std::filesystem::remove(temporary, error);
+        return;
+    }
+    if (beforeRename) beforeRename(temporary);
+    if (::rename(temporary.c_str(), file.c_str()) != 0) {
+        std::filesystem::remove(temporary, error);
+        return;
+    }
+    syncDirectory(directory);
+}
+
+// ---- Learning ----
+
+bool slotKind(TavroAction::Kind kind) {
+    using K = TavroAction::Kind;
+    return kind == K::type || kind == K::select || kind == K::copy || kind == K::paste;
+}
+
+// A template being built: literal code points and slots.
+struct Draft {
+    bool slot = false;
+    std::size_t index = 0;
+    CodePoints points;
+};
+
+// Turns the first occurrence of `wanted` (case-insensitive) in a literal of the draft into a
+// slot; an occurrence that stands as whole words is preferred. False when there is none.
+bool carveSlot(std::vector<Draft>& drafts, const CodePoints& wanted, std::size_t index) {
+    const std::size_t length = wanted.size();
+    std::size_t foundPart = noMatch, foundAt = 0;
+    bool foundWhole = false;
+    for (std::size_t part = 0; part < drafts.size() && !foundWhole; ++part) {
+        if (drafts[part].slot) continue;
+        const CodePoints& points = drafts[part].points;
+        if (points.size() < length) continue;
+        for (std::size_t at = 0; at + length <= points.size(); ++at) {
+            bool same = true;
+            for (std::size_t j = 0; j < length && same; ++j) same = fold(points[at + j]) == wanted[j];
+            if (!same) continue;
+            const bool wordBefore = at > 0 && isWordCharacter(points[at - 1]) && isWordCharacter(points[at]);
+            const bool wordAfter = at + length < points.size() && isWordCharacter(points[at + length]) &&
+                                   isWordCharacter(points[at + length - 1]);
+            if (!wordBefore && !wordAfter) {
+                foundPart = part;
+                foundAt = at;
+                foundWhole = true;
+                break;
+            }
+            if (foundPart == noMatch) {
+                foundPart = part;
+                foundAt = at;
+            }
+        }
+    }
+    if (foundPart == noMatch) return false;
+    Draft& found = drafts[foundPart];
+    Draft before{.points = CodePoints(found.points.begin(), found.points.begin() + static_cast<std::ptrdiff_t>(foundAt))};
+    Draft after{.points = CodePoints(found.points.begin() + static_cast<std::ptrdiff_t>(foundAt + length), found.points.end())};
+    std::vector<Draft> replacement;
+    if (!before.points.empty()) replacement.push_back(std::move(before));
+    replacement.push_back(Draft{.slot = true, .index = index});
+    if (!after.points.empty()) replacement.push_back(std::move(after));
+    drafts.erase(drafts.begin() + static_cast<std::ptrdiff_t>(foundPart));
+    drafts.insert(drafts.begin() + static_cast<std::ptrdiff_t>(foundPart), replacement.begin(), replacement.end());
+    return true;
+}
+
+struct Generalised {
+    std::string template_;
+    std::vector<TavroRecipeStep> steps;
+};
+
+Generalised generalise(const std::string& goal, const std::vector<TavroPerformedStep>& performed, bool withSlots) {
+    std::vector<Draft> drafts(1);
+    decode(goal, drafts[0].points, nullptr);
+    std::vector<CodePoints> slotTexts;  // folded, by slot index
+    Generalised result;
+    for (const TavroPerformedStep& done : performed) {
+        TavroRecipeStep step{.kind = std::string(kindName(done.action.kind)), .submit = done.action.submit};
+        const std::string original = TavroText::repaired(done.action.text);
+        step.text = TavroRecipeStep::escaped(original);
+        const std::string trimmed = TavroText::trim(original);
+        if (withSlots && slotKind(done.action.kind) && !trimmed.empty()) {
+            CodePoints wanted;
+            decode(trimmed, wanted, nullptr);
+            for (UChar32& c : wanted) c = fold(c);
+            auto known = std::find(slotTexts.begin(), slotTexts.end(), wanted);
+            if (known != slotTexts.end()) {
+                step.text = slotMarker(static_cast<std::size_t>(known - slotTexts.begin()));
+            } else if (carveSlot(drafts, wanted, slotTexts.size())) {
+                step.text = slotMarker(slotTexts.size());
+                slotTexts.push_back(std::move(wanted));
+            }
+        }
+        if (done.element) {
+            step.target = TavroTarget{.kind = TavroText::repaired(done.element->kind),
+                                      .label = TavroText::repaired(done.element->label),
+                                      .keys = {},
+                                      .screen = TavroText::repaired(done.location)};
+            for (const std::string& key : done.element->keys) step.target->keys.push_back(TavroText::repaired(key));
+        }
+        result.steps.push_back(std::move(step));
+    }
+    std::vector<Part> parts;
+    for (const Draft& draft : drafts) {
+        parts.push_back(draft.slot ? Part{.slot = true, .index = draft.index}
+                                   : Part{.literal = encode(draft.points, 0, draft.points.size())});
+    }
+    result.template_ = storeTemplate(parts);
+    return result;
+}
+
+}  // namespace
+
+struct TavroMemory::Entry {
+    TavroRecipe recipe;
+    Pattern pattern;
+};
+
+TavroMemory::TavroMemory(std::filesystem::path file) : file_(std::move(file)) {
+    try {
+        load();
+    } catch (...) {
+        entries_.clear();
+    }
+}
+
+TavroMemory::~TavroMemory() = default;
+
+std::filesystem::path TavroMemory::defaultURL() {
+    return fnd::AppDirectories::applicationSupport() / "TavroSDK" / "recipes.json";
+}
+
+void TavroMemory::load() {
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(file_, error);
+    if (error || status.type() == std::filesystem::file_type::not_found) return;
+    try {
+        std::ifstream in(file_, std::ios::binary);
+        if (!in) throw std::runtime_error("cannot open");
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        if (in.bad()) throw std::runtime_error("cannot read");
+        const Json list = Json::parse(bytes.str());
+        if (!list.is_array()) throw std::runtime_error("not a list");
+        std::vector<Entry> loaded;
+        loaded.reserve(list.size());
+        for (const Json& item : list) {
+            TavroRecipe recipe = recipeFromJson(item);
+            Pattern pattern = compile(recipe.template_);
+            loaded.push_back(Entry{std::move(recipe), std::move(pattern)});
+        }
+        entries_ = std::move(loaded);
+    } catch (...) {
+        entries_.clear();
+        keepAside();
+    }
+}
+
+void TavroMemory::keepAside() {
+    const std::string base = file_.string() + ".unreadable-" + fileTime(Clock::now());
+    std::error_code error;
+    for (int attempt = 1; attempt <= 1000; ++attempt) {
+        const std::filesystem::path aside = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+        if (std::filesystem::exists(std::filesystem::symlink_status(aside, error))) continue;
+        std::filesystem::rename(file_, aside, error);
+        if (!error) return;
+        break;
+    }
+    // The file could not be moved out of the way: never save over it.
+    saves_ = false;
+}
+
+void TavroMemory::save() {
+    if (!saves_) return;
+    try {
+        Json list = Json::array();
+        for (const Entry& entry : entries_) list.push_back(recipeJson(entry.recipe));
+        writeAtomically(file_, list.dump(2, ' ', false, Json::error_handler_t::replace) + "\n", beforeRename_);
+    } catch (...) {
+        // Saving is best effort: the memory keeps working from what it holds.
+    }
+}
+
+std::chrono::system_clock::time_point TavroMemory::now() const {
+    // Stored dates keep milliseconds; a recipe held in memory equals the one read back.
+    return std::chrono::floor<std::chrono::milliseconds>(Clock::now());
+}
+
+std::optional<std::pair<TavroRecipe, std::vector<std::string>>> TavroMemory::recall(std::string_view goal) const {
+    PreparedGoal prepared(goal);
+    if (prepared.size() == 0) return std::nullopt;
+    const std::lock_guard lock(mutex_);
+    std::vector<std::size_t> order(entries_.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+        return entries_[a].recipe.runs > entries_[b].recipe.runs;
+    });
+    Scratch scratch;
+    for (const std::size_t i : order) {
+        const Entry& entry = entries_[i];
+        if (!entry.pattern.usable) continue;
+        if (!entry.pattern.hasSlots) {
+            if (prepared.normalised() == entry.pattern.norm) return std::pair{entry.recipe, std::vector<std::string>{}};
+            continue;
+        }
+        if (auto values = matchSlots(entry.pattern, prepared, scratch)) return std::pair{entry.recipe, std::move(*values)};
+    }
+    return std::nullopt;
+}
+
+void TavroMemory::learn(std::string_view goal, const std::vector<TavroPerformedStep>& steps) {
+    const std::string trimmed = TavroText::trim(TavroText::repaired(goal));
+    if (steps.empty() || TavroText::norm(trimmed).empty()) return;
+
+    Generalised learned = generalise(trimmed, steps, true);
+    Pattern pattern = compile(learned.template_);
+    if (pattern.hasSlots && !pattern.usable) {
+        // Slots and punctuation alone would match any goal: keep the texts as they were typed
+        // and recall the recipe only for this goal.
+        learned = generalise(trimmed, steps, false);
+        pattern = compile(learned.template_);
+    }
+
+    const std::lock_guard lock(mutex_);
+    const auto stamp = now();
+    auto same = std::find_if(entries_.begin(), entries_.end(),
+                             [&pattern](const Entry& entry) { return entry.pattern.key == pattern.key; });
+    std::size_t kept;
+    if (same != entries_.end()) {
+        same->recipe.steps = std::move(learned.steps);
+        same->recipe.runs += 1;
+        same->recipe.lastUsed = stamp;
+        kept = static_cast<std::size_t>(same - entries_.begin());
+    } else {
+        TavroRecipe recipe{.id = fnd::Uuid::random(),
+                           .goal = trimmed,
+                           .template_ = std::move(learned.template_),
+                           .steps = std::move(learned.steps),
+                           .runs = 1,
+                           .created = stamp,
+                           .lastUsed = stamp};
+        entries_.push_back(Entry{std::move(recipe), std::move(pattern)});
+        kept = entries_.size() - 1;
+    }
+    // Beyond the limit the least used recipe goes, the one used longest ago first; never the one
+    // just learned, which could otherwise never earn a second run.
+    while (entries_.size() > maxRecipes) {
+        std::size_t victim = noMatch;
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            if (i == kept) continue;
+            if (victim == noMatch) {
+                victim = i;
+                continue;
+            }
+            const TavroRecipe& a = entries_[i].recipe;
+            const TavroRecipe& b = entries_[victim].recipe;
+            if (a.runs < b.runs || (a.runs == b.runs && a.lastUsed < b.lastUsed)) victim = i;
+        }
+        entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(victim));
+        if (victim < kept) --kept;
+    }
+    save();
+}
+
+void TavroMemory::reinforce(const fnd::Uuid& id) {
+    const std::lock_guard lock(mutex_);
+    for (Entry& entry : entries_) {
+        if (entry.recipe.id == id) {
+            entry.recipe.runs += 1;
+            entry.recipe.lastUsed = now();
+            save();
+            return;
+        }
+    }
+}
+
+std::vector<TavroRecipe> TavroMemory::recipes() const {
+    const std::lock_guard lock(mutex_);
+    std::vector<TavroRecipe> out;
+    out.reserve(entries_.size());
+    for (const Entry& entry : entries_) out.push_back(entry.recipe);
+    return out;
+}
+
+void TavroMemory::setBeforeRenameForTesting(std::function<void(const std::filesystem::path&)> hook) {
+    const std::lock_guard lock(mutex_);
+    beforeRename_ = std::move(hook);
+}
+
+}  // namespace tavro

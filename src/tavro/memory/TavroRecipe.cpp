@@ -1,0 +1,123 @@
+#include "tavro/memory/TavroRecipe.h"
+
+#include <algorithm>
+#include <set>
+
+#include "tavro/core/TavroText.h"
+
+namespace tavro {
+
+namespace {
+
+bool isTapKind(const std::string& kind) { return TavroElement::tapKinds().contains(kind); }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+std::optional<TavroElement> TavroTarget::find(const TavroScreen& in) const {
+    const bool tap = isTapKind(kind);
+    std::vector<const TavroElement*> candidates;
+    for (const TavroElement& element : in.elements) {
+        if (element.kind == kind || (tap && isTapKind(element.kind))) candidates.push_back(&element);
+    }
+    if (candidates.empty()) return std::nullopt;
+
+    // A dotted or underscored key is an identifier: found verbatim, it names the element for sure.
+    for (const std::string& key : keys) {
+        if (key.find('.') == std::string::npos && key.find('_') == std::string::npos) continue;
+        for (const TavroElement* candidate : candidates) {
+            if (std::find(candidate->keys.begin(), candidate->keys.end(), key) != candidate->keys.end())
+                return *candidate;
+        }
+    }
+
+    // An empty label names nothing: matching it would pick any unlabelled element of the kind.
+    const std::string wantedLabel = TavroText::norm(label);
+    if (!wantedLabel.empty()) {
+        std::vector<const TavroElement*> sameLabel;
+        for (const TavroElement* candidate : candidates) {
+            if (TavroText::norm(candidate->label) == wantedLabel) sameLabel.push_back(candidate);
+        }
+        if (sameLabel.size() == 1) return *sameLabel.front();
+        if (sameLabel.size() > 1) {
+            const std::set<std::string> wantedKeys(keys.begin(), keys.end());
+            for (const TavroElement* candidate : sameLabel) {
+                if (std::set<std::string>(candidate->keys.begin(), candidate->keys.end()) == wantedKeys)
+                    return *candidate;
+            }
+            return *sameLabel.front();
+        }
+    }
+
+    std::set<std::string> wantedNames;
+    for (const std::string& key : keys) {
+        std::string name = TavroText::norm(key);
+        if (!name.empty()) wantedNames.insert(std::move(name));
+    }
+    if (wantedNames.empty()) return std::nullopt;
+    for (const TavroElement* candidate : candidates) {
+        for (const std::string& key : candidate->keys) {
+            if (wantedNames.contains(TavroText::norm(key))) return *candidate;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<TavroAction> TavroRecipeStep::action(const TavroScreen& on, const std::vector<std::string>& values) const {
+    const auto actionKind = kindFromName(kind);
+    if (!actionKind) return std::nullopt;
+    auto actionText = filled(text, values);
+    if (!actionText) return std::nullopt;
+    TavroAction result{.kind = *actionKind, .text = std::move(*actionText), .submit = submit};
+    if (target) {
+        const auto element = target->find(on);
+        if (!element) return std::nullopt;
+        result.id = element->id;
+    }
+    return result;
+}
+
+std::string TavroRecipeStep::escaped(std::string_view literal) {
+    std::string out;
+    out.reserve(literal.size());
+    for (const char c : literal) {
+        out += c;
+        if (c == '{' || c == '}') out += c;
+    }
+    return out;
+}
+
+std::optional<std::string> TavroRecipeStep::filled(std::string_view stored, const std::vector<std::string>& values) {
+    std::string out;
+    out.reserve(stored.size());
+    std::size_t i = 0;
+    while (i < stored.size()) {
+        const char c = stored[i];
+        if ((c == '{' || c == '}') && i + 1 < stored.size() && stored[i + 1] == c) {
+            out += c;
+            i += 2;
+            continue;
+        }
+        if (c == '{') {
+            std::size_t end = i + 1;
+            while (end < stored.size() && isDigit(stored[end])) ++end;
+            if (end > i + 1 && end < stored.size() && stored[end] == '}') {
+                const std::string_view digits = stored.substr(i + 1, end - i - 1);
+                // More digits than any list of values could need is an unfilled marker too.
+                if (digits.size() > 9) return std::nullopt;
+                std::size_t index = 0;
+                for (const char d : digits) index = index * 10 + static_cast<std::size_t>(d - '0');
+                if (index >= values.size()) return std::nullopt;
+                out += values[index];
+                i = end + 1;
+                continue;
+            }
+        }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
+}  // namespace tavro

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include "tavro/memory/TavroRecipe.h"
+#include "TavroMemoryTestSupport.h"
+
+using namespace tavro;
+using tavro::memorytest::element;
+
+namespace {
+
+TavroScreen screenOf(std::vector<TavroElement> elements) {
+    return TavroScreen{.location = "Chat", .elements = std::move(elements)};
+}
+
+std::optional<std::int64_t> foundId(const TavroTarget& target, const TavroScreen& screen) {
+    const auto found = target.find(screen);
+    if (!found) return std::nullopt;
+    return found->id;
+}
+
+}  // namespace
+
+TEST(TavroTargetFind, DottedKeyFoundVerbatimWinsOverTheLabel) {
+    const TavroScreen screen = screenOf({
+        element(1, "button", "Send", {"send"}),
+        element(2, "button", "Post", {"chat.send"}),
+    });
+    const TavroTarget target{.kind = "button", .label = "Send", .keys = {"chat.send"}};
+    EXPECT_EQ(foundId(target, screen), 2);
+    // An underscored key counts as an identifier too; a plain key is not looked up verbatim.
+    EXPECT_EQ(foundId(TavroTarget{.kind = "button", .label = "Send", .keys = {"post_button"}},
+                      screenOf({element(1, "button", "Send"), element(2, "button", "Post", {"post_button"})})),
+              2);
+}
+
+TEST(TavroTargetFind, DottedKeyCountsOnlyVerbatim) {
+    // Not verbatim: the label decides before any key is compared in normalised form.
+    const TavroScreen screen = screenOf({element(1, "button", "Send"), element(2, "button", "Other", {"Chat.Send"})});
+    EXPECT_EQ(foundId(TavroTarget{.kind = "button", .label = "Send", .keys = {"chat.send"}}, screen), 1);
+}
+
+TEST(TavroTargetFind, LabelMatchesAfterNormalising) {
+    const TavroScreen screen = screenOf({element(1, "button", "Cancel"), element(2, "button", "Save & Exit!")});
+    EXPECT_EQ(foundId(TavroTarget{.kind = "button", .label = "save exit"}, screen), 2);
+}
+
+TEST(TavroTargetFind, SeveralSameLabelsTieBrokenByTheKeySet) {
+    const TavroScreen screen = screenOf({
+        element(1, "button", "Delete", {"row1", "delete"}),
+        element(2, "button", "Delete", {"delete", "row2"}),
+        element(3, "button", "Delete", {"row3"}),
+    });
+    // The key set is compared as a set: order does not matter.
+    EXPECT_EQ(foundId(TavroTarget{.kind = "button", .label = "Delete", .keys = {"row2", "delete"}}, screen), 2);
+    // No equal key set: the first of the same label.
+    EXPECT_EQ(foundId(TavroTarget{.kind = "button", .label = "Delete", .keys = {"row9"}}, screen), 1);
+}
+
+TEST(TavroTargetFind, SharedNormalisedKeyWhenNoLabelMatches) {
+    const TavroScreen screen = screenOf({
+        element(1, "input", "Name", {"name"}),
+        element(2, "input", "Message", {"Message-Field", "body"}),
+    });
+    EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = "Text", .keys = {"message field"}}, screen), 2);
+    // Keys that normalise to nothing share nothing.
+    EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = "Text", .keys = {"--", ""}},
+                      screenOf({element(1, "input", "Name", {"!!"})})),
+              std::nullopt);
+}
+
+TEST(TavroTargetFind, TapKindsStandInForEachOtherButFieldsDoNot) {
+    const TavroScreen screen = screenOf({element(1, "input", "Search"), element(2, "link", "Search")});
+    EXPECT_EQ(foundId(TavroTarget{.kind = "button", .label = "Search"}, screen), 2);
+    EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = "Search"}, screen), 1);
+    // A kind that is not a tap kind only finds its own kind.
+    EXPECT_EQ(foundId(TavroTarget{.kind = "image", .label = "Search"}, screen), std::nullopt);
+}
+
+TEST(TavroTargetFind, EmptyLabelDoesNotPickAnyUnlabelledElement) {
+    const TavroScreen screen = screenOf({
+        element(1, "button", "", {"back"}),
+        element(2, "button", "", {"paperplane", "send"}),
+    });
+    // An icon button known by its key: found by the key, not as "the first unlabelled button".
+    EXPECT_EQ(foundId(TavroTarget{.kind = "button", .label = "", .keys = {"send"}}, screen), 2);
+    EXPECT_EQ(foundId(TavroTarget{.kind = "button", .label = "  ", .keys = {"close"}}, screen), std::nullopt);
+}
+
+TEST(TavroRecipeStepAction, RebuildsKindTextAndTheTargetsIdOnTheNewScreen) {
+    const TavroRecipeStep step{.kind = "type",
+                               .text = "{1}, {0}!",
+                               .submit = true,
+                               .target = TavroTarget{.kind = "input", .label = "Message", .screen = "Chat"}};
+    const TavroScreen screen = screenOf({element(4, "button", "Send"), element(9, "input", "Message")});
+    const auto action = step.action(screen, {"Mia", "hello there"});
+    ASSERT_TRUE(action.has_value());
+    EXPECT_EQ(*action, (TavroAction{.kind = TavroAction::Kind::type, .id = 9, .text = "hello there, Mia!", .submit = true}));
+}
+
+TEST(TavroRecipeStepAction, StepWithoutTargetHasNoId) {
+    const auto action = TavroRecipeStep{.kind = "back"}.action(TavroScreen{}, {});
+    ASSERT_TRUE(action.has_value());
+    EXPECT_EQ(action->kind, TavroAction::Kind::back);
+    EXPECT_EQ(action->id, std::nullopt);
+}
+
+TEST(TavroRecipeStepAction, GivesNothingWhenItCannotBeRebuilt) {
+    const TavroScreen screen = screenOf({element(1, "input", "Message")});
+    const TavroTarget message{.kind = "input", .label = "Message"};
+    struct Case {
+        const char* name;
+        TavroRecipeStep step;
+        std::vector<std::string> values;
+    };
+    const std::vector<Case> cases = {
+        {"unfilled slot", {.kind = "type", .text = "{1}", .target = message}, {"only one"}},
+        {"no values at all", {.kind = "type", .text = "hi {0}", .target = message}, {}},
+        {"marker beyond any index", {.kind = "type", .text = "{99999999999999999999}", .target = message}, {"a"}},
+        {"missing target", {.kind = "click", .target = TavroTarget{.kind = "button", .label = "Send"}}, {}},
+        {"unknown kind", {.kind = "Click"}, {}},
+        {"empty kind", {.kind = ""}, {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.step.action(screen, c.values), std::nullopt) << c.name;
+}
+
+TEST(TavroRecipeStepText, EscapedBracesComeBackAsTypedAndAreNeverSlots) {
+    const std::vector<std::string> typed = {"{0}", "{{0}}", "a}b{c", "{", "}", "{1} and {x}", "{{{0}}}"};
+    for (const std::string& text : typed) {
+        EXPECT_EQ(TavroRecipeStep::filled(TavroRecipeStep::escaped(text), {"VALUE"}), text) << text;
+    }
+    // A marker next to literal braces.
+    EXPECT_EQ(TavroRecipeStep::filled("{{{0}}}", {"v"}), "{v}");
+    // Values are inserted as they are, not read again for markers.
+    EXPECT_EQ(TavroRecipeStep::filled("{0}{1}", {"{1}", "x"}), "{1}x");
+    // A lone brace that is not part of a marker stays.
+    EXPECT_EQ(TavroRecipeStep::filled("a{b}c{", {}), "a{b}c{");
+}
