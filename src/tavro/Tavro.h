@@ -77,3 +77,4 @@
 #include "platform/ui/WebView.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/WindowScene.h"
+#include "tavro/agent/TavroRepeat.h"
