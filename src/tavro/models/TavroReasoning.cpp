@@ -48,9 +48,15 @@ void forEachWord(std::string_view text, Visit visit) {
     int32_t start = -1;
     for (int32_t i = 0; i < n;) {
         const int32_t at = i;
-        UChar32 c;
-        U8_NEXT(s, i, n, c);
-        const bool word = c >= 0 && (U_GET_GC_MASK(c) & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) != 0;
+        bool word;
+        if (s[i] < 0x80) {
+            const auto c = s[i++];
+            word = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        } else {
+            UChar32 c;
+            U8_NEXT(s, i, n, c);
+            word = c >= 0 && (U_GET_GC_MASK(c) & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) != 0;
+        }
         if (word) {
             if (start < 0) start = at;
         } else if (start >= 0) {
@@ -213,8 +219,15 @@ bool TavroReasoning::isDone(const TavroScreen& screen, bool strict) const {
 
     if (shortWords.empty()) return false;
     std::unordered_set<std::string_view> missing(shortWords.begin(), shortWords.end());
+    // Byte lengths of the wanted words: most screen words are ruled out without hashing them.
+    std::size_t shortest = std::string_view::npos, longest = 0;
+    for (const auto word : missing) {
+        shortest = std::min(shortest, word.size());
+        longest = std::max(longest, word.size());
+    }
     const auto seen = screenText(screen, false);
     forEachWord(seen, [&](std::string_view word) {
+        if (word.size() < shortest || word.size() > longest) return true;
         missing.erase(word);
         return !missing.empty();
     });
