@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+
+#include "demo/DemoApp.h"
+#include "platform/foundation/MainBundle.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/objc/Runtime.h"
+#include "platform/runtime/MainActor.h"
+#include "platform/ui/AlertController.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/CollectionView.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/Pasteboard.h"
+#include "platform/ui/PickerView.h"
+#include "platform/ui/Slider.h"
+#include "platform/ui/Switch.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TextField.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Demo : ::testing::Test {
+    std::shared_ptr<rt::MainActor> actor = rt::MainActor::create(rt::ClockKind::virtual_);
+    rt::MainActor::Scope scope{actor};
+    std::shared_ptr<demo::DemoApp> app;
+
+    Demo() {
+        fnd::NotificationCenter::resetDefault();
+        fnd::MainBundle::reset();
+        objc::Runtime::reset();
+        ui::Application::resetShared();
+        ui::Pasteboard::resetGeneral();
+        app = demo::DemoApp::create();
+    }
+
+    template <class T>
+    std::shared_ptr<T> find(std::string_view id) {
+        auto view = app->window()->findByIdentifier(id);
+        return std::dynamic_pointer_cast<T>(view);
+    }
+
+    std::shared_ptr<ui::ViewController> top() {
+        auto presented = app->window()->topPresentedViewController();
+        if (presented != app->window()->rootViewController()) return presented;
+        auto nav = std::dynamic_pointer_cast<ui::NavigationController>(app->tabs()->selectedViewController());
+        return nav ? nav->topViewController() : nullptr;
+    }
+
+    void route(const std::string& name) {
+        app->routes().at(name)();
+        actor->runUntilIdle();
+    }
+};
+
+}  // namespace
+
+TEST_F(Demo, StartsOnHomeWithItsNameAndTheFourRoutes) {
+    EXPECT_EQ(top()->title(), "Home");
+    EXPECT_EQ(fnd::MainBundle::info("CFBundleDisplayName"), "Demo");
+    EXPECT_TRUE(app->window()->isKeyWindow());
+    std::vector<std::string> names;
+    for (const auto& [name, action] : app->routes()) names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Chats", "Profile", "Settings", "Shop"}));
+    for (const auto& name : names) {
+        route(name);
+        EXPECT_EQ(top()->title(), name);
+    }
+}
+
+TEST_F(Demo, SettingsSwitchesPickerAndSliderChangeTheState) {
+    route("Settings");
+    auto dark = find<ui::Switch>("settings.darkMode");
+    ASSERT_NE(dark, nullptr);
+    EXPECT_TRUE(dark->tap());
+    EXPECT_TRUE(app->darkMode());
+    EXPECT_EQ(app->window()->interfaceStyle(), ui::InterfaceStyle::dark);
+    EXPECT_TRUE(find<ui::Switch>("settings.wifi")->tap());
+    EXPECT_FALSE(app->wifi());
+    EXPECT_TRUE(find<ui::PickerView>("settings.language")->pick(1));
+    EXPECT_EQ(app->language(), "日本語");
+    EXPECT_TRUE(find<ui::Slider>("settings.textSize")->slide(21.4));
+    EXPECT_EQ(app->textSize(), 21);
+    auto list = find<ui::ScrollView>("settings.list");
+    EXPECT_TRUE(list->canScrollVertically());  // the long list needs scrolling
+}
+
+TEST_F(Demo, ProfileSavesOnlyWhatWasTypedAndSaveWaitsForAName) {
+    route("Profile");
+    auto save = find<ui::Button>("profile.save");
+    EXPECT_FALSE(save->isEnabled());
+    auto name = find<ui::TextField>("profile.name");
+    ASSERT_TRUE(name->tap());
+    ASSERT_TRUE(name->replaceText("Rin Tanaka"));
+    EXPECT_TRUE(name->pressReturn());
+    auto email = find<ui::TextField>("profile.email");
+    EXPECT_TRUE(email->isFirstResponder());
+    ASSERT_TRUE(email->replaceText("rin@example.org"));
+    EXPECT_TRUE(save->tap());
+    EXPECT_EQ(app->savedProfile(), (demo::Profile{"Rin Tanaka", "rin@example.org", ""}));
+    EXPECT_FALSE(save->isEnabled());
+    EXPECT_FALSE(ui::Application::shared()->isKeyboardVisible());
+}
+
+TEST_F(Demo, ChatSendAppendsTheMessageAndEmptiesTheField) {
+    route("Chats");
+    auto row = find<ui::TableViewCell>("chats.row.Tuli");
+    ASSERT_TRUE(row->tap());
+    actor->runUntilIdle();
+    EXPECT_EQ(top()->title(), "Tuli");
+    auto message = find<ui::TextField>("chat.message");
+    auto send = find<ui::Button>("chat.send");
+    EXPECT_FALSE(send->tap());  // nothing typed
+    ASSERT_TRUE(message->tap());
+    ASSERT_TRUE(message->replaceText("hi"));
+    EXPECT_TRUE(send->tap());
+    ASSERT_TRUE(message->replaceText("see you at noon"));
+    EXPECT_TRUE(message->pressReturn());  // Return sends too
+    EXPECT_EQ(app->messagesSent("Tuli"), (std::vector<std::string>{"hi", "see you at noon"}));
+    EXPECT_EQ(message->text(), "");
+    EXPECT_TRUE(message->isFirstResponder());
+}
+
+TEST_F(Demo, BuyingAsksForConfirmationFirst) {
+    route("Shop");
+    auto buy = find<ui::Button>("shop.buy.coffee");
+    ASSERT_TRUE(buy->tap());
+    actor->runUntilIdle();
+    auto alert = std::dynamic_pointer_cast<ui::AlertController>(top());
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->title(), "Buy Coffee Beans?");
+    EXPECT_TRUE(alert->tapAction(*alert->cancelActionIndex()));
+    actor->runUntilIdle();
+    EXPECT_TRUE(app->purchases().empty());
+    ASSERT_TRUE(buy->tap());
+    actor->runUntilIdle();
+    alert = std::dynamic_pointer_cast<ui::AlertController>(top());
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(alert->tapAction(1));
+    actor->runUntilIdle();
+    EXPECT_EQ(app->purchases(), (std::vector<std::string>{"Coffee Beans"}));
+    EXPECT_FALSE(app->accountDeleted());
+}
+
+TEST_F(Demo, PromptPickerAndHumanCheckAreHandedToAPerson) {
+    app->showSystemPrompt();
+    EXPECT_TRUE(app->systemPromptShowing());
+    EXPECT_EQ(ui::Application::shared()->applicationState(), ui::Application::State::inactive);
+    EXPECT_TRUE(app->answerSystemPrompt("Allow"));
+    EXPECT_TRUE(app->notifications());
+    EXPECT_EQ(ui::Application::shared()->applicationState(), ui::Application::State::active);
+
+    app->showPhotoPicker();
+    actor->runUntilIdle();
+    EXPECT_EQ(top()->className(), "PHPickerViewController");
+    auto grid = find<ui::CollectionView>("picker.grid");
+    ASSERT_TRUE(grid->cellForItem(2)->tap());
+    actor->runUntilIdle();
+    EXPECT_EQ(app->chosenPhoto(), 3);
+    EXPECT_EQ(top()->title(), "Home");
+
+    app->showHumanCheck();
+    actor->runUntilIdle();
+    EXPECT_EQ(top()->title(), "Verification");
+    EXPECT_TRUE(app->solveHumanCheck());
+    EXPECT_FALSE(app->solveHumanCheck());
+    EXPECT_TRUE(app->humanVerified());
+}
+
+TEST_F(Demo, ResetGoesBackToAFreshInstall) {
+    route("Settings");
+    find<ui::Switch>("settings.darkMode")->tap();
+    route("Shop");
+    find<ui::Button>("shop.deleteAccount")->tap();
+    app->showSystemPrompt();
+    app->reset();
+    actor->runUntilIdle();
+    EXPECT_FALSE(app->darkMode());
+    EXPECT_FALSE(app->systemPromptShowing());
+    EXPECT_EQ(ui::Application::shared()->applicationState(), ui::Application::State::active);
+    EXPECT_EQ(top()->title(), "Home");
+    EXPECT_EQ(app->window()->interfaceStyle(), ui::InterfaceStyle::light);
+    EXPECT_EQ(app->chats().front(), "Tuli");
+    EXPECT_FALSE(ui::Application::shared()->isTransitionRunning());
+}
+
+TEST_F(Demo, SwipingAChatDeletesOrPinsIt) {
+    route("Chats");
+    auto table = find<ui::TableView>("chats.list");
+    EXPECT_TRUE(table->swipeRow({0, 2}, true));  // pin Kenji
+    EXPECT_EQ(app->chats().front(), "Kenji");
+    EXPECT_TRUE(table->swipeRow({0, 0}, false));  // delete it
+    EXPECT_EQ(app->chats().front(), "Tuli");
+    EXPECT_EQ(app->chats().size(), 5u);
+}
