@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/foundation/AppDirectories.h"
+#include "platform/foundation/AtomicFile.h"
 #include "platform/foundation/Uuid.h"
 
 namespace fnd {
@@ -22,42 +23,6 @@ std::mutex standardLock;
 std::shared_ptr<UserDefaults>& standardSlot() {
     static std::shared_ptr<UserDefaults> slot;
     return slot;
-}
-
-bool writeAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const auto n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Writes the file by atomic replacement: a temporary file beside it, flushed to disk, renamed
-// over the old one, then the directory flushed so the rename itself survives a crash.
-bool replaceFile(const std::filesystem::path& file, const std::string& data) {
-    std::error_code ec;
-    const auto dir = file.parent_path();
-    if (!dir.empty()) std::filesystem::create_directories(dir, ec);
-    const auto temp = file.string() + ".tmp-" + Uuid::random().text();
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    const bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!ok || ::rename(temp.c_str(), file.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    const int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
 }
 
 }  // namespace
@@ -96,10 +61,7 @@ void UserDefaults::load() {
     // Unreadable: start empty and keep the old file under another name.
     const auto stamp = std::chrono::duration_cast<std::chrono::seconds>(
                            std::chrono::system_clock::now().time_since_epoch()).count();
-    std::filesystem::path aside = file_.string() + ".corrupt-" + std::to_string(stamp);
-    if (std::filesystem::exists(aside, ec)) aside = file_.string() + ".corrupt-" + Uuid::random().text();
-    std::filesystem::rename(file_, aside, ec);
-    if (!ec) setAside_ = aside;
+    setAside_ = keepAside(file_, ".corrupt-" + std::to_string(stamp));
 }
 
 std::optional<bool> UserDefaults::boolean(std::string_view key) const {
@@ -195,7 +157,7 @@ bool UserDefaults::store(std::string_view key, nlohmann::json value) {
 }
 
 bool UserDefaults::persistLocked() {
-    return replaceFile(file_, values_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
+    return writeAtomically(file_, values_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
 }  // namespace fnd

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/foundation/AppDirectories.h"
+#include "platform/foundation/AtomicFile.h"
 #include "platform/foundation/Uuid.h"
 #include "tavro/memory/TavroAppMap.h"
 #include "tavro/memory/TavroPack.h"
@@ -26,30 +27,6 @@ struct Box {
 Box& box() {
     static Box instance;
     return instance;
-}
-
-// Writes the whole text to a new file beside `path`, flushes it to disk and renames it over `path`.
-bool writeAtomically(const std::filesystem::path& path, const std::string& text) {
-    const auto temporary = path.parent_path() / (path.filename().string() + "." + fnd::Uuid::random().text() + ".tmp");
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = true;
-    for (std::size_t written = 0; ok && written < text.size();) {
-        const auto n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0) {
-            ok = errno == EINTR;
-            continue;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-    }
-    return ok;
 }
 
 }  // namespace
@@ -93,7 +70,7 @@ void TavroMaps::save(const TavroAppMap& map) {
     const auto path = fileURL();
     std::filesystem::create_directories(path.parent_path(), error);
     if (error) return;
-    writeAtomically(path, map.toJSON().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+    fnd::writeAtomically(path, map.toJSON().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
 void TavroMaps::reset() { setLearned(std::nullopt); }

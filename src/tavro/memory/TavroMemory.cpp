@@ -17,6 +17,7 @@
 #include <stdexcept>
 
 #include "platform/foundation/AppDirectories.h"
+#include "platform/foundation/AtomicFile.h"
 #include "tavro/core/TavroText.h"
 
 namespace tavro {
@@ -454,56 +455,6 @@ TavroRecipe recipeFromJson(const Json& object) {
 
 // ---- Files ----
 
-bool writeAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-void syncDirectory(const std::filesystem::path& directory) {
-    const int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-// Writes the bytes to a new temporary file beside `file`, syncs it, then renames it over `file`.
-void writeAtomically(const std::filesystem::path& file, const std::string& bytes,
-                     const std::function<void(const std::filesystem::path&)>& beforeRename) {
-    std::error_code error;
-    const std::filesystem::path directory = file.parent_path();
-    if (!directory.empty()) std::filesystem::create_directories(directory, error);
-    // A fresh name each time, so that two writers never share a temporary file; a name left by
-    // a crashed save is skipped. Recipes hold what the user typed: readable by the owner only.
-    std::filesystem::path temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
-        temporary = directory / (file.filename().string() + ".tmp-" + fnd::Uuid::random().text());
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST) return;
-    }
-    if (fd < 0) return;
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed) {
-        std::filesystem::remove(temporary, error);
-        return;
-    }
-    if (beforeRename) beforeRename(temporary);
-    if (::rename(temporary.c_str(), file.c_str()) != 0) {
-        std::filesystem::remove(temporary, error);
-        return;
-    }
-    syncDirectory(directory);
-}
-
 // ---- Learning ----
 
 bool slotKind(TavroAction::Kind kind) {
@@ -653,17 +604,8 @@ void TavroMemory::load() {
 }
 
 void TavroMemory::keepAside() {
-    const std::string base = file_.string() + ".unreadable-" + fileTime(Clock::now());
-    std::error_code error;
-    for (int attempt = 1; attempt <= 1000; ++attempt) {
-        const std::filesystem::path aside = attempt == 1 ? base : base + "-" + std::to_string(attempt);
-        if (std::filesystem::exists(std::filesystem::symlink_status(aside, error))) continue;
-        std::filesystem::rename(file_, aside, error);
-        if (!error) return;
-        break;
-    }
-    // The file could not be moved out of the way: never save over it.
-    saves_ = false;
+    // A file that cannot be moved out of the way is never saved over.
+    if (!fnd::keepAside(file_, ".unreadable-" + fileTime(Clock::now()))) saves_ = false;
 }
 
 void TavroMemory::save() {
@@ -671,7 +613,7 @@ void TavroMemory::save() {
     try {
         Json list = Json::array();
         for (const Entry& entry : entries_) list.push_back(recipeJson(entry.recipe));
-        writeAtomically(file_, list.dump(2, ' ', false, Json::error_handler_t::replace) + "\n", beforeRename_);
+        fnd::writeAtomically(file_, list.dump(2, ' ', false, Json::error_handler_t::replace) + "\n", beforeRename_);
     } catch (...) {
         // Saving is best effort: the memory keeps working from what it holds.
     }
