@@ -87,3 +87,4 @@
 #include "platform/photos/Predicate.h"
 #include "platform/photos/SavedPhotosAlbum.h"
 #include "platform/photos/UniformType.h"
+#include "tavro/agent/TavroPhotos.h"
