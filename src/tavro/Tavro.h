@@ -88,3 +88,4 @@
 #include "platform/photos/SavedPhotosAlbum.h"
 #include "platform/photos/UniformType.h"
 #include "tavro/agent/TavroPhotos.h"
+#include "tavro/agent/TavroOps.h"
