@@ -120,8 +120,13 @@ TavroAction::Validation TavroAction::validate(const TavroAction& action, const T
 
 std::string TavroAction::describe(const TavroScreen* screen) const {
     const TavroElement* element = (id && screen != nullptr) ? screen->element(*id) : nullptr;
-    const std::string name =
-        (element != nullptr && !element->label.empty()) ? element->label : "#" + std::to_string(id.value_or(-1));
+    std::string name;
+    if (element != nullptr && !element->label.empty()) {
+        name = element->label;
+    } else {
+        name = "#";
+        name += std::to_string(id.value_or(-1));
+    }
     const std::string& t = text;
 
     switch (kind) {
