@@ -22,6 +22,7 @@
 #include "tavro/core/TavroJSON.h"
 #include "tavro/models/TavroReasoning.h"
 #include "tavro/surfaces/TavroSurface.h"
+#include "tavro/surfaces/UIKitSurface.h"
 #include "tavro/models/TavroRules.h"
 #include "tavro/surfaces/TavroWebText.h"
 #include "tavro/core/TavroAnalytics.h"

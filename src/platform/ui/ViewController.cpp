@@ -21,6 +21,26 @@ ViewController::ViewController(std::string title) : title_(std::move(title)) {}
 
 ViewController::~ViewController() = default;
 
+void ViewController::callWillAppear(ViewController& vc, bool animated) {
+    vc.viewWillAppear(animated);
+    if (auto child = vc.visibleChild()) callWillAppear(*child, animated);
+}
+
+void ViewController::callDidAppear(ViewController& vc, bool animated) {
+    vc.viewDidAppear(animated);
+    if (auto child = vc.visibleChild()) callDidAppear(*child, animated);
+}
+
+void ViewController::callWillDisappear(ViewController& vc, bool animated) {
+    vc.viewWillDisappear(animated);
+    if (auto child = vc.visibleChild()) callWillDisappear(*child, animated);
+}
+
+void ViewController::callDidDisappear(ViewController& vc, bool animated) {
+    vc.viewDidDisappear(animated);
+    if (auto child = vc.visibleChild()) callDidDisappear(*child, animated);
+}
+
 void ViewController::setTitle(std::string title) {
     title_ = std::move(title);
     if (auto p = parent()) p->childTitleChanged(*this);
@@ -155,7 +175,7 @@ bool ViewController::present(std::shared_ptr<ViewController> controller, bool an
     controller->presenting_ = presenter;
     controller->presentationView_ = container;
     controller->beingPresented_ = true;
-    controller->viewWillAppear(animated);
+    callWillAppear(*controller, animated);
 
     std::weak_ptr<ViewController> weak = controller;
     presenter->runTransition(animated, [weak, final, animated, completion = std::move(completion)] {
@@ -163,7 +183,7 @@ bool ViewController::present(std::shared_ptr<ViewController> controller, bool an
         if (!vc) return;
         if (auto v = vc->viewIfLoaded()) v->setFrame(final);
         vc->beingPresented_ = false;
-        vc->viewDidAppear(animated);
+        callDidAppear(*vc, animated);
         if (completion) completion();
     });
     return true;
@@ -194,7 +214,7 @@ void ViewController::dismiss(bool animated, std::function<void()> completion) {
     }
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         (*it)->beingDismissed_ = true;
-        (*it)->viewWillDisappear(animated);
+        callWillDisappear(**it, animated);
     }
     std::weak_ptr<ViewController> weak = presenter;
     presenter->runTransition(animated, [weak, chain, animated, completion = std::move(completion)]() mutable {
@@ -206,7 +226,7 @@ void ViewController::dismiss(bool animated, std::function<void()> completion) {
             vc->presenting_.reset();
             vc->presented_.reset();
             vc->beingDismissed_ = false;
-            vc->viewDidDisappear(animated);
+            callDidDisappear(*vc, animated);
         }
         if (p) p->presented_.reset();
         if (completion) completion();

@@ -134,10 +134,11 @@ protected:
     void runTransition(bool animated, std::function<void()> finish);
 
     // Appearance callbacks for containers that move children in and out of view.
-    static void callWillAppear(ViewController& vc, bool animated) { vc.viewWillAppear(animated); }
-    static void callDidAppear(ViewController& vc, bool animated) { vc.viewDidAppear(animated); }
-    static void callWillDisappear(ViewController& vc, bool animated) { vc.viewWillDisappear(animated); }
-    static void callDidDisappear(ViewController& vc, bool animated) { vc.viewDidDisappear(animated); }
+    // Each is passed on to the child a container shows.
+    static void callWillAppear(ViewController& vc, bool animated);
+    static void callDidAppear(ViewController& vc, bool animated);
+    static void callWillDisappear(ViewController& vc, bool animated);
+    static void callDidDisappear(ViewController& vc, bool animated);
 
 private:
     friend class Window;
