@@ -23,6 +23,7 @@
 #include "tavro/models/TavroReasoning.h"
 #include "tavro/surfaces/TavroSurface.h"
 #include "tavro/surfaces/UIKitSurface.h"
+#include "tavro/surfaces/WebSurface.h"
 #include "tavro/models/TavroRules.h"
 #include "tavro/surfaces/TavroWebText.h"
 #include "tavro/core/TavroAnalytics.h"

@@ -1,0 +1,175 @@
+#include "tavro/surfaces/WebSurface.h"
+
+#include <chrono>
+
+#include "platform/ui/Application.h"
+#include "tavro/core/TavroText.h"
+#include "tavro/surfaces/TavroWebText.h"
+
+namespace tavro {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+namespace {
+
+std::string textAt(const json& object, const char* key) {
+    auto it = object.find(key);
+    if (it == object.end() || !it->is_string()) return {};
+    return TavroText::repaired(it->get<std::string>());
+}
+
+bool flagAt(const json& object, const char* key) {
+    auto it = object.find(key);
+    return it != object.end() && it->is_boolean() && it->get<bool>();
+}
+
+double numberAt(const json& object, const char* key) {
+    auto it = object.find(key);
+    if (it == object.end() || !it->is_number()) return 0;
+    const double v = it->get<double>();
+    return std::isfinite(v) ? v : 0;
+}
+
+std::vector<std::string> textsAt(const json& object, const char* key) {
+    std::vector<std::string> out;
+    auto it = object.find(key);
+    if (it == object.end() || !it->is_array()) return out;
+    for (const auto& item : *it) {
+        if (item.is_string()) out.push_back(TavroText::repaired(item.get<std::string>()));
+    }
+    return out;
+}
+
+}  // namespace
+
+WebSurface::WebSurface(std::shared_ptr<ui::WebView> webView) : webView_(std::move(webView)) {}
+
+std::string WebSurface::surfaceDescription() const {
+    return "the in-app web browser (web pages; tap with click, fill fields with type)";
+}
+
+bool WebSurface::systemAlertShowing() const {
+    return ui::Application::shared()->applicationState() == ui::Application::State::inactive;
+}
+
+rt::Task<void> WebSurface::settle() {
+    auto web = webView_;  // kept alive across the waits
+    if (!co_await rt::sleep(200ms)) co_return;
+    for (int round = 0; round < 25 && web && web->isLoading(); ++round) {
+        if (!co_await rt::sleep(120ms)) co_return;
+    }
+}
+
+std::optional<TavroScreen> WebSurface::snapshot() { return last_; }
+
+std::optional<TavroScreen> WebSurface::screenFromJSON(const json& page) {
+    if (!page.is_object()) return std::nullopt;
+    TavroScreen screen;
+    screen.location = textAt(page, "url");
+    screen.title = textAt(page, "title");
+    screen.text = textAt(page, "text");
+    screen.humanCheck = flagAt(page, "humanCheck");
+    screen.keyboardVisible = flagAt(page, "keyboardVisible");
+    if (auto list = page.find("elements"); list != page.end() && list->is_array()) {
+        for (const auto& item : *list) {
+            if (!item.is_object()) continue;
+            auto id = item.find("id");
+            if (id == item.end() || !id->is_number_integer()) continue;
+            TavroElement e;
+            e.id = id->get<std::int64_t>();
+            e.kind = textAt(item, "kind");
+            e.type = textAt(item, "type");
+            e.label = textAt(item, "label");
+            e.value = textAt(item, "value");
+            e.keys = textsAt(item, "keys");
+            e.options = textsAt(item, "options");
+            e.inView = flagAt(item, "inView");
+            e.focused = flagAt(item, "focused");
+            if (auto f = item.find("frame"); f != item.end() && f->is_object()) {
+                e.frame = {numberAt(*f, "x"), numberAt(*f, "y"), numberAt(*f, "width"), numberAt(*f, "height")};
+            }
+            screen.elements.push_back(std::move(e));
+        }
+    }
+    return screen;
+}
+
+rt::Task<std::optional<TavroScreen>> WebSurface::snapshotAsync() {
+    auto web = webView_;
+    if (!web) co_return std::nullopt;
+    const auto answer = co_await web->evaluate("tavro.read()");
+    std::optional<TavroScreen> screen;
+    if (answer.value) screen = screenFromJSON(*answer.value);
+    if (screen && screen->location.empty()) screen->location = web->url();
+    if (screen) screen->systemAlert = systemAlertShowing();
+    last_ = screen;
+    co_return screen;
+}
+
+rt::Task<std::optional<std::string>> WebSurface::perform(TavroAction action) {
+    auto web = webView_;
+    if (!web) co_return std::optional<std::string>("failed: the browser is closed");
+    json call = {{"kind", std::string(kindName(action.kind))}, {"text", action.text}, {"submit", action.submit}};
+    if (action.id) call["id"] = *action.id;
+    const auto answer = co_await web->evaluate("tavro.perform(" + call.dump(-1, ' ', false, json::error_handler_t::replace) + ")");
+    if (!answer.value) {
+        co_return std::optional<std::string>("failed: the page cannot be used here (" + answer.error + ")");
+    }
+    const json& result = *answer.value;
+    if (result.is_object()) {
+        const std::string error = textAt(result, "error");
+        if (!error.empty()) {
+            // One line, whatever the page wrote.
+            std::string line = error;
+            for (char& c : line) {
+                if (c == '\n' || c == '\r') c = ' ';
+            }
+            co_return line.starts_with("failed: ") ? line : "failed: " + line;
+        }
+        if (flagAt(result, "ok")) co_return std::nullopt;
+    }
+    co_return std::optional<std::string>("failed: the page gave no answer");
+}
+
+std::optional<TavroRect> WebSurface::frame(std::int64_t id) const {
+    auto it = frames_.find(id);
+    if (it == frames_.end()) return std::nullopt;
+    return it->second;
+}
+
+void WebSurface::open(std::string_view text) {
+    if (!webView_) return;
+    if (auto url = TavroWebText::url(text)) {
+        webView_->load(*url);
+    } else {
+        webView_->load(searchURL(text));
+    }
+}
+
+void WebSurface::cacheFrames(const TavroScreen& screen, ui::Point inset) {
+    frames_.clear();
+    for (const auto& e : screen.elements) {
+        if (e.frame.width == 0 || e.frame.height == 0) continue;
+        frames_[e.id] = {e.frame.x + inset.x, e.frame.y + inset.y, e.frame.width, e.frame.height};
+    }
+}
+
+std::string WebSurface::searchURL(std::string_view text) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string url(searchAddress);
+    for (unsigned char c : text) {
+        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                                c == '-' || c == '.' || c == '_' || c == '~';
+        if (unreserved) {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += hex[c >> 4];
+            url += hex[c & 15];
+        }
+    }
+    return url;
+}
+
+}  // namespace tavro

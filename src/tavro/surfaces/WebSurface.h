@@ -1,0 +1,65 @@
+// The in-app browser's surface, over a web view. It opens what the agent asks for (an address, or
+// a search for any other text), waits for pages to load, and remembers the frames of its last
+// reading moved into the browser window's coordinates so the pointer can aim at them.
+//
+// Reading a page and acting on it go through the page's scripts: the reader "tavro.read()" answers
+// the screen as JSON, and "tavro.perform(<action as JSON>)" answers {"ok": true} or
+// {"error": "..."}. This build has no browser engine, so those answers come from whatever page
+// handler the host installs on the web view; without one a page cannot be read.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "platform/ui/Geometry.h"
+#include "platform/ui/WebView.h"
+#include "tavro/surfaces/TavroSurface.h"
+
+namespace tavro {
+
+class WebSurface : public TavroSurface {
+public:
+    // The search engine's query address; the percent-encoded text follows it.
+    static constexpr std::string_view searchAddress = "https://search.tavro.example/?q=";
+
+    explicit WebSurface(std::shared_ptr<ui::WebView> webView);
+
+    const std::shared_ptr<ui::WebView>& webView() const { return webView_; }
+
+    std::string surfaceDescription() const override;
+    // The browser offers no routes.
+    std::vector<std::string> routes() const override { return {}; }
+    // True while the application is inactive (a system prompt covers it).
+    bool systemAlertShowing() const override;
+    // Waits 200 ms, then up to 25 rounds 120 ms apart while the page is still loading.
+    rt::Task<void> settle() override;
+    // The last reading taken by snapshotAsync, or nothing.
+    std::optional<TavroScreen> snapshot() override;
+    // Reads the page through its reader script; nothing while it cannot be read.
+    rt::Task<std::optional<TavroScreen>> snapshotAsync() override;
+    rt::Task<std::optional<std::string>> perform(TavroAction action) override;
+    // The frame cached by the last cacheFrames, in overlay coordinates.
+    std::optional<TavroRect> frame(std::int64_t id) const override;
+
+    // Loads the address TavroWebText::url makes of the text, else a search for the text.
+    void open(std::string_view text);
+    // Replaces the frame cache with the reading's element frames (zero-size frames skipped),
+    // each moved by the inset of the browser window's top bar.
+    void cacheFrames(const TavroScreen& screen, ui::Point inset);
+
+    // The search address for a text: every byte but letters, digits and "-._~" percent-encoded.
+    static std::string searchURL(std::string_view text);
+    // A page reader's JSON answer as a screen; nothing when it is not one.
+    static std::optional<TavroScreen> screenFromJSON(const nlohmann::json& page);
+
+private:
+    std::shared_ptr<ui::WebView> webView_;
+    std::optional<TavroScreen> last_;
+    std::unordered_map<std::int64_t, TavroRect> frames_;
+};
+
+}  // namespace tavro

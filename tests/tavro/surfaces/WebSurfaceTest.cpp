@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/runtime/MainActor.h"
+#include "platform/runtime/Task.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/WebView.h"
+#include "tavro/surfaces/WebSurface.h"
+
+using namespace std::chrono_literals;
+using namespace tavro;
+using nlohmann::json;
+
+namespace {
+
+struct Browser : ::testing::Test {
+    std::shared_ptr<rt::MainActor> actor = rt::MainActor::create(rt::ClockKind::virtual_);
+    rt::MainActor::Scope scope{actor};
+    std::shared_ptr<ui::WebView> web = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
+    std::shared_ptr<WebSurface> surface = std::make_shared<WebSurface>(web);
+    std::vector<std::string> scripts;
+
+    Browser() {
+        fnd::NotificationCenter::resetDefault();
+        ui::Application::resetShared();
+    }
+
+    // A page that answers the reader with `page` and every action with `reply`.
+    void servePage(json page, json reply = {{"ok", true}}) {
+        web->setScriptHandler([this, page, reply](const std::string&, const std::string& script) {
+            scripts.push_back(script);
+            if (script == "tavro.read()") return ui::WebView::ScriptResult{page, ""};
+            return ui::WebView::ScriptResult{reply, ""};
+        });
+    }
+    std::optional<TavroScreen> readPage() { return rt::runToEnd(actor, surface->snapshotAsync()).value_or(std::nullopt); }
+    std::optional<std::string> perform(TavroAction action) {
+        return rt::runToEnd(actor, surface->perform(std::move(action))).value_or(std::optional<std::string>("not run"));
+    }
+};
+
+}  // namespace
+
+TEST_F(Browser, OpenLoadsAnAddressOrSearchesForTheText) {
+    surface->open("example.org");
+    EXPECT_EQ(web->url(), "https://example.org");
+    surface->open("red shoes & socks");
+    EXPECT_EQ(web->url(), "https://search.tavro.example/?q=red%20shoes%20%26%20socks");
+    surface->open("東京 ramen");
+    EXPECT_EQ(web->url(), "https://search.tavro.example/?q=%E6%9D%B1%E4%BA%AC%20ramen");
+    EXPECT_EQ(WebSurface::searchURL("a+b=c?"), "https://search.tavro.example/?q=a%2Bb%3Dc%3F");
+    EXPECT_TRUE(web->isLoading());
+}
+
+TEST_F(Browser, SettleWaitsForThePageToLoad) {
+    web->setLoadDuration(500ms);
+    surface->open("example.org");
+    rt::runToEnd(actor, surface->settle());
+    EXPECT_FALSE(web->isLoading());
+    EXPECT_EQ(actor->now().time_since_epoch(), 560ms);  // 200, 320, 440, 560
+}
+
+TEST_F(Browser, FramesAreCachedInOverlayCoordinatesWithoutEmptyOnes) {
+    TavroScreen screen;
+    screen.elements = {TavroElement{1, "button", "submit", "Go", "", {}, {}, true, {10, 20, 30, 40}, false},
+                       TavroElement{2, "link", "", "Hidden", "", {}, {}, false, {5, 5, 0, 10}, false}};
+    surface->cacheFrames(screen, {0, 64});
+    EXPECT_EQ(surface->frame(1), (TavroRect{10, 84, 30, 40}));
+    EXPECT_EQ(surface->frame(2), std::nullopt);
+    surface->cacheFrames(TavroScreen{}, {0, 64});
+    EXPECT_EQ(surface->frame(1), std::nullopt);
+}
+
+TEST_F(Browser, APageIsReadThroughItsReaderScript) {
+    EXPECT_EQ(readPage(), std::nullopt);  // no page, no engine
+    servePage({{"title", "Shoes"},
+               {"text", "Red shoes"},
+               {"elements", json::array({{{"id", 3},
+                                           {"kind", "input"},
+                                           {"type", "search"},
+                                           {"label", "Search"},
+                                           {"value", "red"},
+                                           {"keys", {"q", 7}},
+                                           {"inView", true},
+                                           {"frame", {{"x", 1}, {"y", 2}, {"width", 3}, {"height", 4}}},
+                                           {"focused", true}},
+                                          {{"id", "not a number"}, {"kind", "button"}},
+                                          "garbage"})}});
+    surface->open("shop.example");
+    actor->runUntilIdle();
+    const auto screen = readPage();
+    ASSERT_TRUE(screen.has_value());
+    EXPECT_EQ(screen->location, "https://shop.example");
+    EXPECT_EQ(screen->title, "Shoes");
+    ASSERT_EQ(screen->elements.size(), 1u);
+    const auto& field = screen->elements[0];
+    EXPECT_EQ(field.id, 3);
+    EXPECT_EQ(field.type, "search");
+    EXPECT_EQ(field.keys, (std::vector<std::string>{"q"}));
+    EXPECT_EQ(field.frame, (TavroRect{1, 2, 3, 4}));
+    EXPECT_TRUE(field.focused);
+    EXPECT_EQ(surface->snapshot(), screen);
+    EXPECT_TRUE(surface->routes().empty());
+}
+
+TEST_F(Browser, AnAnswerThatIsNotAPageReadsAsNothing) {
+    for (const json& answer : {json("text"), json::array(), json(nullptr), json(42)}) {
+        servePage(answer);
+        EXPECT_EQ(readPage(), std::nullopt) << answer.dump();
+    }
+}
+
+TEST_F(Browser, ActionsGoToThePageAndItsErrorsComeBackAsFailures) {
+    servePage(json::object(), {{"ok", true}});
+    EXPECT_EQ(perform({TavroAction::Kind::type, 3, "red shoes", true, ""}), std::nullopt);
+    ASSERT_FALSE(scripts.empty());
+    const auto call = json::parse(scripts.back().substr(std::string("tavro.perform(").size(),
+                                                          scripts.back().size() - std::string("tavro.perform(").size() - 1));
+    EXPECT_EQ(call["kind"], "type");
+    EXPECT_EQ(call["id"], 3);
+    EXPECT_EQ(call["submit"], true);
+    servePage(json::object(), {{"error", "element 9 is not on the page\nsorry"}});
+    EXPECT_EQ(perform({TavroAction::Kind::click, 9, "", false, ""}), "failed: element 9 is not on the page sorry");
+    servePage(json::object(), json("?"));
+    EXPECT_EQ(perform({TavroAction::Kind::click, 9, "", false, ""}), "failed: the page gave no answer");
+    web->setScriptHandler({});
+    EXPECT_EQ(perform({TavroAction::Kind::back, std::nullopt, "", false, ""}),
+              "failed: the page cannot be used here (no script engine)");
+}
