@@ -30,7 +30,13 @@ namespace {
 using Kind = TavroAction::Kind;
 using Failure = std::optional<std::string>;
 
-Failure fail(std::string text) { return "failed: " + std::move(text); }
+// One line for the model, whatever line breaks the app's labels hold.
+Failure fail(std::string text) {
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    return "failed: " + std::move(text);
+}
 
 // The part of the window left visible by every clipping view above the view.
 ui::Rect visibleArea(const ui::View& view, const ui::Window& window) {

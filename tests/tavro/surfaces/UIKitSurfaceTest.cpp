@@ -436,6 +436,14 @@ TEST_F(Performing, BackHidesTheKeyboardThenPopsThenCancelsAnAlert) {
     EXPECT_EQ(read().location, "Shop");
 }
 
+TEST_F(Performing, AFailureStaysOnOneLineWhateverTheLabel) {
+    auto root = app->window()->rootViewController()->view();
+    auto button = std::make_shared<ui::Button>("Pay\nnow", ui::Rect{16, 500, 200, 44});
+    button->setEnabled(false);
+    root->addSubview(button);
+    EXPECT_EQ(on("Pay\nnow", Kind::click), "failed: Pay now is disabled");
+}
+
 TEST_F(Performing, AnAlertWithoutCancelMustBeAnswered) {
     auto root = app->window()->rootViewController();
     auto alert = std::make_shared<ui::AlertController>("Update required", "");
