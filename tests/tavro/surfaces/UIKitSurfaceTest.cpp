@@ -166,7 +166,7 @@ TEST_F(Reading, IdsStayWithTheirViewsAcrossReadings) {
 }
 
 TEST_F(Reading, ExcludedIdentifierPrefixesHideViewsWithTheirSubviews) {
-    surface->excludedIdentifierPrefixes = {"tavro.sdk", "debug."};
+    surface->excludedIdentifierPrefixes = {"tavro.sdk", "", "debug."};  // an empty prefix hides nothing
     auto root = app->window()->rootViewController()->view();
     auto card = std::make_shared<ui::View>(ui::Rect{0, 300, 390, 100});
     card->setAccessibilityIdentifier("tavro.sdk.card");
