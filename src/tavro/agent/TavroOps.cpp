@@ -5,6 +5,7 @@
 #include "platform/photos/SavedPhotosAlbum.h"
 #include "platform/runtime/Continuation.h"
 #include "platform/ui/ViewController.h"
+#include "tavro/surfaces/UIKitSurface.h"
 
 namespace tavro {
 
@@ -33,6 +34,11 @@ public:
 };
 
 }  // namespace
+
+std::shared_ptr<ui::Window> TavroOps::appWindow(const std::shared_ptr<TavroSurface>& nativeSurface) {
+    if (const auto native = std::dynamic_pointer_cast<UIKitSurface>(nativeSurface)) return native->appWindow();
+    return nullptr;
+}
 
 std::optional<ui::Image> TavroOps::windowImage(const std::shared_ptr<ui::Window>& window) {
     if (!window) return std::nullopt;

@@ -15,9 +15,15 @@
 
 namespace tavro {
 
+class TavroSurface;
+
 class TavroOps {
 public:
     TavroOps() = delete;
+
+    // The window the local operations work on: the native surface's app window when it is the
+    // host app's UIKitSurface, else nothing. An open in-app browser does not change it.
+    static std::shared_ptr<ui::Window> appWindow(const std::shared_ptr<TavroSurface>& nativeSurface);
 
     // The window's view tree drawn at its size; nothing without a window (or for an empty one).
     static std::optional<ui::Image> windowImage(const std::shared_ptr<ui::Window>& window);

@@ -1,11 +1,17 @@
 #include "TavroOpsTestSupport.h"
 #include "platform/ui/ActivityViewController.h"
 #include "tavro/agent/TavroOps.h"
+#include "tavro/surfaces/UIKitSurface.h"
 
 using opstest::OpsTest;
 using tavro::TavroOps;
 
 namespace {
+
+TEST_F(OpsTest, AppWindowIsTheNativeSurfacesWindowOnly) {
+    EXPECT_EQ(TavroOps::appWindow(nullptr), nullptr);
+    EXPECT_EQ(TavroOps::appWindow(std::make_shared<tavro::UIKitSurface>()), window);
+}
 
 TEST_F(OpsTest, WindowImageIsTheWindowAtItsSize) {
     EXPECT_FALSE(TavroOps::windowImage(nullptr).has_value());
