@@ -91,8 +91,8 @@ void firebase(const std::string& event, const TavroAnalytics::Parameters& parame
     constexpr std::string_view selector = "logEventWithName:parameters:";
     if (!analytics || !analytics->respondsTo(selector)) return;
     nlohmann::json dictionary = nlohmann::json::object();
-    for (const auto& [key, value] : parameters) {
-        std::visit([&](const auto& v) { dictionary[key] = v; }, value);
+    for (const auto& entry : parameters) {
+        std::visit([&](const auto& v) { dictionary[entry.first] = v; }, entry.second);
     }
     analytics->send(selector, {objc::Value(event), objc::Value(std::move(dictionary))});
 }
