@@ -91,3 +91,7 @@
 #include "platform/photos/UniformType.h"
 #include "tavro/agent/TavroPhotos.h"
 #include "tavro/agent/TavroOps.h"
+#include "tavro/agent/TavroAgent.h"
+#include "tavro/agent/TavroRunReport.h"
+#include "tavro/core/TavroAwake.h"
+#include "tavro/overlay/TavroPresenter.h"

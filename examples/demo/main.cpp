@@ -1,0 +1,224 @@
+// tavro-demo: runs one goal on the demo app with the default configuration and prints what the
+// agent does. On Linux no on-device model is available, so the rules engine carries the goal.
+//
+//   tavro-demo [--show] [--realtime] "GOAL"
+//
+// Each run-log line is printed as it is added, then the final status and the numbered steps.
+// --show prints the screen reading (its elements as a model would see them) before and after.
+// --realtime paces the run in real time; by default the main actor's clock is virtual, so a run
+// prints at once and its timings are the agent's own.
+// A step that needs approval is asked on the terminal (y/n); without a terminal it is refused.
+// Exit status: 0 the goal was reached, 1 it was not, 2 bad arguments.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "demo/DemoApp.h"
+#include "platform/foundation/AppDirectories.h"
+#include "platform/runtime/MainActor.h"
+#include "platform/runtime/Task.h"
+#include "tavro/agent/TavroAgent.h"
+#include "tavro/core/TavroConfiguration.h"
+#include "tavro/core/TavroPrompt.h"
+#include "tavro/core/TavroText.h"
+#include "tavro/memory/TavroMemory.h"
+#include "tavro/surfaces/UIKitSurface.h"
+
+namespace {
+
+constexpr const char* usage =
+    "usage: tavro-demo [--show] [--realtime] \"GOAL\"\n"
+    "  Runs GOAL on the demo app (Home, Chats, Shop, Settings, Profile) and prints each step.\n"
+    "  --show      print the screen before and after the run\n"
+    "  --realtime  pace the run in real time (default: virtual time, prints at once)\n"
+    "  examples:   tavro-demo \"open Settings then turn on Dark Mode\"\n"
+    "              tavro-demo \"open Chats, tap Tuli, type hi into Message and tap Send\"\n"
+    "  exit status: 0 goal reached, 1 goal not reached, 2 bad arguments\n";
+
+struct Options {
+    bool show = false;
+    bool realtime = false;
+    std::string goal;
+};
+
+// Nothing when the arguments are bad (the reason is printed); help exits at once.
+std::optional<Options> parse(int argc, char** argv) {
+    Options options;
+    std::vector<std::string> words;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg == "--show") {
+            options.show = true;
+        } else if (!optionsEnded && arg == "--realtime") {
+            options.realtime = true;
+        } else if (!optionsEnded && (arg == "--help" || arg == "-h")) {
+            std::cout << usage;
+            std::exit(0);
+        } else if (!optionsEnded && arg.starts_with("-") && arg.size() > 1) {
+            std::cerr << "tavro-demo: unknown option " << arg << "\n" << usage;
+            return std::nullopt;
+        } else {
+            words.push_back(arg);
+        }
+    }
+    for (const auto& word : words) {
+        if (!options.goal.empty()) options.goal += ' ';
+        options.goal += word;
+    }
+    if (!tavro::TavroText::isValidUTF8(options.goal)) {
+        std::cerr << "tavro-demo: the goal is not valid UTF-8\n";
+        return std::nullopt;
+    }
+    if (tavro::TavroText::trim(options.goal).empty()) {
+        std::cerr << "tavro-demo: give a goal\n" << usage;
+        return std::nullopt;
+    }
+    return options;
+}
+
+void printScreen(tavro::TavroSurface& surface, const char* when) {
+    const auto screen = surface.snapshot();
+    std::cout << "--- screen " << when << " ---\n";
+    if (!screen) {
+        std::cout << "(no screen)\n";
+        return;
+    }
+    std::cout << "SCREEN: " << screen->location << (screen->keyboardVisible ? " (keyboard up)" : "") << "\n";
+    if (!screen->title.empty()) std::cout << "TITLE: " << screen->title << "\n";
+    for (const auto& element : screen->elements) std::cout << tavro::TavroPrompt::line(element) << "\n";
+    std::cout << "---\n";
+}
+
+std::string mark(const tavro::TavroAgent::LogLine& line) {
+    // The success line carries its own mark.
+    std::string out = line.ok && line.text.starts_with("✓") ? "" : (line.ok ? "✓ " : "✗ ");
+    out += line.text;
+    if (line.ms >= 1) out += " (" + std::to_string(line.ms) + " ms)";
+    return out;
+}
+
+// One line from the terminal; nothing at the end of input.
+std::optional<std::string> readLine() {
+    std::string line;
+    if (!std::getline(std::cin, line)) return std::nullopt;
+    return line;
+}
+
+// Answers what the run waits for: on a terminal the person decides; otherwise nothing risky is
+// approved and the run is stopped.
+void answer(const std::shared_ptr<tavro::TavroAgent>& agent, const tavro::TavroAgent::Prompt& prompt) {
+    using Case = tavro::TavroAgent::Prompt::Case;
+    const bool terminal = isatty(STDIN_FILENO) != 0;
+    const auto stopped = tavro::L("Stopped.", "停止しました。");
+    switch (prompt.kind()) {
+        case Case::approve: {
+            if (!terminal) {
+                std::cout << "? approve \"" << prompt.text() << "\": refused (standard input is not a terminal)\n";
+                agent->stop(stopped);
+                return;
+            }
+            std::cout << "? approve \"" << prompt.text() << "\"? [y/n] " << std::flush;
+            const auto reply = readLine();
+            const auto word = reply ? tavro::TavroText::lower(tavro::TavroText::trim(*reply)) : std::string();
+            if (word == "y" || word == "yes") {
+                agent->approve();
+            } else {
+                agent->stop(stopped);
+            }
+            return;
+        }
+        case Case::human: {
+            std::cout << "? " << prompt.text() << "\n";
+            if (!terminal) {
+                agent->stop(stopped);
+                return;
+            }
+            std::cout << "  press Enter to continue, or type stop: " << std::flush;
+            const auto reply = readLine();
+            if (!reply || tavro::TavroText::lower(tavro::TavroText::trim(*reply)) == "stop") {
+                agent->stop(stopped);
+            } else {
+                agent->approve();
+            }
+            return;
+        }
+        case Case::ask: {
+            std::cout << "? " << prompt.text() << "\n";
+            if (!terminal) {
+                agent->stop(stopped);
+                return;
+            }
+            std::cout << "  answer: " << std::flush;
+            const auto reply = readLine();
+            if (reply) {
+                agent->answer(*reply);
+            } else {
+                agent->stop(stopped);
+            }
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto options = parse(argc, argv);
+    if (!options) return 2;
+
+    auto actor = rt::MainActor::create(options->realtime ? rt::ClockKind::real : rt::ClockKind::virtual_);
+    rt::MainActor::Scope scope(actor);
+    // Each run starts from a fresh install: no learned recipes, no saved settings.
+    const auto root = fnd::AppDirectories::useFreshTemporaryRoot();
+
+    int status = 1;
+    {
+        auto app = demo::DemoApp::create();
+        auto surface = std::make_shared<tavro::UIKitSurface>(app->routes());
+        auto memory = std::make_shared<tavro::TavroMemory>(tavro::TavroMemory::defaultURL());
+        auto agent = tavro::TavroAgent::create(surface, tavro::TavroConfiguration{}, memory);
+
+        std::size_t printed = 0;
+        auto lines = agent->log().didSet([&printed](const std::vector<tavro::TavroAgent::LogLine>& log) {
+            if (log.size() < printed) printed = 0;
+            for (; printed < log.size(); ++printed) std::cout << mark(log[printed]) << "\n" << std::flush;
+        });
+        std::weak_ptr<tavro::TavroAgent> weak = agent;
+        auto prompts = agent->prompt().didSet([weak, actor](const std::optional<tavro::TavroAgent::Prompt>& prompt) {
+            if (!prompt) return;
+            // Answered after the run has settled into its wait, never inside the change itself.
+            actor->post([weak, asked = *prompt] {
+                auto agent = weak.lock();
+                if (!agent || agent->prompt().value() != asked) return;
+                answer(agent, asked);
+            });
+        });
+
+        std::cout << "Goal: " << options->goal << "\n" << std::flush;
+        if (options->show) printScreen(*surface, "before");
+        const auto report = rt::runToEnd(actor, agent->runAndWait(options->goal, 300));
+        if (options->show) printScreen(*surface, "after");
+
+        if (report) {
+            std::cout << "Status: " << (report->status.empty() ? (report->ok ? "done" : "not done") : report->status)
+                      << "\n";
+            std::cout << "Steps:\n" << (report->steps.empty() ? "(none)" : report->stepsText()) << "\n";
+            status = report->ok ? 0 : 1;
+        } else {
+            std::cout << "Status: the run did not end\n";
+        }
+        agent->stop();
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+    return status;
+}

@@ -1,0 +1,285 @@
+// What a turn does with its chosen action: dispatch by kind with the loop guards (the typed-text
+// turn and the repeat guard) and the approval decision, then acting (question, browser, local
+// operation, pointer and perform), verification, the step's outcome and plan progress.
+#include <chrono>
+
+#include "platform/foundation/Console.h"
+#include "tavro/agent/TavroAgent.h"
+#include "tavro/agent/TavroAgentRun.h"
+#include "tavro/core/TavroApproval.h"
+#include "tavro/core/TavroText.h"
+#include "tavro/overlay/TavroDebug.h"
+#include "tavro/overlay/TavroPresenter.h"
+#include "tavro/surfaces/TavroSurface.h"
+#include "tavro/surfaces/WebSurface.h"
+
+namespace tavro {
+
+using namespace std::chrono_literals;
+
+std::string TavroAgent::keyOf(const TavroAction& action, const TavroScreen& screen) {
+    std::string key = screen.location;
+    key += '|';
+    key += kindName(action.kind);
+    key += '|';
+    key += std::to_string(action.id ? *action.id : -1);
+    key += '|';
+    key += action.text;
+    return key;
+}
+
+rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& screen, TavroAction action,
+                                                std::string source) {
+    using Kind = TavroAction::Kind;
+    switch (action.kind) {
+        case Kind::fail: {
+            if (finishIfDone(run, screen, "model gave up")) {
+                co_await say("✓ " + status_.value().value_or(""));
+                co_return Flow::end;
+            }
+            status_.set(action.text.empty() ? L("I couldn't finish this.", "完了できませんでした。") : action.text);
+            co_await say(status_.value().value_or(""));
+            if (!run.live()) co_return Flow::end;
+            fnd::Console::write("[TAVRO_SDK] fail " + status_.value().value_or(""));
+            co_return Flow::end;
+        }
+        case Kind::ask: {
+            co_await say(action.text);
+            if (!run.live()) co_return Flow::end;
+            co_return co_await askTurn(run, action.text);
+        }
+        case Kind::done:
+            co_return co_await doneTurn(run, screen, action, source);
+        case Kind::openWeb: {
+            if (presenter.expired()) {
+                status_.set(L("I can't open a browser here.", "ここではブラウザを開けません。"));
+                co_return Flow::end;
+            }
+            co_await say(action.describe(&screen));
+            if (!run.live()) co_return Flow::end;
+            co_return co_await openWebTurn(run, screen, action);
+        }
+        case Kind::copy:
+        case Kind::paste:
+        case Kind::saveImage:
+        case Kind::share: {
+            std::string caption = action.describe(&screen);
+            currentStep_.set(caption);
+            const auto policy = autoRun_.value() ? configuration.approval : TavroApproval::everyStep;
+            const bool approval = needsApproval(policy, action, screen);
+            co_return co_await localOperationTurn(run, screen, action, std::move(caption), approval, source);
+        }
+        case Kind::click:
+        case Kind::type:
+        case Kind::select:
+        case Kind::scroll:
+        case Kind::swipe:
+        case Kind::longPress:
+        case Kind::navigate:
+        case Kind::back: {
+            const int count = ++run.keyCounts[keyOf(action, screen)];
+            if (count >= 3) {
+                if (finishIfDone(run, screen, "repeating")) {
+                    co_await say("✓ " + status_.value().value_or(""));
+                    co_return Flow::end;
+                }
+                status_.set(L("I kept repeating the same step, so I stopped. Try saying it another way.",
+                              "同じ手順を繰り返したので停止しました。言い方を変えてお試しください。"));
+                co_return Flow::end;
+            }
+            std::string caption = action.describe(&screen);
+            currentStep_.set(caption);
+            const auto policy = autoRun_.value() ? configuration.approval : TavroApproval::everyStep;
+            const bool approval = needsApproval(policy, action, screen);
+            co_return co_await surfaceActionTurn(run, screen, action, std::move(caption), approval, source);
+        }
+    }
+    co_return Flow::end;
+}
+
+rt::Task<TavroAgent::Flow> TavroAgent::doneTurn(Run& run, const TavroScreen& screen, const TavroAction& action,
+                                                const std::string& source) {
+    const auto& plan = reasoning_.value();
+    const bool typedLast = !run.performed.empty() && run.performed.back().action.kind == TavroAction::Kind::type &&
+                           !run.performed.back().action.submit;
+    if (!run.models.empty() && (source != "rules" || run.rules->usedFallback) && !run.typedNudged && typedLast &&
+        !(plan && plan->isDone(screen, true))) {
+        run.rules->handOff();
+        run.history.push_back(
+            "You typed into a field but nothing sent or saved it yet. Finish the goal (for example tap Send or Save), "
+            "then reply done.");
+        TavroDebug::shared()->log("reason", "typed text not sent yet; one more turn", false);
+        run.typedNudged = true;
+        run.scrolledOnce = false;
+        co_return Flow::nextTurn;
+    }
+
+    if (run.repeatTimes) {
+        auto tail = repeatTail(run.performed);
+        if (!tail.empty()) {
+            co_await repeatSteps(std::move(tail), *run.repeatTimes);
+            co_return Flow::end;
+        }
+        TavroDebug::shared()->log("repeat", "nothing to repeat on the final screen", false);
+    }
+
+    succeeded_.set(true);
+    status_.set(action.text.empty() ? L("Done.", "完了しました。") : action.text);
+    const std::string line = "✓ " + status_.value().value_or("");
+    add(line, true, 0);
+    co_await say(line);
+    if (!run.live()) co_return Flow::end;
+    learnOnDone(run);
+    co_return Flow::end;
+}
+
+void TavroAgent::learnOnDone(Run& run) {
+    if (run.replay) {
+        if (memory) memory->reinforce(run.replay->id);
+    } else if (configuration.learns && !run.performed.empty() && memory) {
+        memory->learn(run.baseGoal, run.performed);
+        TavroDebug::shared()->log("learn", "saved recipe for “" + TavroText::prefix(run.baseGoal, 40) + "”", true);
+    }
+    TavroDebug::shared()->log("act", "done: " + status_.value().value_or(""), true);
+}
+
+rt::Task<TavroAgent::Flow> TavroAgent::askTurn(Run& run, std::string question) {
+    auto answer = co_await wait(Prompt::ask(question));
+    if (!run.live() || !answer || answer->empty()) co_return Flow::end;
+    run.workingGoal += "\n" + question + " → " + *answer;
+    run.history.push_back("Asked the user “" + question + "”; they answered “" + *answer + "”");
+    add(L("You answered: " + *answer, "回答: " + *answer), true, 0);
+    co_return Flow::tail;
+}
+
+rt::Task<TavroAgent::Flow> TavroAgent::openWebTurn(Run& run, const TavroScreen& screen, const TavroAction& action) {
+    auto shown = presenter.lock();
+    if (!shown) {
+        status_.set(L("I can't open a browser here.", "ここではブラウザを開けません。"));
+        co_return Flow::end;
+    }
+    auto page = shown->showWeb();
+    if (!page.surface) {
+        status_.set(L("I can't open a browser here.", "ここではブラウザを開けません。"));
+        co_return Flow::end;
+    }
+    page.surface->open(action.text);
+    webSurface_ = page.surface;
+    webInset_ = page.inset;
+    activeSurface_ = page.surface;
+    engineName_.set(L("Browser · on-device", "ブラウザ · オンデバイス"));
+    add(action.describe(&screen), true, 0);
+    run.history.push_back("Opened a browser for “" + action.text + "” because the app couldn't do it");
+    TavroDebug::shared()->log("act", "openWeb " + action.text, true);
+    advancePlan();
+    co_return Flow::tail;
+}
+
+rt::Task<TavroAgent::Flow> TavroAgent::localOperationTurn(Run& run, const TavroScreen& screen,
+                                                          const TavroAction& action, std::string caption,
+                                                          bool needsApproval, std::string source) {
+    if (needsApproval) {
+        auto answer = co_await wait(Prompt::approve(caption));
+        if (!answer || !run.live()) co_return Flow::end;
+    }
+    co_await point(action, caption);
+    if (!run.live()) co_return Flow::end;
+    const auto failure = co_await performOp(action, screen);
+    if (!run.live()) co_return Flow::end;
+
+    add(caption, !failure, 0);
+    run.history.push_back(caption + " → " + failure.value_or("ok"));
+    TavroDebug::shared()->log("act", caption, !failure);
+    if (!failure) {
+        reportStep(caption);
+        if (!run.live()) co_return Flow::end;
+        advancePlan();
+        if (source == "recipe") run.replayCursor += 1;
+    }
+    (void)co_await rt::sleep(250ms);
+    if (!run.live()) co_return Flow::end;
+    co_return Flow::tail;
+}
+
+rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroScreen& screen,
+                                                         const TavroAction& action, std::string caption,
+                                                         bool needsApproval, std::string source) {
+    if (needsApproval) {
+        if (action.id && configuration.showsCursor) {
+            const auto frame = activeSurface_->frame(*action.id);
+            auto shown = presenter.lock();
+            if (frame && shown) {
+                co_await shown->point(*frame, caption);
+                if (!run.live()) co_return Flow::end;
+            }
+        }
+        auto answer = co_await wait(Prompt::approve(caption));
+        if (!answer || !run.live()) co_return Flow::end;
+    }
+
+    co_await point(action, caption);
+    if (!run.live()) co_return Flow::end;
+    std::optional<std::string> failure;
+    {
+        auto active = activeSurface_;
+        failure = co_await active->perform(action);
+    }
+    if (!run.live()) co_return Flow::end;
+    if (!failure) {
+        const bool effect = co_await verify(action, screen);
+        if (!run.live()) co_return Flow::end;
+        if (!effect) failure = "no visible effect";
+    }
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(rt::now() - run.stepStart).count();
+
+    add(caption, !failure, ms);
+    run.history.push_back(caption + " → " + failure.value_or("ok"));
+    TavroDebug::shared()->log("act", caption, !failure);
+
+    if (failure) {
+        run.blockedKeys.insert(keyOf(action, screen));
+        TavroDebug::shared()->log("decide", "step had no effect; will try another way", false);
+    } else {
+        reportStep(caption);
+        if (!run.live()) co_return Flow::end;
+        std::optional<TavroElement> element;
+        if (action.id) {
+            if (const auto* found = screen.element(*action.id)) element = *found;
+        }
+        run.performed.push_back(TavroPerformedStep{action, std::move(element), caption, screen.location});
+        run.blockedKeys.clear();
+        advancePlan();
+        if (source == "recipe") run.replayCursor += 1;
+        run.misses = 0;
+        if (run.performed.size() >= plan_.value().size() && !run.repeatTimes) {
+            std::optional<TavroScreen> after;
+            {
+                auto active = activeSurface_;
+                after = co_await active->snapshotAsync();
+            }
+            if (!run.live()) co_return Flow::end;
+            if (after && finishIfDone(run, *after, "plan finished")) {
+                co_await say("✓ " + status_.value().value_or(""));
+                co_return Flow::end;
+            }
+        }
+    }
+    (void)co_await rt::sleep(300ms);
+    if (!run.live()) co_return Flow::end;
+    co_return Flow::tail;
+}
+
+void TavroAgent::advancePlan() {
+    const int count = static_cast<int>(plan_.value().size());
+    if (planIndex_.value() < count - 1) planIndex_.set(planIndex_.value() + 1);
+}
+
+// The host's per-step callback, with the agent kept alive for the call.
+void TavroAgent::reportStep(const std::string& caption) {
+    if (!configuration.onStep) return;
+    auto keep = shared_from_this();
+    auto onStep = configuration.onStep;
+    onStep(caption);
+}
+
+}  // namespace tavro

@@ -1,0 +1,143 @@
+// Choosing a turn's one next action: the replayed recipe, then the rules engine, then the models in
+// their configured order (each asked once more, with half the screen, when its reply is missing or
+// invalid); when nothing usable comes, the completion check, the corrective turns and the single
+// corrective scroll, else giving up.
+#include "tavro/agent/TavroAgent.h"
+#include "tavro/agent/TavroAgentRun.h"
+#include "tavro/core/TavroPrompt.h"
+#include "tavro/core/TavroText.h"
+#include "tavro/overlay/TavroDebug.h"
+#include "tavro/surfaces/TavroSurface.h"
+
+namespace tavro {
+
+rt::Task<TavroAgent::Choice> TavroAgent::choose(Run& run, const TavroScreen& screen) {
+    std::optional<TavroAction> rulesFailure;
+
+    if (run.replay) {
+        const auto& steps = run.replay->steps;
+        std::optional<TavroAction> action;
+        if (run.replayCursor < steps.size()) {
+            action = steps[run.replayCursor].action(screen, run.replayValues);
+        } else if (!steps.empty()) {
+            // Every step of the recipe took effect: the goal is reached as it was when learned.
+            action = TavroAction{.kind = TavroAction::Kind::done};
+        }
+        if (action && run.usable(*action, screen)) {
+            engineName_.set(L("Learned · on-device", "学習済み · オンデバイス"));
+            co_return Choice{std::move(action), "recipe"};
+        }
+    }
+
+    {
+        TavroAction action = run.rules->decide(screen);
+        if (action.kind != TavroAction::Kind::fail) {
+            if (run.usable(action, screen)) {
+                if (run.models.empty()) engineName_.set(L("Rules · on-device", "ルール · オンデバイス"));
+                co_return Choice{std::move(action), "rules"};
+            }
+        } else {
+            rulesFailure = std::move(action);
+        }
+    }
+
+    for (const auto& model : run.models) {
+        auto action = co_await decide(model, run.workingGoal, screen, run.history, run.known, run.routes);
+        if (!run.live()) co_return Choice{};
+        if (action && run.usable(*action, screen)) {
+            engineName_.set(model->name());
+            co_return Choice{std::move(action), "model"};
+        }
+        if (co_await rt::isCancelled()) co_return Choice{};
+    }
+
+    // Nothing usable from any source.
+    if (finishIfDone(run, screen, "no next step")) {
+        co_await say("✓ " + status_.value().value_or(""));
+        co_return Choice{};
+    }
+
+    if (!run.models.empty() && run.misses <= 1) {
+        run.history.push_back(
+            "Your last reply wasn't a usable action. Look at ELEMENTS again; if the goal is already complete, reply "
+            "done.");
+        if (!run.scrolledOnce) {
+            const bool scrolled = co_await correctiveScroll();
+            if (!run.live()) co_return Choice{};
+            TavroDebug::shared()->log("decide", "no usable step; retrying (" + std::to_string(run.misses + 1) + ")",
+                                      false);
+            run.scrolledOnce = scrolled;
+        } else {
+            TavroDebug::shared()->log("decide", "no usable step; retrying (" + std::to_string(run.misses + 1) + ")",
+                                      false);
+        }
+        run.misses += 1;
+        co_return Choice{.flow = Flow::nextTurn};
+    }
+
+    if (!run.scrolledOnce) {
+        const bool scrolled = co_await correctiveScroll();
+        if (!run.live()) co_return Choice{};
+        if (scrolled) {
+            if (run.models.empty() && run.rules->lastFailed) {
+                auto& clauses = run.rules->clauses;
+                clauses.insert(clauses.begin(), *run.rules->lastFailed);
+                run.rules->lastFailed.reset();
+            }
+            TavroDebug::shared()->log("decide", "nothing matched; scrolled to look further", false);
+            run.scrolledOnce = true;
+            co_return Choice{.flow = Flow::nextTurn};
+        }
+    }
+
+    if (run.models.empty() && rulesFailure) co_return Choice{std::move(rulesFailure), ""};
+    co_return Choice{TavroAction{.kind = TavroAction::Kind::fail,
+                                 .text = L("I couldn't find the next control.", "次の操作先が見つかりませんでした。")},
+                     ""};
+}
+
+rt::Task<bool> TavroAgent::correctiveScroll() {
+    auto active = activeSurface_;
+    // Built before the await: a braced temporary handed to a coroutine inside co_await is
+    // miscompiled by GCC 12.
+    TavroAction down{.kind = TavroAction::Kind::scroll, .text = "down", .submit = false};
+    const auto failure = co_await active->perform(std::move(down));
+    co_return !failure.has_value();
+}
+
+rt::Task<std::optional<TavroAction>> TavroAgent::decide(const std::shared_ptr<TavroModel>& model,
+                                                        const std::string& goal, const TavroScreen& screen,
+                                                        const std::vector<std::string>& history,
+                                                        const std::vector<std::string>& known,
+                                                        const std::vector<std::string>& routes) {
+    const auto weak = weak_from_this();
+    const auto keep = model;
+    TavroContextBudget budget = keep->budget();
+    std::string system = TavroPrompt::system(activeSurface_->surfaceDescription(), keep->wantsJSONInstructions(), routes);
+    std::string user = TavroPrompt::user(goal, screen, history, budget, known, routes);
+    bool retried = false;
+    for (;;) {
+        auto reply = co_await keep->decide(system, user);
+        if (weak.expired() || co_await rt::isCancelled()) co_return std::nullopt;
+
+        std::optional<std::string> reason;
+        if (!reply) {
+            reason = "reply with exactly one JSON object";
+        } else {
+            auto checked = TavroAction::validate(*reply, screen, routes);
+            if (checked.action) co_return std::move(checked.action);
+            reason = std::move(checked.hint);
+        }
+        if (retried) co_return std::nullopt;
+
+        retried = true;
+        std::vector<std::string> retryHistory = history;
+        if (reason) retryHistory.push_back("Your previous reply was invalid: " + *reason + ". Choose a valid action.");
+        budget = keep->budget();
+        const TavroContextBudget smaller{budget.elements > 29 ? budget.elements / 2 : 15, budget.textChars / 2};
+        system = TavroPrompt::system(activeSurface_->surfaceDescription(), keep->wantsJSONInstructions(), routes);
+        user = TavroPrompt::user(goal, screen, retryHistory, smaller, known, routes);
+    }
+}
+
+}  // namespace tavro

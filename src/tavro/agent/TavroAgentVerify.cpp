@@ -1,0 +1,91 @@
+// Step verification: after a surface action succeeded, re-read the screen after short waits and
+// judge by the action's kind whether it actually did something.
+#include <array>
+#include <chrono>
+
+#include "tavro/agent/TavroAgent.h"
+#include "tavro/core/TavroText.h"
+#include "tavro/surfaces/TavroSurface.h"
+
+namespace tavro {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::size_t watchedElements = 40;
+
+bool sameFingerprint(const TavroElement& a, const TavroElement& b) {
+    return a.label == b.label && a.value == b.value && a.focused == b.focused;
+}
+
+}  // namespace
+
+bool TavroAgent::changed(const TavroScreen& a, const TavroScreen& b) {
+    if (a.location != b.location) return true;
+    if (a.title != b.title) return true;
+    if (a.elements.size() != b.elements.size()) return true;
+    if (a.keyboardVisible != b.keyboardVisible) return true;
+    const std::size_t n = std::min(a.elements.size(), watchedElements);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!sameFingerprint(a.elements[i], b.elements[i])) return true;
+    }
+    return a.text != b.text;
+}
+
+rt::Task<bool> TavroAgent::verify(const TavroAction& action, const TavroScreen& before) {
+    using Kind = TavroAction::Kind;
+    const Kind kind = action.kind;
+    if (kind != Kind::click && kind != Kind::type && kind != Kind::select && kind != Kind::navigate &&
+        kind != Kind::back) {
+        co_return true;
+    }
+    const auto weak = weak_from_this();
+    constexpr std::array<std::chrono::milliseconds, 3> delays{350ms, 600ms, 900ms};
+    const bool waitsForChange = kind == Kind::click || kind == Kind::navigate || kind == Kind::back;
+
+    std::optional<TavroScreen> after;
+    for (std::size_t reading = 0; reading < delays.size(); ++reading) {
+        (void)co_await rt::sleep(delays[reading]);
+        if (weak.expired()) co_return true;
+        auto active = activeSurface_;
+        after = co_await active->snapshotAsync();
+        if (!after) co_return true;
+        if (!waitsForChange || changed(before, *after)) break;
+    }
+
+    switch (kind) {
+        case Kind::navigate:
+        case Kind::back:
+            co_return changed(before, *after);
+        case Kind::click: {
+            if (action.id) {
+                const auto* was = before.element(*action.id);
+                const auto* now = after->element(*action.id);
+                if (was && was->kind == "checkbox" && now) co_return was->value != now->value;
+            }
+            co_return changed(before, *after);
+        }
+        case Kind::type: {
+            if (action.submit || !action.id) co_return true;
+            const auto* field = after->element(*action.id);
+            if (!field || field->type == "password") co_return true;
+            const auto typed = TavroText::norm(action.text);
+            if (typed.empty()) co_return true;
+            if (TavroText::norm(field->value).find(typed) != std::string::npos) co_return true;
+            co_return field->focused;
+        }
+        case Kind::select: {
+            if (!action.id) co_return true;
+            const auto* field = after->element(*action.id);
+            if (!field) co_return true;
+            const auto choice = TavroText::norm(action.text);
+            if (choice.empty()) co_return true;
+            co_return TavroText::norm(field->value).find(choice) != std::string::npos;
+        }
+        default:
+            co_return true;
+    }
+}
+
+}  // namespace tavro
