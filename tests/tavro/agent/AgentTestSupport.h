@@ -170,6 +170,8 @@ struct Script {
     std::vector<std::pair<std::string, std::string>> thinkPrompts;  // reasoning prompts
     rt::Duration latency{0};
     bool available = true;
+    // When set, step decisions come from it (given the user prompt) instead of the queue.
+    std::function<std::optional<std::string>(const std::string& user)> decider;
 
     int decideCalls() const { return static_cast<int>(prompts.size()); }
 };
@@ -179,6 +181,7 @@ inline rt::Task<std::optional<std::string>> scriptedAnswer(std::shared_ptr<Scrip
     const bool reasoning = system.starts_with("You plan how to complete");
     (reasoning ? script->thinkPrompts : script->prompts).emplace_back(system, user);
     if (script->latency > rt::Duration::zero()) (void)co_await rt::sleep(script->latency);
+    if (!reasoning && script->decider) co_return script->decider(user);
     auto& queue = reasoning ? script->thoughts : script->replies;
     if (queue.empty()) co_return reasoning ? std::nullopt : script->otherwise;
     auto reply = std::move(queue.front());
@@ -202,6 +205,22 @@ inline std::string reply(std::string_view action, std::optional<std::int64_t> id
     out += ",\"text\":\"" + std::string(text) + "\"";
     out += std::string(",\"submit\":") + (submit ? "true" : "false") + "}";
     return out;
+}
+
+// The id of the element listed in a user prompt with that label, or nothing.
+inline std::optional<std::int64_t> idIn(const std::string& user, std::string_view label) {
+    const std::string quoted = "\"" + std::string(label) + "\"";
+    std::size_t start = 0;
+    while (start < user.size()) {
+        auto end = user.find('\n', start);
+        if (end == std::string::npos) end = user.size();
+        const std::string_view line(user.data() + start, end - start);
+        if (line.starts_with("[") && line.find(quoted) != std::string_view::npos) {
+            return std::stoll(std::string(line.substr(1, line.find(']') - 1)));
+        }
+        start = end + 1;
+    }
+    return std::nullopt;
 }
 
 // ---- Fixture ----

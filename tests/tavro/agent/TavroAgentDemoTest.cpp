@@ -1,0 +1,219 @@
+// Whole runs on the demo app through the native surface, as the demo command makes them.
+#include <algorithm>
+
+#include "AgentTestSupport.h"
+#include "demo/DemoApp.h"
+#include "platform/foundation/MainBundle.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Pasteboard.h"
+#include "tavro/surfaces/UIKitSurface.h"
+
+namespace tavro::agenttest {
+namespace {
+
+class AgentOnDemo : public AgentTest {
+protected:
+    std::shared_ptr<demo::DemoApp> app;
+    std::shared_ptr<UIKitSurface> surface;
+
+    void SetUp() override {
+        AgentTest::SetUp();
+        fnd::NotificationCenter::resetDefault();
+        fnd::MainBundle::reset();
+        ui::Application::resetShared();
+        ui::Pasteboard::resetGeneral();
+        app = demo::DemoApp::create();
+        surface = std::make_shared<UIKitSurface>(app->routes());
+    }
+    void TearDown() override {
+        AgentTest::TearDown();
+        surface.reset();
+        app.reset();
+    }
+
+    bool waitForPrompt(const std::shared_ptr<TavroAgent>& agent, TavroAgent::Prompt::Case kind) {
+        return runUntil([&] { return agent->prompt().value() && agent->prompt().value()->kind() == kind; });
+    }
+};
+
+TEST_F(AgentOnDemo, ARulesGoalIsLearnedAndASecondRunReplaysIt) {
+    auto memory = freshMemory();
+    auto agent = makeAgent(surface, TavroConfiguration{}, memory);
+    EXPECT_EQ(agent->engineName().value(), "Rules · no on-device model ready") << "no on-device model on Linux";
+    auto report = runGoal(agent, "open Settings then turn on Dark Mode");
+    ASSERT_TRUE(report.ok) << report.stepsText();
+    EXPECT_TRUE(app->darkMode());
+    EXPECT_EQ(agent->engineName().value(), "Rules · on-device");
+    EXPECT_EQ(report.stepsText(), "1. ✓ Open Settings · 550 ms\n2. ✓ Tap “Dark Mode” · 550 ms\n3. ✓ ✓ Done.");
+    ASSERT_EQ(memory->recipes().size(), 1u);
+
+    app->reset();
+    actor->runFor(2s);
+    ASSERT_FALSE(app->darkMode());
+    report = runGoal(agent, "open Settings then turn on Dark Mode");
+    ASSERT_TRUE(report.ok) << report.stepsText();
+    EXPECT_TRUE(app->darkMode());
+    EXPECT_EQ(agent->engineName().value(), "Learned · on-device");
+    EXPECT_TRUE(console.contains("replay=true steps=2 goal=open Settings then turn on Dark Mode"));
+    EXPECT_EQ(report.steps.size(), 3u) << report.stepsText();
+    EXPECT_EQ(memory->recipes().front().runs, 2);
+}
+
+TEST_F(AgentOnDemo, ThePickerIsSetByName) {
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    const auto report = runGoal(agent, "open Settings then set Language to 日本語");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(app->language(), "日本語");
+}
+
+TEST_F(AgentOnDemo, SendingAMessageWaitsForApproval) {
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    agent->run("open Chats, tap Tuli, type hi into Message and tap Send");
+    ASSERT_TRUE(waitForPrompt(agent, TavroAgent::Prompt::Case::approve));
+    EXPECT_EQ(agent->prompt().value()->text(), "Tap “Send”");
+    EXPECT_TRUE(app->messagesSent("Tuli").empty());
+    agent->approve();
+    ASSERT_TRUE(runUntil([&] { return !agent->running().value(); }));
+    EXPECT_TRUE(agent->succeeded().value());
+    EXPECT_EQ(app->messagesSent("Tuli"), std::vector<std::string>{"hi"});
+    EXPECT_EQ(integer(lastEvent("approval"), "approved"), 1);
+}
+
+TEST_F(AgentOnDemo, AProfileFormIsFilledAndSaved) {
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    const auto report =
+        runGoal(agent, "open Profile then type Rin Tanaka into Name then type rin@example.org into Email then tap Save");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(app->savedProfile().name, "Rin Tanaka");
+    EXPECT_EQ(app->savedProfile().email, "rin@example.org");
+}
+
+TEST_F(AgentOnDemo, KeyValueDetailsFillTheForm) {
+    auto script = std::make_shared<Script>();
+    auto agent = makeAgent(surface, unattended({scriptedModel("Host model", script)}));
+    app->routes().at("Profile")();
+    actor->runFor(1s);
+    const auto report = runGoal(agent, "name=\"Rin Tanaka\" email=rin@example.org Save");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(app->savedProfile().name, "Rin Tanaka");
+    EXPECT_EQ(app->savedProfile().email, "rin@example.org");
+    EXPECT_EQ(script->decideCalls(), 0);
+    EXPECT_TRUE(script->thinkPrompts.empty());
+}
+
+TEST_F(AgentOnDemo, AGoalThatNeedsAModelFailsAtOnceWithTheRulesReason) {
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    const auto start = actor->now();
+    const auto report = runGoal(agent, "send hi to Tuli");
+    EXPECT_FALSE(report.ok);
+    EXPECT_EQ(report.status,
+              "I couldn't work out “send hi to Tuli” on this screen. Use the names shown on screen, or turn on an "
+              "on-device model.");
+    EXPECT_TRUE(report.steps.empty());
+    EXPECT_LT(actor->now() - start, 2s);
+    EXPECT_TRUE(app->messagesSent("Tuli").empty());
+}
+
+TEST_F(AgentOnDemo, ABuyIsAskedTwiceAndRefusingStopsIt) {
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    agent->run("open Shop then tap Buy then tap Buy");
+    ASSERT_TRUE(waitForPrompt(agent, TavroAgent::Prompt::Case::approve));
+    agent->approve();
+    ASSERT_TRUE(waitForPrompt(agent, TavroAgent::Prompt::Case::approve)) << "the confirmation's Buy asks again";
+    agent->approve();
+    ASSERT_TRUE(runUntil([&] { return !agent->running().value(); }));
+    EXPECT_EQ(app->purchases().size(), 1u);
+
+    app->reset();
+    actor->runFor(2s);
+    agent->run("open Shop then tap Buy");
+    ASSERT_TRUE(waitForPrompt(agent, TavroAgent::Prompt::Case::approve));
+    agent->stop("Stopped.");
+    actor->runFor(5s);
+    EXPECT_TRUE(app->purchases().empty());
+    EXPECT_EQ(agent->status().value(), "Stopped.");
+}
+
+TEST_F(AgentOnDemo, TheSystemPromptPauseEndsWhenThePromptIsAnswered) {
+    app->showSystemPrompt();
+    ASSERT_TRUE(surface->systemAlertShowing());
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    agent->run("open Settings then turn on Wi-Fi then turn on Notifications");
+    ASSERT_TRUE(waitForPrompt(agent, TavroAgent::Prompt::Case::human));
+    const auto answered = actor->now() + 1234ms;
+    auto timer = actor->schedule(1234ms, [this] { app->answerSystemPrompt("Allow"); });
+    ASSERT_TRUE(runUntil([&] { return !agent->prompt().value().has_value(); }));
+    EXPECT_LE(actor->now() - answered, 300ms);
+    ASSERT_TRUE(runUntil([&] { return !agent->running().value(); }));
+    EXPECT_TRUE(agent->succeeded().value());
+    EXPECT_TRUE(app->notifications());
+}
+
+TEST_F(AgentOnDemo, AHumanCheckIsLeftToThePerson) {
+    app->showHumanCheck();
+    actor->runFor(2s);
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    agent->run("open Settings then turn on Dark Mode");
+    ASSERT_TRUE(waitForPrompt(agent, TavroAgent::Prompt::Case::human));
+    EXPECT_FALSE(app->humanVerified());
+    ASSERT_TRUE(app->solveHumanCheck());
+    agent->approve();
+    ASSERT_TRUE(runUntil([&] { return !agent->running().value(); }));
+    EXPECT_TRUE(agent->succeeded().value());
+    EXPECT_TRUE(app->darkMode());
+}
+
+TEST_F(AgentOnDemo, CorrectiveTurnsScrollTheLongListOnce) {
+    app->routes().at("Settings")();
+    actor->runFor(1s);
+    auto first = surface->snapshot();
+    ASSERT_TRUE(first);
+    auto script = std::make_shared<Script>();  // never answers
+    auto agent = makeAgent(surface, unattended({scriptedModel("Host model", script)}));
+    const auto report = runGoal(agent, "cheer up my friend");
+    EXPECT_EQ(report.status, "I couldn't find the next control.");
+    const auto lines = debug("decide");
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "no usable step; retrying (1)");
+    EXPECT_EQ(lines[1], "no usable step; retrying (2)");
+    const auto after = surface->snapshot();
+    ASSERT_TRUE(after);
+    const auto inView = [](const TavroScreen& s, std::string_view label) {
+        for (const auto& e : s.elements)
+            if (e.label == label) return e.inView;
+        return false;
+    };
+    EXPECT_TRUE(inView(*first, "General"));
+    EXPECT_FALSE(inView(*after, "General")) << "the list was scrolled down once";
+}
+
+TEST_F(AgentOnDemo, AModelDrivenRunGetsTheTypedTextTurnOnTheChat) {
+    // The model names its targets by label; the ids come from the prompt it is shown.
+    struct Step {
+        std::string action;
+        std::string label;
+        std::string text;
+    };
+    const std::vector<Step> steps = {{"click", "Chats", ""}, {"click", "Tuli", ""},  {"type", "Message", "hi"},
+                                     {"done", "", "typed"},  {"click", "Send", ""}, {"done", "", "Said hi to Tuli"}};
+    auto next = std::make_shared<std::size_t>(0);
+    auto script = std::make_shared<Script>();
+    script->decider = [steps, next](const std::string& user) -> std::optional<std::string> {
+        if (*next >= steps.size()) return std::nullopt;
+        const auto& step = steps[(*next)++];
+        if (step.label.empty()) return reply(step.action, std::nullopt, step.text);
+        return reply(step.action, idIn(user, step.label), step.text);
+    };
+    auto agent = makeAgent(surface, unattended({scriptedModel("Host model", script)}));
+    const auto report = runGoal(agent, "say hi to my lunch friend");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(report.status, "Said hi to Tuli");
+    EXPECT_EQ(app->messagesSent("Tuli"), std::vector<std::string>{"hi"});
+    EXPECT_EQ(agent->engineName().value(), "Host model");
+    const auto reasons = debug("reason");
+    EXPECT_NE(std::find(reasons.begin(), reasons.end(), "typed text not sent yet; one more turn"), reasons.end());
+}
+
+}  // namespace
+}  // namespace tavro::agenttest
