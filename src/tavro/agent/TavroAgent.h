@@ -228,7 +228,8 @@ private:
     rt::Task<void> say(std::string text);
     rt::Task<void> point(const TavroAction& action, std::string caption);
 
-    // ---- Photo picker, local operations and repeat counts (TavroAgentSeams.cpp) ----
+    // ---- Photo picker, local operations and repeat counts (TavroPhotosHandOff.cpp, TavroOpsPerform.cpp,
+    //      TavroRepeatSteps.cpp) ----
     // Whether the system photo picker is presented in the native app window.
     bool photoPickerShowing() const;
     // Whether a goal asks for a photo.

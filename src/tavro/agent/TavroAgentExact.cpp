@@ -1,0 +1,66 @@
+// Exact test steps: one written step carried out by the rules engine alone, action by action, until
+// the engine reports it done.
+#include <chrono>
+
+#include "tavro/agent/TavroAgent.h"
+#include "tavro/core/TavroText.h"
+#include "tavro/models/TavroRules.h"
+#include "tavro/surfaces/TavroSurface.h"
+
+namespace tavro {
+
+using namespace std::chrono_literals;
+
+rt::Task<std::optional<std::string>> TavroAgent::performExact(std::string step) {
+    // The caller awaits the step; the agent stays alive until it is over.
+    const auto self = shared_from_this();
+    activeSurface_ = surface_;
+    const auto native = surface_;
+    TavroRules rules(step, native->routes(), false);
+    const auto routes = rules.routes;
+
+    constexpr int maxActions = 8;
+    for (int taken = 0; taken < maxActions; ++taken) {
+        if (co_await rt::isCancelled()) co_return L("Stopped.", "停止しました。");
+        co_await native->settle();
+        const auto screen = co_await native->snapshotAsync();
+        if (!screen) co_return L("I couldn't read this screen.", "この画面を読み取れませんでした。");
+
+        const TavroAction decided = rules.decide(*screen);
+        using Kind = TavroAction::Kind;
+        switch (decided.kind) {
+            case Kind::done: co_return std::nullopt;
+            case Kind::fail: co_return decided.text;
+            case Kind::ask:
+            case Kind::openWeb:
+                co_return L("This step needs the model or a browser; write it as a plain-English test instead.",
+                            "この手順はモデルかブラウザが必要です。");
+            default: break;
+        }
+        const auto checked = TavroAction::validate(decided, *screen, routes);
+        if (!checked.action) co_return checked.hint.value_or(L("That step doesn't fit this screen.", "この画面に合わない手順です。"));
+        const TavroAction action = *checked.action;
+
+        const std::string caption = action.describe(&*screen);
+        currentStep_.set(caption);
+        co_await point(action, caption);
+
+        std::optional<std::string> failure;
+        if (action.kind == Kind::copy || action.kind == Kind::paste || action.kind == Kind::saveImage ||
+            action.kind == Kind::share) {
+            failure = co_await performOp(action, *screen);
+        } else {
+            failure = co_await native->perform(action);
+            if (!failure && !co_await verify(action, *screen)) failure = L("no visible effect", "変化がありません");
+        }
+        if (failure) {
+            add(caption, false, 0);
+            co_return caption + ": " + *failure;
+        }
+        add(caption, true, 0);
+        (void)co_await rt::sleep(300ms);
+    }
+    co_return std::nullopt;
+}
+
+}  // namespace tavro

@@ -1,0 +1,131 @@
+// The agent's replay of a goal's final steps for a repeat count.
+#include <chrono>
+
+#include "tavro/agent/TavroAgent.h"
+#include "tavro/agent/TavroRepeat.h"
+#include "tavro/core/TavroApproval.h"
+#include "tavro/core/TavroText.h"
+#include "tavro/memory/TavroRecipe.h"
+#include "tavro/overlay/TavroDebug.h"
+#include "tavro/surfaces/TavroSurface.h"
+
+namespace tavro {
+
+using namespace std::chrono_literals;
+
+std::optional<TavroAgent::RepeatGoal> TavroAgent::repeatCount(std::string_view goal) {
+    auto parsed = TavroRepeat::parse(goal);
+    if (!parsed) return std::nullopt;
+    return RepeatGoal{std::move(parsed->goal), parsed->times};
+}
+
+std::vector<TavroPerformedStep> TavroAgent::repeatTail(const std::vector<TavroPerformedStep>& steps) {
+    return TavroRepeat::tail(steps);
+}
+
+rt::Task<void> TavroAgent::repeatSteps(std::vector<TavroPerformedStep> steps, int total) {
+    // The replay belongs to the run that called it: after every suspension it goes on only while the
+    // agent exists and no stop or newer run has superseded that run.
+    const std::weak_ptr<TavroAgent> weak = weak_from_this();
+    const fnd::Uuid id = runID_;
+    const auto live = [&weak, &id] {
+        auto self = weak.lock();
+        return self && self->runID_ == id;
+    };
+
+    struct Item {
+        TavroAction action;
+        std::optional<TavroTarget> target;
+    };
+    std::vector<Item> items;
+    items.reserve(steps.size());
+    for (const auto& s : steps) {
+        Item item{s.action, std::nullopt};
+        if (s.element) item.target = TavroTarget{s.element->kind, s.element->label, s.element->keys, s.location};
+        items.push_back(std::move(item));
+    }
+
+    bool risky = false;
+    for (const auto& s : steps) {
+        if (!s.element) continue;
+        TavroScreen alone;
+        alone.location = s.location;
+        alone.elements.push_back(*s.element);
+        if (isDeleteOrPay(s.action, alone)) {
+            risky = true;
+            break;
+        }
+    }
+    if (risky && !(autoRun_.value() && configuration.approval == TavroApproval::never)) {
+        const std::string more = std::to_string(total - 1);
+        const auto answer = co_await wait(Prompt::approve(L("Do it " + more + " more times?", "あと" + more + "回行いますか?")));
+        if (!answer || !live()) co_return;
+    }
+
+    const std::string all = std::to_string(total);
+    for (int pass = 1; pass < total; ++pass) {
+        for (const auto& item : items) {
+            if (co_await rt::isCancelled() || !live()) co_return;
+            auto active = activeSurface_;
+            co_await active->settle();
+            if (!live()) co_return;
+            const auto screen = co_await active->snapshotAsync();
+            if (!live()) co_return;
+            if (!screen) {
+                status_.set(L("I couldn't read this screen.", "この画面を読み取れませんでした。"));
+                co_return;
+            }
+
+            TavroAction action;
+            action.kind = item.action.kind;
+            action.text = item.action.text;
+            action.submit = item.action.submit;
+            if (item.target) {
+                const auto found = item.target->find(*screen);
+                if (!found) {
+                    const std::string done = std::to_string(pass);
+                    const std::string& label = item.target->label;
+                    status_.set(L("Did it " + done + " of " + all + " times. I couldn't find “" + label + "” again.",
+                                  all + "回中" + done + "回行いました。「" + label + "」が見つかりません。"));
+                    co_await say(status_.value().value_or(""));
+                    co_return;
+                }
+                action.id = found->id;
+            }
+
+            const std::string desc = action.describe(&*screen);
+            const std::string number = std::to_string(pass + 1);
+            const std::string caption =
+                L(desc + " (" + number + " of " + all + ")", desc + "(" + number + "/" + all + ")");
+            currentStep_.set(caption);
+            co_await point(action, caption);
+            if (!live()) co_return;
+
+            const auto failure = co_await active->perform(action);
+            if (!live()) co_return;
+            if (failure) {
+                add(caption, false, 0);
+                const std::string done = std::to_string(pass);
+                status_.set(L("Did it " + done + " of " + all + " times, then “" + desc + "” failed: " + *failure,
+                              all + "回中" + done + "回行いました。「" + desc + "」に失敗: " + *failure));
+                co_await say(status_.value().value_or(""));
+                co_return;
+            }
+            add(caption, true, 0);
+            reportStep(caption);
+            if (!live()) co_return;
+            (void)co_await rt::sleep(300ms);
+            if (!live()) co_return;
+        }
+    }
+
+    succeeded_.set(true);
+    status_.set(L("Done " + all + " times.", all + "回完了しました。"));
+    const std::string line = "✓ " + status_.value().value_or("");
+    add(line, true, 0);
+    co_await say(line);
+    if (!live()) co_return;
+    TavroDebug::shared()->log("act", "repeated " + all + " times", true);
+}
+
+}  // namespace tavro
