@@ -44,7 +44,10 @@ std::shared_ptr<TavroAgent> TavroAgent::create(std::shared_ptr<TavroSurface> sur
     return std::make_shared<TavroAgent>(std::move(surface), std::move(configuration), std::move(memory));
 }
 
-TavroAgent::~TavroAgent() = default;
+// A run waiting on the gate is let go, so that its loop sees the agent gone and ends.
+TavroAgent::~TavroAgent() {
+    if (auto gate = std::exchange(gate_, std::nullopt)) gate->resume(std::nullopt);
+}
 
 std::string TavroAgent::engineLabel() const {
     for (const auto& model : configuration.models) {

@@ -10,12 +10,9 @@
 // are what the panel follows; `runAndWait` gives callers that need an outcome a TavroRunReport.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -158,17 +155,17 @@ public:
     // The run's task while one exists (finished or not).
     const rt::TaskHandle<void>& task() const { return task_; }
 
+private:
+    struct Run;
+    enum class Flow;
+    struct Choice;
+
     // Hand-off of the system photo picker, as the turn loop sees it.
     struct PhotoHandOff {
         enum class Kind { picked, failed, notHandled };
         Kind kind = Kind::notHandled;
         std::string text;  // picked: which photo; failed: the message for the user
     };
-
-private:
-    struct Run;
-    enum class Flow;
-    struct Choice;
 
     // ---- Lifecycle ----
     void finish();

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "AgentTestSupport.h"
+#include "platform/ui/WebView.h"
+#include "tavro/surfaces/WebSurface.h"
 
 namespace tavro::agenttest {
 namespace {
@@ -328,6 +330,51 @@ TEST_F(AgentAct, OpeningTheWebWithoutAPresenterEndsTheRun) {
     EXPECT_FALSE(report.ok);
     EXPECT_EQ(report.status, "I can't open a browser here.");
     EXPECT_TRUE(report.steps.empty());
+}
+
+TEST_F(AgentAct, AfterOpeningTheBrowserTheRunWorksOnThePage) {
+    auto web = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
+    web->setScriptHandler([](const std::string&, const std::string& script) {
+        if (script != "tavro.read()") return ui::WebView::ScriptResult{nlohmann::json{{"ok", true}}, ""};
+        nlohmann::json link = {{"id", 1},
+                               {"kind", "link"},
+                               {"label", "Red shoes"},
+                               {"inView", true},
+                               {"frame", {{"x", 10}, {"y", 20}, {"width", 100}, {"height", 30}}}};
+        return ui::WebView::ScriptResult{
+            nlohmann::json{{"title", "Results"}, {"text", "Red shoes $20"}, {"elements", nlohmann::json::array({link})}},
+            ""};
+    });
+    auto presenter = std::make_shared<RecordingPresenter>();
+    presenter->web = std::make_shared<WebSurface>(web);
+    auto surface = chatScreen();
+    auto script = std::make_shared<Script>();
+    script->replies = {reply("openWeb", std::nullopt, "red shoes"), reply("done", std::nullopt, "Found them")};
+    auto agent = makeAgent(surface, configuration({scriptedModel("M", script)}));
+    agent->presenter = presenter;
+    std::vector<std::string> engines;
+    auto token = agent->engineName().didSet([&](const std::string& name) { engines.push_back(name); });
+
+    const auto report = runGoal(agent, "cheer up my friend");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(presenter->count("showWeb"), 1);
+    EXPECT_EQ(web->url(), "https://search.tavro.example/?q=red%20shoes");
+    EXPECT_EQ(agent->activeSurface(), presenter->web);
+    EXPECT_EQ(agent->webSurface(), presenter->web);
+    EXPECT_EQ(report.steps[0].text, "Open a browser for “red shoes”");
+    EXPECT_NE(std::find(engines.begin(), engines.end(), "Browser · on-device"), engines.end());
+    ASSERT_EQ(script->decideCalls(), 2);
+    EXPECT_NE(script->prompts[1].second.find("SCREEN TEXT: Red shoes $20"), std::string::npos);
+    EXPECT_NE(script->prompts[1].second.find("Opened a browser for “red shoes” because the app couldn't do it"),
+              std::string::npos);
+    EXPECT_EQ(presenter->web->frame(1), (TavroRect{10, 64, 100, 30})) << "frames cached in overlay coordinates";
+
+    // The next run starts on the native screens again.
+    agent->run("tap Send");
+    EXPECT_EQ(agent->activeSurface(), surface);
+    EXPECT_EQ(agent->webSurface(), nullptr);
+    EXPECT_GE(presenter->count("hideWeb"), 2);
+    agent->stop();
 }
 
 TEST_F(AgentAct, LocalOperationsReportTheirOutcomeWithoutBlockingOrRecording) {

@@ -225,6 +225,21 @@ TEST_F(AgentLifecycle, DroppingTheAgentEndsItsRunQuietly) {
     events.clear();
 }
 
+TEST_F(AgentLifecycle, DroppingAnAgentThatWaitsForTheUserEndsTheWait) {
+    auto surface = std::make_shared<FakeSurface>();
+    surface->screen = TavroScreen{.location = "Shop", .elements = {element(1, "button", "Buy")}};
+    auto agent = TavroAgent::create(surface, configuration(), freshMemory());
+    auto waiting = rt::spawn(agent->runAndWait("tap Buy", 60), actor);
+    ASSERT_TRUE(runUntil([&] { return agent->prompt().value().has_value(); }));
+    agent.reset();
+    ASSERT_TRUE(runUntil([&] { return waiting.isDone(); }));
+    ASSERT_TRUE(waiting.result());
+    EXPECT_FALSE(waiting.result()->ok);
+    EXPECT_TRUE(surface->performed.empty());
+    EXPECT_EQ(count("run_end"), 0);
+    events.clear();
+}
+
 // ---- Idle timer ----
 
 class AgentIdleTimer : public AgentTest {
