@@ -103,17 +103,17 @@ void PhotoLibrary::promptForAccess(AccessLevel level, std::function<void(Authori
     }
 }
 
-std::shared_ptr<const Asset> PhotoLibrary::add(NewAsset spec) {
+std::shared_ptr<const Asset> PhotoLibrary::add(NewAsset fresh) {
     auto asset = std::shared_ptr<Asset>(new Asset());
     asset->localIdentifier_ = fnd::Uuid::random().text() + "/L0/001";
-    asset->mediaType_ = spec.mediaType;
-    asset->mediaSubtypes_ = spec.mediaSubtypes;
-    asset->creationDate_ = spec.creationDate;
-    asset->favorite_ = spec.favorite;
-    asset->hidden_ = spec.hidden;
-    asset->pixelWidth_ = spec.pixelWidth;
-    asset->pixelHeight_ = spec.pixelHeight;
-    for (auto& r : spec.resources) {
+    asset->mediaType_ = fresh.mediaType;
+    asset->mediaSubtypes_ = fresh.mediaSubtypes;
+    asset->creationDate_ = fresh.creationDate;
+    asset->favorite_ = fresh.favorite;
+    asset->hidden_ = fresh.hidden;
+    asset->pixelWidth_ = fresh.pixelWidth;
+    asset->pixelHeight_ = fresh.pixelHeight;
+    for (auto& r : fresh.resources) {
         auto resource = std::shared_ptr<AssetResource>(new AssetResource());
         resource->type_ = r.type;
         resource->originalFilename_ = std::move(r.originalFilename);

@@ -49,6 +49,15 @@ rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& scr
             co_return co_await askTurn(run, action.text);
         }
         case Kind::done:
+            if (source == "rules" && run.models.empty() && run.rulesStepFailed) {
+                // The rules engine moves past a clause whose step had no effect; with no model to
+                // try another way, finishing here would report as done a goal that visibly is not.
+                TavroAction failure = action;
+                failure.kind = Kind::fail;
+                failure.text = L("A step had no visible effect, so the goal is not done.",
+                                 "画面が変わらない手順があったため、目標は完了していません。");
+                co_return co_await dispatch(run, screen, std::move(failure), source);
+            }
             co_return co_await doneTurn(run, screen, action, source);
         case Kind::openWeb: {
             if (presenter.expired()) {
@@ -238,6 +247,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
 
     if (failure) {
         run.blockedKeys.insert(keyOf(action, screen));
+        if (source == "rules") run.rulesStepFailed = true;
         TavroDebug::shared()->log("decide", "step had no effect; will try another way", false);
     } else {
         reportStep(caption);

@@ -74,6 +74,8 @@ struct TavroAgent::Run {
     int misses = 0;
     bool scrolledOnce = false;
     bool typedNudged = false;
+    // A step the rules engine chose had no effect (its clause is used up all the same).
+    bool rulesStepFailed = false;
 
     bool usable(const TavroAction& action, const TavroScreen& screen) const {
         return !blockedKeys.contains(TavroAgent::keyOf(action, screen));

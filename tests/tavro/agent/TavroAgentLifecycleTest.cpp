@@ -131,15 +131,17 @@ TEST_F(AgentLifecycle, StopWithANoteDuringARunEndsItOnce) {
 
 TEST_F(AgentLifecycle, RunEndCountsStepsAndFailedStepsByTheirLines) {
     // The tap on a dead button fails (no visible effect); the rules engine, its clause used up,
-    // then reports done.
+    // would report done, but with no model to try another way the run fails instead.
     auto surface = std::make_shared<FakeSurface>();
     surface->screen = TavroScreen{.location = "Home", .elements = {element(1, "button", "Dead")}};
     auto agent = makeAgent(surface, configuration());
     const auto report = runGoal(agent, "tap Dead");
-    ASSERT_EQ(report.steps.size(), 2u);
+    ASSERT_EQ(report.steps.size(), 1u);
     EXPECT_FALSE(report.steps[0].ok);
-    EXPECT_EQ(report.steps[1].text, "✓ Done.");
+    EXPECT_FALSE(report.ok);
+    EXPECT_EQ(report.status, "A step had no visible effect, so the goal is not done.");
     const auto* end = lastEvent("run_end");
+    EXPECT_EQ(integer(end, "ok"), 0);
     EXPECT_EQ(integer(end, "failed_steps"), 1);
     EXPECT_EQ(integer(end, "steps"), 0);
 }
