@@ -1,15 +1,49 @@
 #include "demo/DemoApp.h"
 
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+
 #include "demo/DemoScreens.h"
 #include "platform/foundation/MainBundle.h"
+#include "platform/photos/PhotoLibrary.h"
+#include "platform/photos/PickerViewController.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
+#include "tavro/agent/TavroPhotos.h"
 
 namespace demo {
 
 namespace {
 enum Tab { home, chatsTab, shop, settings };
 constexpr std::string_view promptTitle = "“Demo” Would Like to Send You Notifications";
+
+// What the app does with a photo Tavro hands over: it becomes the profile photo when the file is
+// there and holds something; otherwise the app refuses it.
+rt::Task<bool> usePhoto(std::weak_ptr<DemoState> weak, std::filesystem::path file, std::string name) {
+    auto state = weak.lock();
+    std::error_code error;
+    if (!state || !std::filesystem::is_regular_file(file, error) || std::filesystem::file_size(file, error) == 0 ||
+        error) {
+        co_return false;
+    }
+    state->chosenPhoto = std::move(name);
+    co_return true;
+}
+
+// The app's photo handler; it knows which app installed it so that app alone removes it.
+struct PhotoHandler {
+    std::weak_ptr<DemoState> state;
+    const DemoApp* owner;
+    rt::Task<bool> operator()(std::filesystem::path file, std::string name, std::optional<photos::UTType>) const {
+        return usePhoto(state, std::move(file), std::move(name));
+    }
+};
+
+photos::Date takenAt(const DemoPhoto& photo) {
+    using namespace std::chrono;
+    return sys_days{year{photo.year} / photo.month / photo.day} + hours{photo.hour};
+}
 }  // namespace
 
 std::shared_ptr<DemoApp> DemoApp::create() {
@@ -25,6 +59,9 @@ DemoApp::~DemoApp() {
     }
     if (window_) window_->setRootViewController(nullptr);
     uiApp->disconnectScene(scene_);
+    if (const auto* mine = tavro::TavroPhotos::handler.target<PhotoHandler>(); mine && mine->owner == this) {
+        tavro::TavroPhotos::handler = nullptr;
+    }
 }
 
 void DemoApp::build() {
@@ -35,8 +72,31 @@ void DemoApp::build() {
     window_ = std::make_shared<ui::Window>();
     window_->setWindowScene(scene_);
     window_->makeKeyAndVisible();
+    seedPhotos();
+    installPhotoHandler();
     install();
 }
+
+void DemoApp::seedPhotos() {
+    auto library = photos::PhotoLibrary::shared();
+    for (const auto& asset : library->allAssets()) library->remove(asset->localIdentifier());
+    for (const auto& photo : demoPhotos()) {
+        photos::NewAsset asset;
+        asset.creationDate = takenAt(photo);
+        asset.favorite = photo.favorite;
+        asset.mediaSubtypes = photo.screenshot ? photos::MediaSubtype::photoScreenshot : photos::MediaSubtype::none;
+        asset.pixelWidth = photo.screenshot ? 1179 : 4032;
+        asset.pixelHeight = photo.screenshot ? 2556 : 3024;
+        const std::string contents = "demo photo " + photo.fileName;
+        asset.resources.push_back({photos::ResourceType::photo, photo.fileName, photo.typeIdentifier,
+                                   std::vector<std::uint8_t>(contents.begin(), contents.end()), false});
+        library->add(std::move(asset));
+    }
+    library->setNetworkAvailable(true);
+    library->setAuthorizationStatus(photos::AccessLevel::readWrite, photos::AuthorizationStatus::authorized);
+}
+
+void DemoApp::installPhotoHandler() { tavro::TavroPhotos::handler = PhotoHandler{state_, this}; }
 
 void DemoApp::install() {
     std::weak_ptr<DemoApp> weak = weak_from_this();
@@ -81,6 +141,8 @@ void DemoApp::reset() {
     if (auto root = window_->rootViewController()) root->dismiss(false);
     window_->setRootViewController(nullptr);
     *state_ = DemoState::initial();
+    seedPhotos();
+    installPhotoHandler();
     install();
 }
 
@@ -155,7 +217,16 @@ bool DemoApp::answerSystemPrompt(std::string_view answer) {
 }
 
 void DemoApp::showPhotoPicker() {
-    if (auto top = window_->topPresentedViewController()) top->present(std::make_shared<PhotoPickerScreen>(state_), true);
+    auto top = window_->topPresentedViewController();
+    if (!top) return;
+    auto picker = std::make_shared<photos::PickerViewController>(
+        photos::PickerConfiguration{1, photos::PickerFilter::images});
+    std::weak_ptr<DemoState> weak = state_;
+    picker->setOnFinishPicking([weak](photos::PickerViewController& p, std::vector<photos::PickerResult> results) {
+        if (auto state = weak.lock(); state && !results.empty()) state->chosenPhoto = results.front().suggestedName;
+        p.dismiss(true);
+    });
+    top->present(picker, true);
 }
 
 void DemoApp::showHumanCheck() {

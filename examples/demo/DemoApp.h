@@ -1,8 +1,10 @@
 // The demo app: a small app on the headless toolkit with tabs for Home, Chats, Shop and Settings,
-// a Profile form, a photo picker, a human check and a notification prompt. It builds its own scene
-// and key window in the shared application, offers the routes "Settings", "Profile", "Chats" and
-// "Shop", answers questions about its state, and can be reset to how it first started. Tests and
-// the demo command drive it; everything it does is deterministic.
+// a Profile form, the system photo picker, a human check and a notification prompt. It builds its
+// own scene and key window in the shared application, offers the routes "Settings", "Profile",
+// "Chats" and "Shop", answers questions about its state, and can be reset to how it first started.
+// It sets up the device's camera roll with a few fixed photos (access granted) and registers the
+// app's photo hand-off, so a photo Tavro picks becomes the profile photo. Tests and the demo
+// command drive it; everything it does is deterministic.
 #pragma once
 
 #include <functional>
@@ -23,14 +25,17 @@ namespace demo {
 class DemoApp : public std::enable_shared_from_this<DemoApp> {
 public:
     // A new app on a new foreground-active scene of the shared application, with its key window
-    // showing the Home tab. Sets the main bundle's display name to "Demo" when none is set.
+    // showing the Home tab. Sets the main bundle's display name to "Demo" when none is set. The
+    // shared photo library then holds exactly the demo's photos with read-write access granted,
+    // and the host's photo handler is this app's.
     static std::shared_ptr<DemoApp> create();
-    // Disconnects the app's scene.
+    // Disconnects the app's scene; removes the photo handler when it is still this app's.
     ~DemoApp();
     DemoApp(const DemoApp&) = delete;
     DemoApp& operator=(const DemoApp&) = delete;
 
-    // Back to the first screen and the state of a fresh install (a pending prompt is declined).
+    // Back to the first screen and the state of a fresh install (a pending prompt is declined), with
+    // the demo's photos and this app's photo handler in place again.
     void reset();
 
     const std::shared_ptr<ui::Window>& window() const { return window_; }
@@ -53,7 +58,8 @@ public:
     std::vector<std::string> chats() const;
     const std::vector<std::string>& purchases() const { return state_->purchases; }
     bool accountDeleted() const { return state_->accountDeleted; }
-    std::optional<int> chosenPhoto() const { return state_->chosenPhoto; }
+    // The file name of the photo picked for the profile, by a person or handed over by Tavro.
+    const std::optional<std::string>& chosenPhoto() const { return state_->chosenPhoto; }
     bool humanVerified() const { return state_->humanVerified; }
 
     // ---- things a person or the system does ----
@@ -62,7 +68,8 @@ public:
     bool systemPromptShowing() const;
     // Answers the prompt ("Allow" or "Don't Allow").
     bool answerSystemPrompt(std::string_view answer);
-    // Presents the photo picker over whatever is on screen.
+    // Presents the system photo picker (one image) over whatever is on screen; what a person picks
+    // there becomes the profile photo, and the picker closes either way.
     void showPhotoPicker();
     // Opens the human check screen from Home.
     void showHumanCheck();
@@ -75,6 +82,8 @@ private:
     void install();
     void closePresented();
     void openTab(int index);
+    void seedPhotos();
+    void installPhotoHandler();
 
     std::shared_ptr<DemoState> state_;
     std::shared_ptr<ui::WindowScene> scene_;

@@ -4,7 +4,6 @@
 
 #include "platform/ui/AlertController.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/ImageView.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Pasteboard.h"
 #include "platform/ui/PickerView.h"
@@ -469,54 +468,6 @@ void ShopScreen::confirmDelete() {
                           if (auto self = weak.lock()) self->status_->setText("Account deleted.");
                       }});
     present(alert, true);
-}
-
-// ---- Photo picker ----
-
-PhotoPickerScreen::PhotoPickerScreen(StatePtr state) : ViewController("Photos"), state_(std::move(state)) {
-    setModalPresentationStyle(ModalPresentationStyle::pageSheet);
-}
-
-void PhotoPickerScreen::loadView() {
-    auto root = std::make_shared<ContainerView>(Application::shared()->screenBounds());
-    root->setBackgroundColor(Color::white());
-    setView(root);
-    std::weak_ptr<PhotoPickerScreen> weak = weakSelf(this);
-    auto title = std::make_shared<Label>("Photos");
-    title->setAccessibilityTraits(Trait::header);
-    auto cancel = button("Cancel", "picker.cancel", [weak] {
-        if (auto self = weak.lock()) self->dismiss(true);
-    });
-    auto grid = std::make_shared<CollectionView>();
-    grid->setItemSize({120, 120});
-    grid->setSpacing(3);
-    grid->setAccessibilityIdentifier("picker.grid");
-    root->addSubview(title);
-    root->addSubview(cancel);
-    root->addSubview(grid);
-    root->setOnLayout([title, cancel, grid](ContainerView& v) {
-        const Rect b = v.bounds();
-        cancel->setFrame({margin, 0, 80, 44});
-        title->setFrame({110, 0, b.width - 220, 44});
-        grid->setFrame({0, 44, b.width, std::max(0.0, b.height - 44)});
-    });
-    root->layoutIfNeeded();
-    auto state = state_;
-    CollectionView::Source source;
-    source.items = [] { return photoCount; };
-    source.cell = [](int i) {
-        auto cell = std::make_shared<CollectionViewCell>();
-        const auto shade = static_cast<int>(40 + 15 * i);
-        cell->addSubview(std::make_shared<ImageView>(
-            std::make_shared<Image>(Image::filled(4, 4, Color::rgb(shade, 120, 255 - shade))), Rect{0, 0, 120, 100}));
-        cell->addSubview(std::make_shared<Label>("Photo " + std::to_string(i + 1), Rect{0, 100, 120, 20}));
-        return cell;
-    };
-    source.didSelect = [weak, state](int i) {
-        state->chosenPhoto = i + 1;
-        if (auto self = weak.lock()) self->dismiss(true);
-    };
-    grid->setSource(std::move(source));
 }
 
 // ---- Human check ----

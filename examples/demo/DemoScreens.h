@@ -1,7 +1,8 @@
 // The demo app's screens, built on the headless toolkit: Home (with Profile, the photo picker,
 // the human check and the notification prompt), Settings (switches, a Language picker, a Text
 // Size slider and a long list), Profile (name, email, password, Save), Chats and a chat (Message
-// and Send), Shop (Buy with confirmation, Delete Account), the photo picker and the human check.
+// and Send), Shop (Buy with confirmation, Delete Account) and the human check. The photo picker is
+// the system's own, presented by the app.
 // Every screen reads and changes the shared DemoState.
 #pragma once
 
@@ -11,7 +12,6 @@
 
 #include "demo/DemoState.h"
 #include "platform/ui/Button.h"
-#include "platform/ui/CollectionView.h"
 #include "platform/ui/HumanCheckView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
@@ -132,21 +132,6 @@ private:
     void confirmDelete();
     StatePtr state_;
     std::shared_ptr<ui::Label> status_;
-};
-
-// Stands in for the system photo picker until the photo library arrives: a grid of photos; a tap
-// picks one and closes the picker, Cancel closes it.
-class PhotoPickerScreen : public ui::ViewController {
-public:
-    static constexpr int photoCount = 12;
-    explicit PhotoPickerScreen(StatePtr state);
-    std::string_view className() const override { return "PHPickerViewController"; }
-
-protected:
-    void loadView() override;
-
-private:
-    StatePtr state_;
 };
 
 class HumanCheckScreen : public ui::ViewController {

@@ -46,4 +46,14 @@ const std::vector<ShopItem>& shopItems() {
     return items;
 }
 
+const std::vector<DemoPhoto>& demoPhotos() {
+    static const std::vector<DemoPhoto> photos = {
+        {"IMG_0101.JPG", "public.jpeg", 2024, 4, 12, 9, true, false},
+        {"IMG_0142.JPG", "public.jpeg", 2024, 5, 3, 18, true, false},
+        {"IMG_0157.JPG", "public.jpeg", 2024, 5, 20, 12, false, false},
+        {"IMG_0160.PNG", "public.png", 2024, 5, 21, 8, false, true},
+    };
+    return photos;
+}
+
 }  // namespace demo

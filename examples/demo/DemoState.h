@@ -1,5 +1,5 @@
 // What the demo app remembers while it runs: its settings, the saved profile, the chats and the
-// messages sent in them, purchases, the account, the chosen photo and the human check. Screens
+// messages sent in them, purchases, the account, the profile photo and the human check. Screens
 // read and change it; tests ask the app about it.
 #pragma once
 
@@ -33,7 +33,7 @@ struct DemoState {
     std::vector<Chat> chats;
     std::vector<std::string> purchases;
     bool accountDeleted = false;
-    std::optional<int> chosenPhoto;  // 1-based number of the photo picked
+    std::optional<std::string> chosenPhoto;  // file name of the photo picked for the profile
     bool humanVerified = false;
     std::optional<std::string> notificationAnswer;  // the system prompt's answer
 
@@ -54,5 +54,17 @@ struct ShopItem {
     std::string price;
 };
 const std::vector<ShopItem>& shopItems();
+
+// A photo of the camera roll the demo sets up on the device.
+struct DemoPhoto {
+    std::string fileName;
+    std::string typeIdentifier;
+    int year, month, day, hour;  // when it was taken, UTC
+    bool favorite = false;
+    bool screenshot = false;
+};
+// The camera roll, oldest first: two favourites, a newer ordinary photo and, newest of all, a
+// screenshot, so the newest favourite is neither the newest photo nor the newest non-screenshot.
+const std::vector<DemoPhoto>& demoPhotos();
 
 }  // namespace demo

@@ -1,17 +1,22 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "demo/DemoApp.h"
 #include "platform/foundation/MainBundle.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/objc/Runtime.h"
+#include "platform/photos/AssetResource.h"
+#include "platform/photos/PhotoLibrary.h"
+#include "platform/photos/PickerViewController.h"
 #include "platform/runtime/MainActor.h"
 #include "platform/ui/AlertController.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
-#include "platform/ui/CollectionView.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Pasteboard.h"
 #include "platform/ui/PickerView.h"
@@ -19,6 +24,7 @@
 #include "platform/ui/Switch.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TextField.h"
+#include "tavro/agent/TavroPhotos.h"
 
 using namespace std::chrono_literals;
 
@@ -49,6 +55,14 @@ struct Demo : ::testing::Test {
         if (presented != app->window()->rootViewController()) return presented;
         auto nav = std::dynamic_pointer_cast<ui::NavigationController>(app->tabs()->selectedViewController());
         return nav ? nav->topViewController() : nullptr;
+    }
+
+    static std::string photoNamed(std::string_view name) {
+        for (const auto& asset : photos::PhotoLibrary::shared()->allAssets()) {
+            const auto resources = photos::AssetResource::assetResources(*asset);
+            if (!resources.empty() && resources.front()->originalFilename() == name) return asset->localIdentifier();
+        }
+        return {};
     }
 
     void route(const std::string& name) {
@@ -156,11 +170,11 @@ TEST_F(Demo, PromptPickerAndHumanCheckAreHandedToAPerson) {
 
     app->showPhotoPicker();
     actor->runUntilIdle();
-    EXPECT_EQ(top()->className(), "PHPickerViewController");
-    auto grid = find<ui::CollectionView>("picker.grid");
-    ASSERT_TRUE(grid->cellForItem(2)->tap());
+    auto picker = std::dynamic_pointer_cast<photos::PickerViewController>(top());
+    ASSERT_NE(picker, nullptr);
+    ASSERT_TRUE(picker->pick({photoNamed("IMG_0157.JPG")}));
     actor->runUntilIdle();
-    EXPECT_EQ(app->chosenPhoto(), 3);
+    EXPECT_EQ(app->chosenPhoto(), "IMG_0157.JPG");
     EXPECT_EQ(top()->title(), "Home");
 
     app->showHumanCheck();
@@ -186,6 +200,70 @@ TEST_F(Demo, ResetGoesBackToAFreshInstall) {
     EXPECT_EQ(app->window()->interfaceStyle(), ui::InterfaceStyle::light);
     EXPECT_EQ(app->chats().front(), "Tuli");
     EXPECT_FALSE(ui::Application::shared()->isTransitionRunning());
+}
+
+TEST_F(Demo, TheCameraRollHoldsTheDemoPhotosWithAccessGranted) {
+    const auto assets = photos::PhotoLibrary::shared()->allAssets();
+    ASSERT_EQ(assets.size(), demo::demoPhotos().size());
+    EXPECT_EQ(photos::PhotoLibrary::authorizationStatus(photos::AccessLevel::readWrite),
+              photos::AuthorizationStatus::authorized);
+    const auto best = tavro::TavroPhotos::best();
+    ASSERT_TRUE(best.has_value());
+    EXPECT_TRUE(best->asset->isFavorite());
+    EXPECT_EQ(photos::AssetResource::assetResources(*best->asset).front()->originalFilename(), "IMG_0142.JPG");
+    // A second app starts from the same camera roll, not from one with twice the photos.
+    auto second = demo::DemoApp::create();
+    EXPECT_EQ(photos::PhotoLibrary::shared()->allAssets().size(), demo::demoPhotos().size());
+}
+
+TEST_F(Demo, CancellingThePickerChoosesNothing) {
+    app->showPhotoPicker();
+    actor->runUntilIdle();
+    auto picker = std::dynamic_pointer_cast<photos::PickerViewController>(top());
+    ASSERT_NE(picker, nullptr);
+    EXPECT_FALSE(picker->pick({"no-such-photo"}));
+    ASSERT_TRUE(picker->cancel());
+    actor->runUntilIdle();
+    EXPECT_EQ(app->chosenPhoto(), std::nullopt);
+    EXPECT_EQ(top()->title(), "Home");
+}
+
+TEST_F(Demo, TheHandedOverPhotoBecomesTheProfilePhoto) {
+    ASSERT_TRUE(tavro::TavroPhotos::handler);
+    const auto file = std::filesystem::temp_directory_path() / ("demo-photo-test-" + std::to_string(::getpid()));
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "pixels";
+    }
+    auto accepted = rt::runToEnd(actor, tavro::TavroPhotos::handler(file, "IMG_0142.JPG", std::nullopt));
+    EXPECT_EQ(accepted, true);
+    EXPECT_EQ(app->chosenPhoto(), "IMG_0142.JPG");
+
+    // A file that is not there is refused and changes nothing.
+    accepted = rt::runToEnd(actor, tavro::TavroPhotos::handler(file.string() + ".gone", "IMG_0101.JPG", std::nullopt));
+    EXPECT_EQ(accepted, false);
+    EXPECT_EQ(app->chosenPhoto(), "IMG_0142.JPG");
+    std::filesystem::remove(file);
+}
+
+TEST_F(Demo, ResetRestoresThePhotosAndTheHandler) {
+    auto library = photos::PhotoLibrary::shared();
+    library->remove(library->allAssets().front()->localIdentifier());
+    library->setAuthorizationStatus(photos::AccessLevel::readWrite, photos::AuthorizationStatus::denied);
+    tavro::TavroPhotos::handler = nullptr;
+    app->reset();
+    EXPECT_EQ(library->allAssets().size(), demo::demoPhotos().size());
+    EXPECT_EQ(photos::PhotoLibrary::authorizationStatus(photos::AccessLevel::readWrite),
+              photos::AuthorizationStatus::authorized);
+    EXPECT_TRUE(tavro::TavroPhotos::handler);
+}
+
+TEST_F(Demo, DroppingTheAppRemovesOnlyItsOwnHandler) {
+    auto second = demo::DemoApp::create();
+    app.reset();  // the second app's handler is the one in place
+    EXPECT_TRUE(tavro::TavroPhotos::handler);
+    second.reset();
+    EXPECT_FALSE(tavro::TavroPhotos::handler);
 }
 
 TEST_F(Demo, SwipingAChatDeletesOrPinsIt) {
