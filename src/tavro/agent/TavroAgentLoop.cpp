@@ -99,6 +99,8 @@ rt::Task<bool> TavroAgent::startUp(Run& run, std::string goal) {
         }
     }
 
+    // A run stopped before its task first ran ends here, without touching the screen.
+    if (co_await rt::isCancelled()) co_return false;
     {
         auto active = activeSurface_;
         co_await active->settle();

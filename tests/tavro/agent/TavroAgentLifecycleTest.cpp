@@ -129,6 +129,19 @@ TEST_F(AgentLifecycle, StopWithANoteDuringARunEndsItOnce) {
     EXPECT_EQ(agent->status().value(), "x") << "the stopped loop writes nothing more";
 }
 
+TEST_F(AgentLifecycle, ARunStoppedBeforeItsTaskRunsNeverTouchesTheScreen) {
+    auto surface = saveScreen();
+    auto agent = makeAgent(surface, configuration());
+    agent->run("tap Save");
+    agent->stop("x");
+    actor->runFor(5s);
+    EXPECT_EQ(surface->settles, 0);
+    EXPECT_TRUE(surface->readings.empty());
+    EXPECT_TRUE(surface->performed.empty());
+    EXPECT_EQ(agent->status().value(), "x");
+    EXPECT_EQ(count("run_end"), 1);
+}
+
 TEST_F(AgentLifecycle, RunEndCountsStepsAndFailedStepsByTheirLines) {
     // The tap on a dead button fails (no visible effect); the rules engine, its clause used up,
     // would report done, but with no model to try another way the run fails instead.
