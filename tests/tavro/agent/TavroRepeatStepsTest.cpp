@@ -225,5 +225,41 @@ TEST_F(RepeatSteps, AFinalBackStepLeavesNothingToRepeat) {
     EXPECT_EQ(debug("repeat"), std::vector<std::string>{"nothing to repeat on the final screen"});
 }
 
+TEST_F(RepeatSteps, JapaneseCaptionsAndStatuses) {
+    fnd::PreferredLanguages::setOverride(std::vector<std::string>{"ja-JP"});
+    {
+        auto surface = feed();
+        auto agent = makeAgent(surface, configuration());
+        const auto report = runGoal(agent, "tap Like 3 times");
+        EXPECT_EQ(report.status, "3回完了しました。");
+        EXPECT_EQ(logTexts(*agent), (std::vector<std::string>{"「Like」をタップ", "「Like」をタップ(2/3)",
+                                                              "「Like」をタップ(3/3)", "✓ 3回完了しました。"}));
+    }
+    {
+        auto surface = feed();
+        int taps = 0;
+        const auto base = surface->onPerform;
+        surface->onPerform = [&taps, base](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
+            auto r = base(a, s);
+            if (++taps == 2) s.elements.erase(s.elements.begin());
+            return r;
+        };
+        auto agent = makeAgent(surface, configuration());
+        EXPECT_EQ(runGoal(agent, "tap Like four times").status, "4回中2回行いました。「Like」が見つかりません。");
+    }
+    {
+        auto surface = feed();
+        int taps = 0;
+        const auto base = surface->onPerform;
+        surface->onPerform = [&taps, base](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
+            if (++taps == 2) return std::string("failed: the button is disabled");
+            return base(a, s);
+        };
+        auto agent = makeAgent(surface, configuration());
+        EXPECT_EQ(runGoal(agent, "tap Like 3 times").status,
+                  "3回中1回行いました。「「Like」をタップ」に失敗: failed: the button is disabled");
+    }
+}
+
 }  // namespace
 }  // namespace tavro::agenttest
