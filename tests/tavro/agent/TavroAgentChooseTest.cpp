@@ -227,6 +227,17 @@ TEST_F(AgentChoose, AnUnreadableScreenEndsTheRun) {
     EXPECT_TRUE(report.steps.empty());
 }
 
+TEST_F(AgentChoose, StatusesOfAnUnreadableScreenAndOfGivingUpInJapanese) {
+    fnd::PreferredLanguages::setOverride(std::vector<std::string>{"ja-JP"});
+    auto unreadable = chatScreen();
+    unreadable->unreadable = true;
+    EXPECT_EQ(runGoal(makeAgent(unreadable, configuration()), "tap Send").status, "この画面を読み取れませんでした。");
+
+    auto script = std::make_shared<Script>();  // never answers
+    const auto report = runGoal(makeAgent(chatScreen(), configuration({scriptedModel("M", script)})), "cheer up");
+    EXPECT_EQ(report.status, "次の操作先が見つかりませんでした。");
+}
+
 TEST_F(AgentChoose, AModelsFailWithoutTextEndsWithTheDefaultStatus) {
     auto script = std::make_shared<Script>();
     script->replies = {reply("fail")};

@@ -279,6 +279,45 @@ TEST_F(AgentGate, AHumanCheckWaitsForTheUserAndUsesAStep) {
     EXPECT_EQ(once->status().value(), "Stopped after 1 steps.");
 }
 
+TEST_F(AgentGate, PausesSpeakJapaneseToAJapaneseUser) {
+    fnd::PreferredLanguages::setOverride(std::vector<std::string>{"ja-JP"});
+    struct Case {
+        bool alert;
+        bool humanCheck;
+        std::string said;
+        std::string prompt;
+    };
+    const std::vector<Case> cases = {
+        {true, false, "iOSの確認に答えてください",
+         "iOSが確認を表示しています(許可・Apple Payなど)。答えると続きを行います。"},
+        {false, true, "確認を解いてください",
+         "人間確認(CAPTCHA)が表示されています。解いてから「続ける」を押すと続きを行います。"},
+    };
+    for (const auto& c : cases) {
+        auto surface = shopScreen();
+        surface->alert = c.alert;
+        surface->screen.humanCheck = c.humanCheck;
+        auto presenter = std::make_shared<RecordingPresenter>();
+        auto agent = makeAgent(surface, configuration());
+        agent->presenter = presenter;
+        agent->run("tap Save");
+        ASSERT_TRUE(waitFor(agent, TavroAgent::Prompt::Case::human)) << c.said;
+        EXPECT_EQ(agent->prompt().value()->text(), c.prompt);
+        const auto said = presenter->texts("say");
+        EXPECT_NE(std::find(said.begin(), said.end(), c.said), said.end()) << c.said;
+        agent->stop();
+    }
+
+    auto script = std::make_shared<Script>();
+    script->thoughts = {R"({"intent":"","done":"","steps":[],"ask":"どれ?"})"};
+    auto asking = makeAgent(shopScreen(), configuration({scriptedModel("M", script)}));
+    asking->run("cheer up my friend");
+    ASSERT_TRUE(waitFor(asking, TavroAgent::Prompt::Case::ask));
+    asking->answer("");
+    ASSERT_TRUE(runUntil([&] { return !asking->running().value(); }));
+    EXPECT_EQ(asking->status().value(), "停止:「どれ?」が必要でした。");
+}
+
 TEST_F(AgentGate, StoppingDuringAHumanPauseEndsTheLoopSilently) {
     auto surface = shopScreen();
     surface->screen.humanCheck = true;
