@@ -13,9 +13,12 @@ TavroAwake& TavroAwake::shared() {
     return instance;
 }
 
+// Only an application object counts: whatever else the class answers is never written to.
 objc::ObjectPtr TavroAwake::app() {
     const auto application = objc::valueForKey(objc::Runtime::classNamed("UIApplication"), "sharedApplication");
-    return application ? application->object() : nullptr;
+    auto object = application ? application->object() : nullptr;
+    if (!object || object->className() != "UIApplication") return nullptr;
+    return object;
 }
 
 void TavroAwake::hold() {

@@ -308,6 +308,19 @@ TEST_F(AgentIdleTimer, ReleaseWithoutHoldLeavesTheAppAlone) {
     EXPECT_FALSE(idleTimerDisabled());
 }
 
+TEST_F(AgentIdleTimer, AnswerThatIsNotAnApplicationIsNoApplication) {
+    // The class answers an object of another class: nothing is held and that object is left alone.
+    auto stranger = objc::Object::make("NSObject");
+    stranger->setValue(false, "idleTimerDisabled");
+    auto cls = objc::Object::make("UIApplication");
+    cls->method("sharedApplication", [stranger](objc::Object&, const objc::Args&) { return objc::Value(stranger); });
+    objc::Runtime::registerClass(cls);
+
+    TavroAwake::shared().hold();
+    EXPECT_FALSE(TavroAwake::shared().held());
+    EXPECT_FALSE(stranger->valueForKey("idleTimerDisabled")->boolean().value_or(true));
+}
+
 TEST_F(AgentIdleTimer, WithoutAnApplicationNothingIsHeld) {
     TavroAwake::shared().hold();
     EXPECT_FALSE(TavroAwake::shared().held());
