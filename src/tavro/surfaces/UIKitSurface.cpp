@@ -464,17 +464,16 @@ std::size_t fingerprint(const std::optional<TavroScreen>& screen) {
 }  // namespace
 
 rt::Task<void> UIKitSurface::settle() {
-    // The screen is first read only after the 200 ms wait, so that an action whose effect shows a
-    // little late is not taken for a still screen; each of up to 25 rounds then waits 120 ms and
-    // reads again, until a reading repeats the one before it while no transition runs.
     const auto transitionRunning = [] { return ui::Application::shared()->isTransitionRunning(); };
-    if (!co_await rt::sleep(200ms)) co_return;
     std::size_t previous = fingerprint(read(false));
+    if (!co_await rt::sleep(200ms)) co_return;
+    std::size_t current = fingerprint(read(false));
+    if (current == previous && !transitionRunning()) co_return;
     for (int round = 0; round < 25; ++round) {
-        if (!co_await rt::sleep(120ms)) co_return;
-        const std::size_t current = fingerprint(read(false));
-        if (current == previous && !transitionRunning()) co_return;
         previous = current;
+        if (!co_await rt::sleep(120ms)) co_return;
+        current = fingerprint(read(false));
+        if (current == previous && !transitionRunning()) co_return;
     }
 }
 

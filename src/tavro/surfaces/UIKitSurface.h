@@ -39,9 +39,8 @@ public:
     std::vector<std::string> routes() const override;
     // True while the application is inactive (a system prompt covers it).
     bool systemAlertShowing() const override;
-    // Waits 200 ms and reads the screen's fingerprint, then up to 25 rounds 120 ms apart until a
-    // reading repeats the one before it and no view-controller transition runs. A still screen
-    // returns after 320 ms; a screen that never settles is given up after 3200 ms.
+    // Waits 200 ms, then up to 25 rounds 120 ms apart until the screen's fingerprint repeats and no
+    // view-controller transition runs. A still screen returns after the first 200 ms.
     rt::Task<void> settle() override;
     // The app window's screen; nothing when there is no app window.
     std::optional<TavroScreen> snapshot() override;

@@ -45,8 +45,7 @@ TEST_F(AgentOnDemo, ARulesGoalIsLearnedAndASecondRunReplaysIt) {
     ASSERT_TRUE(report.ok) << report.stepsText();
     EXPECT_TRUE(app->darkMode());
     EXPECT_EQ(agent->engineName().value(), "Rules · on-device");
-    // Each step: the turn's settle on a still screen (320 ms) and the first verification reading (350 ms).
-    EXPECT_EQ(report.stepsText(), "1. ✓ Open Settings · 670 ms\n2. ✓ Tap “Dark Mode” · 670 ms\n3. ✓ ✓ Done.");
+    EXPECT_EQ(report.stepsText(), "1. ✓ Open Settings · 550 ms\n2. ✓ Tap “Dark Mode” · 550 ms\n3. ✓ ✓ Done.");
     ASSERT_EQ(memory->recipes().size(), 1u);
 
     app->reset();
