@@ -26,8 +26,9 @@ struct TavroReasoning {
     static std::string system(std::string_view surface, const std::vector<std::string>& routes);
 
     // Reads a model's reply: a JSON object with "intent", "done", "steps" and "ask", else the
-    // reply's lines as steps. Nothing for no reply, a blank reply, or a reply without steps
-    // in either form. Never throws, whatever the reply holds.
+    // reply's lines as steps. A JSON object gives a plan even when every field is empty. Nothing
+    // for no reply, a blank reply, or a reply read as lines that leaves no step. Never throws,
+    // whatever the reply holds.
     static std::optional<TavroReasoning> parse(const std::optional<std::string>& reply);
 
     // One line for people: the intent, the number of steps and the done description.

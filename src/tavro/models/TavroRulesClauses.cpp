@@ -252,8 +252,11 @@ std::optional<Actions> TavroRules::rows(std::string_view clause, const TavroScre
         }
     }
     // 25. my name is Rin / Name: Rin. Only clauses with "is" or a colon can match; others are not
-    // searched, sparing long clauses the pattern's backtracking over runs of blanks.
-    const bool mayState = contains(clause, ":") || contains(clause, "：") || contains(TavroText::lower(clause), "is");
+    // searched, sparing long clauses the pattern's backtracking over runs of blanks. Ignoring case,
+    // the pattern's "s" also matches the long s "ſ", which lower-casing leaves as it is.
+    const auto lowered = TavroText::lower(clause);
+    const bool mayState = contains(clause, ":") || contains(clause, "：") || contains(lowered, "is") ||
+                          contains(lowered, "i\u017F");
     if (const auto m = mayState ? g(R"(^(?:my\s+|the\s+)?(.+?)(?:\s+is\s+|\s*[:：]\s*)(.+)$)") : std::nullopt) {
         if (const auto* field = find((*m)[0], settableKinds())) return set(*field, TavroText::unquote((*m)[1]));
     }

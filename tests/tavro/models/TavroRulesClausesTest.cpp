@@ -159,6 +159,15 @@ TEST(RulesValues, StatementsFillFieldsOrGoOn) {
     EXPECT_EQ(strict("the sky is blue", s), std::nullopt);
 }
 
+TEST(RulesValues, StatementWordIsMatchesInAnyLetterCase) {
+    const auto s = everything();
+    EXPECT_EQ(strict("MY NAME IS Rin", s), one(act(Kind::type, 4, "Rin")));
+    EXPECT_EQ(strict("Name Is Rin", s), one(act(Kind::type, 4, "Rin")));
+    // Ignoring case, "s" and the long s "ſ" are the same letter.
+    EXPECT_EQ(strict("Name i\u017F Rin", s), one(act(Kind::type, 4, "Rin")));
+    EXPECT_EQ(strict("Name I\u017F Rin", s), one(act(Kind::type, 4, "Rin")));
+}
+
 // ---- Row 10: choices ----
 
 TEST(RulesChoices, ChooseAnOptionInASelect) {
