@@ -27,6 +27,7 @@ Box& box() {
 
 std::optional<TavroModelSwitch::Family> family(const std::optional<std::string>& value) {
     if (!value) return std::nullopt;
+    // Line breaks are trimmed along with blanks, as for the remote-config switches.
     const std::string word = TavroText::lower(TavroText::trim(*value));
     if (word == "qwen") return TavroModelSwitch::Family::qwen;
     if (word == "off") return TavroModelSwitch::Family::off;

@@ -38,6 +38,8 @@ bool TavroRemoteFlags::hiddenWithoutNativeModel() {
 
 bool TavroRemoteFlags::enabled(const std::optional<std::string>& value) {
     if (!value) return true;
+    // Line breaks are trimmed along with blanks, so a value pasted as "false" plus a line break
+    // still switches the feature off.
     const std::string word = TavroText::lower(TavroText::trim(*value));
     return !(word == "false" || word == "0" || word == "no" || word == "off");
 }

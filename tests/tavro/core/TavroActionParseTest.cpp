@@ -203,3 +203,32 @@ TEST(TavroActionParse, FirstUseFromManyThreadsAtOnce) {
     for (auto& t : threads) t.join();
     for (const auto& r : results) EXPECT_EQ(r, act(Kind::longPress, 4));
 }
+
+TEST(TavroActionParse, EveryAliasNamesItsKind) {
+    const std::vector<std::pair<std::string, Kind>> table = {
+        {"tap", Kind::click},           {"press", Kind::click},        {"activate", Kind::click},
+        {"toggle", Kind::click},        {"check", Kind::click},        {"fill", Kind::type},
+        {"input", Kind::type},          {"enter", Kind::type},         {"write", Kind::type},
+        {"set", Kind::type},            {"choose", Kind::select},      {"pick", Kind::select},
+        {"adjust", Kind::select},       {"goto", Kind::navigate},      {"go_to", Kind::navigate},
+        {"open", Kind::navigate},       {"route", Kind::navigate},     {"question", Kind::ask},
+        {"ask_user", Kind::ask},        {"fling", Kind::swipe},        {"slide", Kind::swipe},
+        {"drag", Kind::swipe},          {"long_press", Kind::longPress}, {"longpress", Kind::longPress},
+        {"hold", Kind::longPress},      {"press_and_hold", Kind::longPress}, {"browser", Kind::openWeb},
+        {"open_web", Kind::openWeb},    {"web", Kind::openWeb},        {"google", Kind::openWeb},
+        {"copy_text", Kind::copy},      {"paste_text", Kind::paste},   {"save_to_photos", Kind::saveImage},
+        {"save_photo", Kind::saveImage}, {"save_image", Kind::saveImage}, {"share_sheet", Kind::share},
+        {"finish", Kind::done},         {"answer", Kind::done},        {"complete", Kind::done},
+        {"stop", Kind::fail},           {"error", Kind::fail},
+    };
+    ASSERT_EQ(table.size(), 41u);
+    for (const auto& [word, kind] : table) {
+        const auto action = TavroAction::parse("{\"action\":\"" + word + "\"}");
+        ASSERT_TRUE(action.has_value()) << word;
+        EXPECT_EQ(action->kind, kind) << word;
+    }
+    // Near misses of the table's words name nothing.
+    for (const char* word : {"taps", "go", "save", "long", "ask user please", "share_it", "quit", "select_option"}) {
+        EXPECT_FALSE(TavroAction::parse("{\"action\":\"" + std::string(word) + "\"}").has_value()) << word;
+    }
+}
