@@ -346,4 +346,18 @@ protected:
     }
 };
 
+// A chat screen: typing fills Message, Send shows what was sent.
+inline std::shared_ptr<FakeSurface> chatScreen() {
+    auto surface = std::make_shared<FakeSurface>();
+    surface->screen = TavroScreen{.location = "Chat",
+                                  .title = "Chat",
+                                  .elements = {element(1, "input", "Message"), element(2, "button", "Send")}};
+    surface->onPerform = [](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
+        if (a.kind == TavroAction::Kind::type && a.id == 1) s.elements[0].value = a.text;
+        if (a.kind == TavroAction::Kind::click && a.id == 2) s.text = "sent " + s.elements[0].value;
+        return std::nullopt;
+    };
+    return surface;
+}
+
 }  // namespace tavro::agenttest

@@ -28,19 +28,6 @@ std::shared_ptr<FakeSurface> switchesScreen() {
     return surface;
 }
 
-std::shared_ptr<FakeSurface> chatScreen() {
-    auto surface = std::make_shared<FakeSurface>();
-    surface->screen = TavroScreen{.location = "Chat",
-                                  .title = "Chat",
-                                  .elements = {element(1, "input", "Message"), element(2, "button", "Send")}};
-    surface->onPerform = [](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
-        if (a.kind == TavroAction::Kind::type && a.id == 1) s.elements[0].value = a.text;
-        if (a.kind == TavroAction::Kind::click && a.id == 2) s.text = "sent " + s.elements[0].value;
-        return std::nullopt;
-    };
-    return surface;
-}
-
 TEST_F(AgentAct, ADeadButtonIsReadAfter350And600And900msAndCountsAsNoEffect) {
     auto surface = std::make_shared<FakeSurface>();
     surface->screen = TavroScreen{.location = "Home", .elements = {element(1, "button", "Dead")}};

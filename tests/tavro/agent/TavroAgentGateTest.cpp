@@ -135,20 +135,6 @@ TEST_F(AgentGate, ChangingAutoRunWhileWaitingSwitchesTheGlowInItsWaitingStyle) {
 
 // ---- Questions ----
 
-// A chat screen: a model drives it.
-std::shared_ptr<FakeSurface> chatScreen() {
-    auto surface = std::make_shared<FakeSurface>();
-    surface->screen = TavroScreen{.location = "Chat",
-                                  .title = "Chat",
-                                  .elements = {element(1, "input", "Message"), element(2, "button", "Send")}};
-    surface->onPerform = [](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
-        if (a.kind == TavroAction::Kind::type && a.id == 1) s.elements[0].value = a.text;
-        if (a.kind == TavroAction::Kind::click && a.id == 2) s.text = "sent " + s.elements[0].value;
-        return std::nullopt;
-    };
-    return surface;
-}
-
 TEST_F(AgentGate, AQuestionsAnswerIsTrimmedAndCarriedToTheModel) {
     auto script = std::make_shared<Script>();
     script->replies = {reply("ask", std::nullopt, "Which friend?"), reply("done", std::nullopt, "Asked")};

@@ -1,9 +1,9 @@
-#include "TavroOpsTestSupport.h"
+#include "platform/photos/PhotosTestSupport.h"
 #include "platform/ui/ActivityViewController.h"
 #include "tavro/agent/TavroOps.h"
 #include "tavro/surfaces/UIKitSurface.h"
 
-using opstest::OpsTest;
+using OpsTest = phototest::PhotosTest;
 using tavro::TavroOps;
 
 namespace {

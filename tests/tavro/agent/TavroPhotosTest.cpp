@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/photos/PhotosTestSupport.h"
 #include "platform/foundation/AppDirectories.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/PreferredLanguages.h"
@@ -71,53 +72,20 @@ rt::Task<bool> receive(Received* sink, std::shared_ptr<ui::ViewController> root,
     co_return answer;
 }
 
-struct PhotoHandOff : ::testing::Test {
-    std::shared_ptr<rt::MainActor> actor = rt::MainActor::create(rt::ClockKind::virtual_);
-    rt::MainActor::Scope scope{actor};
-    std::shared_ptr<ui::Application> app;
-    std::shared_ptr<ui::Window> window;
-    std::shared_ptr<ui::ViewController> root = std::make_shared<ui::ViewController>("Profile");
-    std::shared_ptr<photos::PhotoLibrary> library;
+struct PhotoHandOff : phototest::PhotosTest {
     Received received;
 
     PhotoHandOff() {
-        fnd::NotificationCenter::resetDefault();
-        fnd::AppDirectories::useFreshTemporaryRoot();
-        fnd::PreferredLanguages::setOverride(std::vector<std::string>{"en-US"});
-        ui::Application::resetShared();
-        photos::PhotoLibrary::resetShared();
-        app = ui::Application::shared();
-        window = std::make_shared<ui::Window>();
-        window->setWindowScene(app->connectScene());
-        window->setRootViewController(root);
-        window->makeKeyAndVisible();
-        library = photos::PhotoLibrary::shared();
         library->setAuthorizationStatus(photos::AccessLevel::readWrite, photos::AuthorizationStatus::authorized);
         setHandler(true);
     }
-    ~PhotoHandOff() override {
-        TavroPhotos::handler = nullptr;
-        fnd::PreferredLanguages::reset();
-        fnd::AppDirectories::reset();
-    }
+    ~PhotoHandOff() override { TavroPhotos::handler = nullptr; }
 
     void setHandler(bool answer) {
         TavroPhotos::handler = [sink = &received, root = root, answer](std::filesystem::path f, std::string n,
                                                                         std::optional<photos::UTType> t) {
             return receive(sink, root, answer, std::move(f), std::move(n), std::move(t));
         };
-    }
-
-    std::shared_ptr<const photos::Asset> add(std::string name, int minutesAgo, bool favorite = false,
-                                             bool screenshot = false,
-                                             std::optional<std::vector<std::uint8_t>> data = std::nullopt) {
-        photos::NewAsset a;
-        a.creationDate = photos::Date(std::chrono::hours(480000)) - std::chrono::minutes(minutesAgo);
-        a.favorite = favorite;
-        a.mediaSubtypes = screenshot ? photos::MediaSubtype::photoScreenshot : 0u;
-        a.resources.push_back({photos::ResourceType::photo, name, "public.jpeg",
-                               data ? std::move(data) : std::vector<std::uint8_t>(name.begin(), name.end()), false});
-        return library->add(std::move(a));
     }
 
     std::shared_ptr<photos::PickerViewController> showPicker() {
@@ -149,9 +117,9 @@ TEST_F(PhotoHandOff, FindsThePickerInThePresentedChainOnly) {
 }
 
 TEST_F(PhotoHandOff, HandsOverTheNewestFavouriteEvenWhenANewerPhotoExists) {
-    add("IMG_0001.JPG", 300, true);
-    add("IMG_0002.JPG", 100, true);
-    add("IMG_0003.JPG", 1);
+    addPhoto("IMG_0001.JPG", 300, true);
+    addPhoto("IMG_0002.JPG", 100, true);
+    addPhoto("IMG_0003.JPG", 1);
     auto picker = showPicker();
 
     EXPECT_EQ(handOff(picker), Outcome::picked("your latest favourite photo"));
@@ -170,22 +138,22 @@ TEST_F(PhotoHandOff, HandsOverTheNewestFavouriteEvenWhenANewerPhotoExists) {
 }
 
 TEST_F(PhotoHandOff, WithoutFavouritesSkipsScreenshots) {
-    add("plain.jpg", 50);
-    add("shot.png", 1, false, true);
+    addPhoto("plain.jpg", 50);
+    addPhoto("shot.png", 1, false, true);
     EXPECT_EQ(handOff(showPicker()), Outcome::picked("your latest photo"));
     EXPECT_EQ(received.name, "plain.jpg");
 }
 
 TEST_F(PhotoHandOff, OnlyScreenshotsGiveTheNewestScreenshot) {
-    add("old.png", 50, false, true);
-    add("new.png", 1, false, true);
+    addPhoto("old.png", 50, false, true);
+    addPhoto("new.png", 1, false, true);
     EXPECT_EQ(handOff(showPicker()), Outcome::picked("your latest photo"));
     EXPECT_EQ(received.name, "new.png");
 }
 
 TEST_F(PhotoHandOff, LimitedAccessIsEnough) {
-    add("other.jpg", 1, true);
-    const auto chosen = add("chosen.jpg", 10);
+    addPhoto("other.jpg", 1, true);
+    const auto chosen = addPhoto("chosen.jpg", 10);
     library->setAuthorizationStatus(photos::AccessLevel::readWrite, photos::AuthorizationStatus::limited);
     library->setLimitedSelection({chosen->localIdentifier()});
     EXPECT_EQ(handOff(showPicker()), Outcome::picked("your latest photo"));
@@ -195,7 +163,7 @@ TEST_F(PhotoHandOff, LimitedAccessIsEnough) {
 TEST_F(PhotoHandOff, NoHandlerDoesNothingNotEvenAskForAccess) {
     TavroPhotos::handler = nullptr;
     library->setAuthorizationStatus(photos::AccessLevel::readWrite, photos::AuthorizationStatus::notDetermined);
-    add("a.jpg", 1, true);
+    addPhoto("a.jpg", 1, true);
     auto picker = showPicker();
     EXPECT_EQ(handOff(picker), Outcome::notHandled());
     EXPECT_EQ(app->systemPrompt(), nullptr);
@@ -204,7 +172,7 @@ TEST_F(PhotoHandOff, NoHandlerDoesNothingNotEvenAskForAccess) {
 
 TEST_F(PhotoHandOff, AsksForAccessAndGoesOnWhenGranted) {
     library->setAuthorizationStatus(photos::AccessLevel::readWrite, photos::AuthorizationStatus::notDetermined);
-    add("a.jpg", 1, true);
+    addPhoto("a.jpg", 1, true);
     auto task = rt::spawn(TavroPhotos::handle(showPicker()), actor);
     actor->runUntilIdle();
     ASSERT_NE(app->systemPrompt(), nullptr);
@@ -215,7 +183,7 @@ TEST_F(PhotoHandOff, AsksForAccessAndGoesOnWhenGranted) {
 }
 
 TEST_F(PhotoHandOff, RefusedOrDeniedAccessIsNotHandled) {
-    add("a.jpg", 1, true);
+    addPhoto("a.jpg", 1, true);
     library->setAuthorizationStatus(photos::AccessLevel::readWrite, photos::AuthorizationStatus::notDetermined);
     auto task = rt::spawn(TavroPhotos::handle(showPicker()), actor);
     actor->runUntilIdle();
@@ -243,14 +211,14 @@ TEST_F(PhotoHandOff, UnloadablePhotoFailsAndLeavesThePickerUp) {
 
 TEST_F(PhotoHandOff, RefusingHandlerFailsAfterThePickerClosed) {
     setHandler(false);
-    add("a.jpg", 1);
+    addPhoto("a.jpg", 1);
     EXPECT_EQ(handOff(showPicker()), Outcome::failed("The app didn't accept the photo."));
     EXPECT_EQ(root->presentedViewController(), nullptr);
     EXPECT_EQ(received.calls, 1);
 }
 
 TEST_F(PhotoHandOff, EachHandOffWritesANewDirectory) {
-    add("a.jpg", 1);
+    addPhoto("a.jpg", 1);
     ASSERT_EQ(handOff(showPicker()).kind(), Outcome::Case::picked);
     const auto first = received.file;
     ASSERT_EQ(handOff(showPicker()).kind(), Outcome::Case::picked);
@@ -271,19 +239,19 @@ TEST_F(PhotoHandOff, PrefersThePhotoResourceAndKeepsUnknownTypesEmpty) {
 }
 
 TEST_F(PhotoHandOff, HostileFileNameStaysInsideTheExportDirectory) {
-    add("../../escape.jpg", 1);
+    addPhoto("../../escape.jpg", 1);
     ASSERT_EQ(handOff(showPicker()).kind(), Outcome::Case::picked);
     EXPECT_EQ(received.name, "../../escape.jpg");
     EXPECT_EQ(received.file.parent_path().parent_path(), fnd::AppDirectories::temporary());
     EXPECT_FALSE(std::filesystem::exists(fnd::AppDirectories::temporary().parent_path() / "escape.jpg"));
-    add("/abs.jpg", 0);
+    addPhoto("/abs.jpg", 0);
     ASSERT_EQ(handOff(showPicker()).kind(), Outcome::Case::picked);
     EXPECT_EQ(received.file.parent_path().parent_path(), fnd::AppDirectories::temporary());
 }
 
 TEST_F(PhotoHandOff, JapaneseWords) {
     fnd::PreferredLanguages::setOverride(std::vector<std::string>{"ja-JP"});
-    add("a.jpg", 1, true);
+    addPhoto("a.jpg", 1, true);
     EXPECT_EQ(handOff(showPicker()), Outcome::picked("最新のお気に入り写真"));
     setHandler(false);
     EXPECT_EQ(handOff(showPicker()), Outcome::failed("アプリが写真を受け付けませんでした。"));
