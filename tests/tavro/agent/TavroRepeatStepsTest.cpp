@@ -24,6 +24,16 @@ protected:
         };
         return surface;
     }
+    // A shop with a Pay now button whose value grows with every tap: a risky step to repeat.
+    static std::shared_ptr<FakeSurface> payScreen() {
+        auto surface = std::make_shared<FakeSurface>();
+        surface->screen = TavroScreen{.location = "Shop", .elements = {element(1, "button", "Pay now", "0")}};
+        surface->onPerform = [](const TavroAction&, TavroScreen& s) -> std::optional<std::string> {
+            s.elements[0].value += "1";
+            return std::nullopt;
+        };
+        return surface;
+    }
     static int likes(const FakeSurface& s) {
         const auto* e = s.screen.element(1);
         return e ? std::stoi(e->value) : -1;
@@ -156,12 +166,7 @@ TEST_F(RepeatSteps, ARiskyStepAsksBeforeTheReplay) {
 }
 
 TEST_F(RepeatSteps, StoppingAtTheRiskQuestionDoesNothingMore) {
-    auto surface = std::make_shared<FakeSurface>();
-    surface->screen = TavroScreen{.location = "Shop", .elements = {element(1, "button", "Pay now", "0")}};
-    surface->onPerform = [](const TavroAction&, TavroScreen& s) -> std::optional<std::string> {
-        s.elements[0].value += "1";
-        return std::nullopt;
-    };
+    auto surface = payScreen();
     auto agent = makeAgent(surface, configuration());
     auto run = rt::spawn(agent->runAndWait("tap Pay now twice", 600), actor);
     ASSERT_TRUE(runUntil([&] { return agent->prompt().value().has_value(); }));
@@ -177,12 +182,7 @@ TEST_F(RepeatSteps, StoppingAtTheRiskQuestionDoesNothingMore) {
 }
 
 TEST_F(RepeatSteps, AutoRunWithNoApprovalReplaysRiskyStepsWithoutAsking) {
-    auto surface = std::make_shared<FakeSurface>();
-    surface->screen = TavroScreen{.location = "Shop", .elements = {element(1, "button", "Pay now", "0")}};
-    surface->onPerform = [](const TavroAction&, TavroScreen& s) -> std::optional<std::string> {
-        s.elements[0].value += "1";
-        return std::nullopt;
-    };
+    auto surface = payScreen();
     auto c = configuration();
     c.approval = TavroApproval::never;
     auto agent = makeAgent(surface, c);
