@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "tavro/agent/TavroPrompt.h"
 #include "tavro/core/TavroAction.h"
-#include "tavro/core/TavroPrompt.h"
+#include "tavro/core/TavroModel.h"
 #include "tavro/core/TavroScreen.h"
-#include "tavro/models/TavroModel.h"
 
 using namespace tavro;
 

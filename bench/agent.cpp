@@ -13,10 +13,10 @@
 #include "platform/runtime/MainActor.h"
 #include "platform/runtime/Task.h"
 #include "tavro/agent/TavroAgent.h"
-#include "tavro/core/TavroAnalytics.h"
-#include "tavro/core/TavroConfiguration.h"
+#include "tavro/agent/TavroConfiguration.h"
 #include "tavro/memory/TavroMemory.h"
 #include "tavro/models/TextTavroModel.h"
+#include "tavro/remote/TavroAnalytics.h"
 #include "tavro/surfaces/TavroSurface.h"
 
 namespace {

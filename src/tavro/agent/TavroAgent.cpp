@@ -6,13 +6,14 @@
 #include <cmath>
 
 #include "tavro/agent/TavroAgentRun.h"
-#include "tavro/core/TavroAnalytics.h"
-#include "tavro/core/TavroAwake.h"
+#include "tavro/agent/TavroAwake.h"
+#include "tavro/agent/TavroPresenter.h"
+#include "tavro/core/TavroModel.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/memory/TavroMemory.h"
-#include "tavro/memory/TavroPack.h"
-#include "tavro/models/TavroModel.h"
-#include "tavro/overlay/TavroPresenter.h"
+#include "tavro/models/AppleIntelligenceModel.h"
+#include "tavro/remote/TavroAnalytics.h"
+#include "tavro/remote/TavroPack.h"
 #include "tavro/surfaces/TavroSurface.h"
 #include "tavro/surfaces/WebSurface.h"
 
@@ -97,7 +98,7 @@ void TavroAgent::run(std::string goal) {
             break;
         }
     }
-    runEngine_ = TavroAnalytics::engine(first.get());
+    runEngine_ = engine(first.get());
     TavroAnalytics::log("run_start", {{"engine", runEngine_},
                                       {"repeat", repeatCount(trimmed).has_value()},
                                       {"auto", autoRun_.value()}});
@@ -201,6 +202,12 @@ rt::Task<void> TavroAgent::timeoutTask(std::weak_ptr<TavroAgent> weak, double ti
     if (!self) co_return;
     const auto n = std::to_string(static_cast<std::int64_t>(std::trunc(seconds)));
     self->stop(L("Timed out after " + n + " s.", n + "秒でタイムアウトしました。"));
+}
+
+std::string TavroAgent::engine(const TavroModel* model) {
+    if (!model) return "rules";
+    if (dynamic_cast<const AppleIntelligenceModel*>(model)) return "apple";
+    return "model";
 }
 
 }  // namespace tavro

@@ -23,9 +23,9 @@
 #include "platform/runtime/Continuation.h"
 #include "platform/runtime/Task.h"
 #include "platform/ui/Geometry.h"
+#include "tavro/agent/TavroConfiguration.h"
 #include "tavro/agent/TavroRunReport.h"
 #include "tavro/core/TavroAction.h"
-#include "tavro/core/TavroConfiguration.h"
 #include "tavro/core/TavroElement.h"
 #include "tavro/core/TavroScreen.h"
 #include "tavro/memory/TavroPerformedStep.h"
@@ -145,6 +145,10 @@ public:
 
     // Carries out one exact test step with the rules engine alone: nothing when it passed, else why.
     rt::Task<std::optional<std::string>> performExact(std::string step);
+
+    // The engine word that analytics events carry: "rules" without a model, "apple" for the
+    // platform's on-device model, "model" for any other.
+    static std::string engine(const TavroModel* model);
 
     // Whether two readings differ in anything the agent watches after an action.
     static bool changed(const TavroScreen& a, const TavroScreen& b);

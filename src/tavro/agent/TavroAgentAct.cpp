@@ -6,10 +6,10 @@
 #include "platform/foundation/Console.h"
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/agent/TavroAgentRun.h"
-#include "tavro/core/TavroApproval.h"
+#include "tavro/agent/TavroPresenter.h"
 #include "tavro/core/TavroText.h"
-#include "tavro/overlay/TavroDebug.h"
-#include "tavro/overlay/TavroPresenter.h"
+#include "tavro/diagnostics/TavroDebug.h"
+#include "tavro/remote/TavroApproval.h"
 #include "tavro/surfaces/TavroSurface.h"
 #include "tavro/surfaces/WebSurface.h"
 

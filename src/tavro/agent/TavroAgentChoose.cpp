@@ -4,9 +4,9 @@
 // corrective scroll, else giving up.
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/agent/TavroAgentRun.h"
-#include "tavro/core/TavroPrompt.h"
+#include "tavro/agent/TavroPrompt.h"
 #include "tavro/core/TavroText.h"
-#include "tavro/overlay/TavroDebug.h"
+#include "tavro/diagnostics/TavroDebug.h"
 #include "tavro/surfaces/TavroSurface.h"
 
 namespace tavro {

@@ -4,9 +4,9 @@
 
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/agent/TavroAgentRun.h"
-#include "tavro/core/TavroAnalytics.h"
+#include "tavro/agent/TavroPresenter.h"
 #include "tavro/core/TavroText.h"
-#include "tavro/overlay/TavroPresenter.h"
+#include "tavro/remote/TavroAnalytics.h"
 #include "tavro/surfaces/TavroSurface.h"
 
 namespace tavro {

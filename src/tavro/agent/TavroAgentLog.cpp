@@ -1,9 +1,9 @@
 // How a run becomes visible: lines of the run log (copied to the QA log), captions on the pointer,
 // and the pointer moving to the element an action is about to touch.
 #include "tavro/agent/TavroAgent.h"
-#include "tavro/overlay/TavroPresenter.h"
+#include "tavro/agent/TavroPresenter.h"
+#include "tavro/diagnostics/TavroLog.h"
 #include "tavro/surfaces/TavroSurface.h"
-#include "tavro/testing/TavroLog.h"
 
 namespace tavro {
 

@@ -13,9 +13,9 @@
 #include "platform/runtime/MainActor.h"
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/core/TavroAction.h"
+#include "tavro/core/TavroModel.h"
 #include "tavro/memory/TavroMemory.h"
 #include "tavro/memory/TavroPerformedStep.h"
-#include "tavro/models/TavroModel.h"
 #include "tavro/models/TavroRules.h"
 
 namespace tavro {

@@ -3,10 +3,10 @@
 
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/agent/TavroRepeat.h"
-#include "tavro/core/TavroApproval.h"
 #include "tavro/core/TavroText.h"
+#include "tavro/diagnostics/TavroDebug.h"
 #include "tavro/memory/TavroRecipe.h"
-#include "tavro/overlay/TavroDebug.h"
+#include "tavro/remote/TavroApproval.h"
 #include "tavro/surfaces/TavroSurface.h"
 
 namespace tavro {

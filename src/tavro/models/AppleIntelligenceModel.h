@@ -16,7 +16,7 @@
 #include "platform/sysmodel/GenerationSchema.h"
 #include "platform/sysmodel/SystemModel.h"
 #include "tavro/core/TavroAction.h"
-#include "tavro/models/TavroModel.h"
+#include "tavro/core/TavroModel.h"
 
 namespace tavro {
 

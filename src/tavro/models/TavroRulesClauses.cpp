@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "tavro/core/TavroText.h"
-#include "tavro/memory/TavroPack.h"
 #include "tavro/models/TavroRules.h"
+#include "tavro/remote/TavroPack.h"
 #include "tavro/surfaces/TavroWebText.h"
 
 namespace tavro {

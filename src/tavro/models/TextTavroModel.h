@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/runtime/Task.h"
-#include "tavro/models/TavroModel.h"
+#include "tavro/core/TavroModel.h"
 
 namespace tavro {
 

@@ -22,16 +22,16 @@
 #include "platform/runtime/MainActor.h"
 #include "platform/runtime/Task.h"
 #include "tavro/agent/TavroAgent.h"
-#include "tavro/core/TavroAnalytics.h"
-#include "tavro/core/TavroAwake.h"
-#include "tavro/core/TavroConfiguration.h"
+#include "tavro/agent/TavroAwake.h"
+#include "tavro/agent/TavroConfiguration.h"
+#include "tavro/agent/TavroPresenter.h"
+#include "tavro/diagnostics/TavroDebug.h"
+#include "tavro/diagnostics/TavroLog.h"
 #include "tavro/memory/TavroMemory.h"
-#include "tavro/memory/TavroPack.h"
 #include "tavro/models/TextTavroModel.h"
-#include "tavro/overlay/TavroDebug.h"
-#include "tavro/overlay/TavroPresenter.h"
+#include "tavro/remote/TavroAnalytics.h"
+#include "tavro/remote/TavroPack.h"
 #include "tavro/surfaces/TavroSurface.h"
-#include "tavro/testing/TavroLog.h"
 
 namespace tavro::agenttest {
 

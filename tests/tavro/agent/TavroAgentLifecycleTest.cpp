@@ -1,5 +1,6 @@
 // The life of a run: start, published state, analytics, stop, the common end, the idle timer.
 #include "AgentTestSupport.h"
+#include "tavro/models/AppleIntelligenceModel.h"
 
 namespace tavro::agenttest {
 namespace {
@@ -327,6 +328,16 @@ TEST_F(AgentIdleTimer, WithoutAnApplicationNothingIsHeld) {
     auto agent = makeAgent(saveScreen(), configuration());
     const auto report = runGoal(agent, "tap Save");
     EXPECT_TRUE(report.ok);
+}
+
+TEST(TavroAgentEngine, NamesTheKindOfModel) {
+    EXPECT_EQ(TavroAgent::engine(nullptr), "rules");
+    EXPECT_EQ(TavroAgent::engine(std::shared_ptr<TavroModel>().get()), "rules");
+    EXPECT_EQ(TavroAgent::engine(std::make_shared<AppleIntelligenceModel>().get()), "apple");
+    const auto text = std::make_shared<TextTavroModel>(
+        "server", TavroContextBudget::large, [] { return true; },
+        [](std::string, std::string) -> rt::Task<std::optional<std::string>> { co_return std::nullopt; });
+    EXPECT_EQ(TavroAgent::engine(text.get()), "model");
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "TavroRulesTestFixtures.h"
-#include "tavro/memory/TavroPack.h"
 #include "tavro/models/TavroRules.h"
+#include "tavro/remote/TavroPack.h"
 
 using namespace tavro;
 using namespace rulesfixtures;

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tavro/core/TavroAction.h"
+#include "tavro/core/TavroScreen.h"
+#include "tavro/remote/TavroApproval.h"
+#include "tavro/remote/TavroPack.h"
+
+using namespace tavro;
+using Kind = TavroAction::Kind;
+
+namespace {
+
+TavroScreen screenWith(TavroElement element) {
+    element.id = 1;
+    element.inView = true;
+    TavroScreen screen{.location = "Screen"};
+    screen.elements = {std::move(element)};
+    return screen;
+}
+
+TavroAction act(Kind kind, std::optional<std::int64_t> id = 1, bool submit = false) {
+    return TavroAction{.kind = kind, .id = id, .text = "x", .submit = submit};
+}
+
+struct ApprovalCase {
+    const char* name;
+    TavroAction action;
+    TavroElement element;
+    bool expected;
+};
+
+}  // namespace
+
+TEST(TavroApprovalPolicy, EveryStepAndNeverIgnoreTheTarget) {
+    const TavroScreen screen = screenWith(TavroElement{.kind = "button", .label = "Delete account"});
+    for (const Kind kind : allKinds) {
+        const TavroAction action = act(kind);
+        EXPECT_TRUE(needsApproval(TavroApproval::everyStep, action, screen)) << kindName(kind);
+        EXPECT_FALSE(needsApproval(TavroApproval::never, action, screen)) << kindName(kind);
+        EXPECT_EQ(needsApproval(TavroApproval::deleteOrPay, action, screen), isDeleteOrPay(action, screen))
+            << kindName(kind);
+    }
+}
+
+TEST(TavroApprovalPolicy, DeleteOrPayReadsTheTargetsWords) {
+    const std::vector<ApprovalCase> cases = {
+        {"delete account", act(Kind::click), {.kind = "button", .label = "Delete account"}, true},
+        {"undelete is not a word match", act(Kind::click), {.kind = "button", .label = "Undelete"}, false},
+        {"japanese delete", act(Kind::click), {.kind = "button", .label = "削除する"}, true},
+        {"send", act(Kind::click), {.kind = "button", .label = "Send"}, true},
+        {"sender is not send", act(Kind::click), {.kind = "button", .label = "Sender"}, false},
+        {"upper case words", act(Kind::click), {.kind = "button", .label = "PLACE YOUR ORDER"}, true},
+        {"check out with a blank", act(Kind::click), {.kind = "button", .label = "Check out now"}, true},
+        {"cancel subscription", act(Kind::click), {.kind = "button", .label = "Cancel my subscription"}, true},
+        {"cancel alone", act(Kind::click), {.kind = "button", .label = "Cancel"}, false},
+        {"word in keys", act(Kind::click), {.kind = "button", .label = "Go", .keys = {"checkout_button"}}, false},
+        {"key with a word", act(Kind::click), {.kind = "button", .label = "Go", .keys = {"pay-now"}}, true},
+        {"select on a pay plan", act(Kind::select), {.kind = "select", .label = "Payment"}, true},
+        {"plain button", act(Kind::click), {.kind = "button", .label = "Settings"}, false},
+        {"message with submit", act(Kind::type, 1, true), {.kind = "input", .label = "Message"}, true},
+        {"message without submit", act(Kind::type, 1, false), {.kind = "input", .label = "Message"}, false},
+        {"search field exempt", act(Kind::type, 1, true), {.kind = "input", .type = "search", .label = "Search messages"},
+         false},
+        {"search type is exact", act(Kind::type, 1, true), {.kind = "input", .type = "Search", .label = "Message"}, true},
+        {"card key", act(Kind::type, 1, false), {.kind = "input", .label = "", .keys = {"cc-number"}}, true},
+        {"card key with submit", act(Kind::type, 1, true), {.kind = "input", .label = "", .keys = {"cc-number"}}, true},
+        {"card in search field", act(Kind::type, 1, false), {.kind = "input", .type = "search", .label = "CVV"}, true},
+        {"japanese card", act(Kind::type), {.kind = "input", .label = "カード番号"}, true},
+        {"type name", act(Kind::type, 1, true), {.kind = "input", .label = "Name"}, false},
+        {"typing into a send button is not a click", act(Kind::type), {.kind = "button", .label = "Send"}, false},
+        {"swipe on delete row", act(Kind::swipe), {.kind = "cell", .label = "Delete"}, false},
+        {"long press on delete row", act(Kind::longPress), {.kind = "cell", .label = "Delete"}, false},
+        {"share anywhere", act(Kind::share, std::nullopt), {.kind = "button", .label = "Nothing"}, true},
+        {"share off screen", act(Kind::share, 42), {.kind = "button", .label = "Nothing"}, true},
+        {"id not on screen", act(Kind::click, 42), {.kind = "button", .label = "Delete"}, false},
+        {"no id", act(Kind::click, std::nullopt), {.kind = "button", .label = "Delete"}, false},
+    };
+    for (const auto& c : cases) {
+        const TavroScreen screen = screenWith(c.element);
+        EXPECT_EQ(isDeleteOrPay(c.action, screen), c.expected) << c.name;
+        EXPECT_EQ(needsApproval(TavroApproval::deleteOrPay, c.action, screen), c.expected) << c.name;
+    }
+}
+
+TEST(TavroApprovalPolicy, FirstElementWithTheIdDecides) {
+    TavroScreen screen;
+    screen.elements = {TavroElement{.id = 1, .kind = "button", .label = "Open"},
+                       TavroElement{.id = 1, .kind = "button", .label = "Delete"}};
+    EXPECT_FALSE(isDeleteOrPay(act(Kind::click), screen));
+}
+
+TEST(TavroApprovalPolicy, NeverStillSkipsShare) {
+    const TavroScreen screen = screenWith(TavroElement{.kind = "button", .label = "Share"});
+    EXPECT_FALSE(needsApproval(TavroApproval::never, act(Kind::share), screen));
+}
+
+class TavroApprovalPack : public ::testing::Test {
+protected:
+    void SetUp() override { TavroPacks::reset(); }
+    void TearDown() override { TavroPacks::reset(); }
+
+    static void usePattern(std::optional<std::string> pattern) {
+        TavroPack pack;
+        pack.version = 1;
+        pack.approve = std::move(pattern);
+        TavroPacks::setCurrent(pack);
+    }
+};
+
+TEST_F(TavroApprovalPack, PackPatternAddsWordsForEveryKindButScroll) {
+    const TavroScreen deleteRow = screenWith(TavroElement{.kind = "cell", .label = "Delete", .keys = {"row_7"}});
+    const TavroScreen archive = screenWith(TavroElement{.kind = "button", .label = "Archive all"});
+    EXPECT_FALSE(isDeleteOrPay(act(Kind::swipe), deleteRow));
+    EXPECT_FALSE(isDeleteOrPay(act(Kind::click), archive));
+
+    usePattern("delete|archive");
+    EXPECT_TRUE(isDeleteOrPay(act(Kind::swipe), deleteRow));
+    EXPECT_TRUE(isDeleteOrPay(act(Kind::longPress), deleteRow));
+    EXPECT_TRUE(isDeleteOrPay(act(Kind::copy), deleteRow));
+    EXPECT_TRUE(isDeleteOrPay(act(Kind::click), archive));
+    EXPECT_TRUE(needsApproval(TavroApproval::deleteOrPay, act(Kind::type), archive));
+    EXPECT_FALSE(isDeleteOrPay(act(Kind::scroll), deleteRow));
+    // The pack looks at the target too: a missing element needs nothing.
+    EXPECT_FALSE(isDeleteOrPay(act(Kind::swipe, 42), deleteRow));
+    EXPECT_FALSE(needsApproval(TavroApproval::never, act(Kind::swipe), deleteRow));
+}
+
+TEST_F(TavroApprovalPack, PackPatternSeesLowerCasedLabelAndKeys) {
+    usePattern("row_7$");
+    EXPECT_TRUE(isDeleteOrPay(act(Kind::swipe), screenWith(TavroElement{.kind = "cell", .label = "X", .keys = {"ROW_7"}})));
+    EXPECT_FALSE(isDeleteOrPay(act(Kind::swipe), screenWith(TavroElement{.kind = "cell", .label = "row_7 x"})));
+}
+
+TEST_F(TavroApprovalPack, PackWithoutPatternChangesNothing) {
+    usePattern(std::nullopt);
+    EXPECT_FALSE(isDeleteOrPay(act(Kind::swipe), screenWith(TavroElement{.kind = "cell", .label = "Delete"})));
+    EXPECT_TRUE(isDeleteOrPay(act(Kind::click), screenWith(TavroElement{.kind = "button", .label = "Delete"})));
+}
