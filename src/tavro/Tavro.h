@@ -34,6 +34,7 @@
 #include "platform/ui/ContextMenuController.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Geometry.h"
+#include "platform/ui/HostingView.h"
 #include "platform/ui/HumanCheckView.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/ImageView.h"
@@ -54,6 +55,7 @@
 #include "platform/ui/WebView.h"
 #include "platform/ui/Window.h"
 #include "platform/ui/WindowScene.h"
+#include "platform/views/Node.h"
 
 // core/: values, text, JSON and the model interface
 #include "tavro/core/TavroAction.h"

@@ -1,37 +1,14 @@
-// The library's gold palette, shared by the launcher, the panel, the pointer and the glowing edge.
+// The library's gold palette, shared by the launcher, the panel, the pointer, the glowing edge and
+// the debug screen. Colours and gradients are those of the declarative views layer.
 #pragma once
 
-#include <array>
+#include "platform/views/Node.h"
 
 namespace tavro {
 
-// An sRGB colour with components from 0 to 1.
-struct TavroColor {
-    double red = 0;
-    double green = 0;
-    double blue = 0;
-    double opacity = 1;
-
-    bool operator==(const TavroColor&) const = default;
-};
-
-// A point in unit coordinates of a shape: (0, 0) is the top-leading corner, (1, 1) the
-// bottom-trailing one.
-struct TavroUnitPoint {
-    double x = 0;
-    double y = 0;
-
-    bool operator==(const TavroUnitPoint&) const = default;
-};
-
-// A linear gradient between two colours from one unit point to another.
-struct TavroLinearGradient {
-    std::array<TavroColor, 2> colors;
-    TavroUnitPoint startPoint;
-    TavroUnitPoint endPoint;
-
-    bool operator==(const TavroLinearGradient&) const = default;
-};
+using TavroColor = views::Color;
+using TavroUnitPoint = views::UnitPoint;
+using TavroLinearGradient = views::LinearGradient;
 
 struct TavroGold {
     static constexpr TavroColor light{250.0 / 255.0, 219.0 / 255.0, 140.0 / 255.0, 1.0};
