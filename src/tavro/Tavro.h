@@ -108,3 +108,7 @@
 #include "tavro/agent/TavroPrompt.h"
 #include "tavro/agent/TavroRepeat.h"
 #include "tavro/agent/TavroRunReport.h"
+
+// overlay/: the overlay, its presenter role and the debug screen
+#include "tavro/overlay/TavroDebugView.h"
+#include "tavro/overlay/TavroOverlay.h"

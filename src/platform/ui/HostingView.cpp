@@ -55,12 +55,15 @@ void HostingView::scheduleRebuild() {
 
 bool HostingView::press(std::string_view identifierOrText) {
     if (!receivesTouches()) return false;
+    // What the press does may remove this view from its window and drop it.
+    const auto keep = weak_from_this().lock();
     // The handler may rebuild the tree: the press works on a copy of the tree as it is now.
     const views::Node tree = root_;
     return views::press(tree, identifierOrText);
 }
 
 bool HostingView::tap() {
+    const auto keep = weak_from_this().lock();
     if (hasTapHandler()) return View::tap();
     if (!receivesTouches() || root_.kind != views::Kind::button || !root_.hitTesting || !root_.action) return false;
     auto action = root_.action;
