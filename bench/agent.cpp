@@ -1,6 +1,6 @@
 // The agent's own cost: CPU per turn on a 1,000-element screen (reading, choosing, describing,
 // approving, verifying, logging; the model answers at once and every pause is virtual), and a
-// whole 30-step rules run in virtual time.
+// whole 30-step rules run in virtual time, without a presenter and with the overlay.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -12,10 +12,12 @@
 #include "platform/foundation/Console.h"
 #include "platform/runtime/MainActor.h"
 #include "platform/runtime/Task.h"
+#include "platform/ui/Application.h"
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/agent/TavroConfiguration.h"
 #include "tavro/memory/TavroMemory.h"
 #include "tavro/models/TextTavroModel.h"
+#include "tavro/overlay/TavroOverlay.h"
 #include "tavro/remote/TavroAnalytics.h"
 #include "tavro/surfaces/TavroSurface.h"
 
@@ -154,8 +156,9 @@ void BM_ReadScreen1000(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadScreen1000)->Unit(benchmark::kMicrosecond);
 
-// A whole 30-step rules run (30 taps and the done) on 50 switches, in virtual time.
-void BM_Run30StepsRules(benchmark::State& state) {
+// A whole 30-step rules run (30 taps and the done) on 50 switches, in virtual time; with the
+// overlay as presenter every tap also moves the pointer, pauses and plays the ripple.
+void run30Steps(benchmark::State& state, bool withOverlay) {
     Quiet quiet;
     const std::string goal = clauses(30);
     double virtualSeconds = 0;
@@ -169,17 +172,30 @@ void BM_Run30StepsRules(benchmark::State& state) {
         c.maxSteps = 31;
         auto memory = std::make_shared<TavroMemory>(fnd::AppDirectories::applicationSupport() / "bench.json");
         auto agent = TavroAgent::create(std::make_shared<SwitchesSurface>(50), c, memory);
+        std::shared_ptr<TavroOverlay> overlay;
+        if (withOverlay) {
+            ui::Application::resetShared();
+            overlay = TavroOverlay::create(ui::Application::shared()->connectScene(), agent, [] { return nullptr; });
+            agent->presenter = overlay;
+        }
         const auto start = actor->now();
         state.ResumeTiming();
         const auto lines = runOnce(actor, agent, goal);
         state.PauseTiming();
         if (lines != 31 || !agent->succeeded().value()) state.SkipWithError("the run did not complete");
+        if (withOverlay && !overlay->ui().pointer.value().visible) state.SkipWithError("the pointer never showed");
         virtualSeconds = std::chrono::duration<double>(actor->now() - start).count();
         agent.reset();
+        overlay.reset();
         state.ResumeTiming();
     }
     state.counters["virtual_s"] = virtualSeconds;
 }
+
+void BM_Run30StepsRules(benchmark::State& state) { run30Steps(state, false); }
 BENCHMARK(BM_Run30StepsRules)->Unit(benchmark::kMillisecond);
+
+void BM_Run30StepsOverlay(benchmark::State& state) { run30Steps(state, true); }
+BENCHMARK(BM_Run30StepsOverlay)->Unit(benchmark::kMillisecond);
 
 }  // namespace
