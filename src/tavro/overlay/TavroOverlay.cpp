@@ -296,7 +296,9 @@ void TavroOverlay::hideWeb() {
 }
 
 void TavroOverlay::closeBrowser() {
-    if (auto agent = agent_.lock()) agent->stop(L("Stopped.", "停止しました。"));
+    // Only a run in progress is stopped: closing the browser after a run has ended keeps that
+    // run's outcome on show.
+    if (auto agent = agent_.lock(); agent && agent->running().value()) agent->stop(L("Stopped.", "停止しました。"));
     hideWeb();
 }
 

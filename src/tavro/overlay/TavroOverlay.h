@@ -118,7 +118,8 @@ public:
     // Hides and drops the browser window and its surface; nothing happens when none is open.
     void hideWeb() override;
 
-    // What the browser's close control does: stops the agent's run and hides the browser.
+    // What the browser's close control does: stops the agent's run, when one is in progress, and
+    // hides the browser.
     void closeBrowser();
 
     // ---- views ----

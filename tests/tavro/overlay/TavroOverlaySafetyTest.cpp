@@ -168,12 +168,14 @@ TEST_F(WholeRuns, EndTheSameWithTheOverlayAsWithNoPresenter) {
         "send hi to Tuli",
         "open Settings then tap Nowhere",
     };
+    std::vector<bool> oks;
     for (const auto& goal : goals) {
         const auto bare = run(goal, false);
         const auto shown = run(goal, true);
         EXPECT_EQ(shown, bare) << goal << "\nwithout: " << bare.status << "\nwith: " << shown.status;
-        EXPECT_FALSE(bare.steps.empty() && bare.status.empty()) << goal;
+        oks.push_back(bare.ok);
     }
+    EXPECT_EQ(oks, (std::vector<bool>{true, true, true, true, true, false, false})) << "the runs really ran";
     const auto bare = run("say hi to my lunch friend", false, lunchFriendScript());
     const auto shown = run("say hi to my lunch friend", true, lunchFriendScript());
     EXPECT_TRUE(bare.ok) << bare.status;

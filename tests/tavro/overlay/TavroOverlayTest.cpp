@@ -24,6 +24,12 @@ TEST_F(OverlayTest, OneWindowAboveTheAppNeverKeyWithEveryViewHidden) {
     for (const auto& view : {overlay->launcherView(), overlay->panelView(), overlay->pointerView(), overlay->glowView()})
         EXPECT_TRUE(view->isHidden()) << view->accessibilityIdentifier();
 
+    // Only its own controls take touches: the window itself, the glow and the pointer take none.
+    EXPECT_FALSE(window->tap());
+    EXPECT_TRUE(window->backgroundColor().isClear());
+    EXPECT_FALSE(overlay->glowView()->isUserInteractionEnabled());
+    EXPECT_FALSE(overlay->pointerView()->isUserInteractionEnabled());
+
     const auto before = app->scene()->windows().size();
     overlay.reset();
     EXPECT_EQ(app->scene()->windows().size(), before - 1) << "the window leaves the scene with the overlay";
@@ -249,6 +255,31 @@ TEST_F(OverlayTest, ClosingTheBrowserInJapaneseStopsWithTheJapaneseNote) {
     EXPECT_EQ(agent->status().value(), "停止しました。");
     EXPECT_FALSE(agent->running().value());
     EXPECT_TRUE(app->messagesSent("Tuli").empty()) << "the pending step never ran";
+}
+
+TEST_F(OverlayTest, ClosingTheBrowserAfterTheRunKeepsItsOutcome) {
+    auto script = std::make_shared<Script>();
+    script->replies.push_back(reply("openWeb", std::nullopt, "tavro sdk pricing"));
+    script->replies.push_back(reply("done", std::nullopt, "Found the prices."));
+    auto agent = makeAgent(surface, unattended({scriptedModel("Host model", script)}));
+    auto overlay = overlayFor(agent);
+    agent->run("cheer up my friend");
+    ASSERT_TRUE(runUntil([&] { return overlay->ui().browserOpen.value(); }));
+    // The page answers the reader, so the run can finish in the browser.
+    overlay->webSurface()->webView()->setScriptHandler([](const std::string&, const std::string& script) {
+        if (script == "tavro.read()") {
+            return ui::WebView::ScriptResult{nlohmann::json{{"title", "Prices"}, {"elements", nlohmann::json::array()}}, ""};
+        }
+        return ui::WebView::ScriptResult{nlohmann::json{{"ok", true}}, ""};
+    });
+    ASSERT_TRUE(runUntil([&] { return !agent->running().value(); }));
+    ASSERT_TRUE(agent->succeeded().value());
+    EXPECT_EQ(agent->status().value(), "Found the prices.");
+    EXPECT_TRUE(overlay->ui().browserOpen.value()) << "the browser stays open after the run";
+    ASSERT_TRUE(overlay->browserBar()->press("tavro.sdk.browser.close"));
+    EXPECT_FALSE(overlay->ui().browserOpen.value());
+    EXPECT_EQ(agent->status().value(), "Found the prices.") << "not turned into a stop";
+    EXPECT_EQ(count("run_end"), 1);
 }
 
 }  // namespace
