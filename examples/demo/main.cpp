@@ -28,6 +28,7 @@
 #include "tavro/agent/TavroPrompt.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/memory/TavroMemory.h"
+#include "tavro/overlay/TavroOverlay.h"
 #include "tavro/surfaces/UIKitSurface.h"
 
 namespace {
@@ -186,6 +187,14 @@ int main(int argc, char** argv) {
         auto surface = std::make_shared<tavro::UIKitSurface>(app->routes());
         auto memory = std::make_shared<tavro::TavroMemory>(tavro::TavroMemory::defaultURL());
         auto agent = tavro::TavroAgent::create(surface, tavro::TavroConfiguration{}, memory);
+        // The overlay shows the run above the app (the pointer, its captions, the glow); nothing
+        // is drawn here, but its pauses pace the run as they would on a phone.
+        std::weak_ptr<tavro::UIKitSurface> weakSurface = surface;
+        auto overlay = tavro::TavroOverlay::create(app->scene(), agent, [weakSurface]() -> std::shared_ptr<ui::Window> {
+            auto native = weakSurface.lock();
+            return native ? native->appWindow() : nullptr;
+        });
+        agent->presenter = overlay;
 
         std::size_t printed = 0;
         auto lines = agent->log().didSet([&printed](const std::vector<tavro::TavroAgent::LogLine>& log) {
