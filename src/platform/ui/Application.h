@@ -39,6 +39,7 @@ inline constexpr std::string_view keyboardWillChangeFrame = "UIKeyboardWillChang
 inline constexpr std::string_view textFieldTextDidChange = "UITextFieldTextDidChangeNotification";
 inline constexpr std::string_view textFieldTextDidEndEditing = "UITextFieldTextDidEndEditingNotification";
 inline constexpr std::string_view textViewTextDidChange = "UITextViewTextDidChangeNotification";
+inline constexpr std::string_view textViewTextDidEndEditing = "UITextViewTextDidEndEditingNotification";
 // The user-info key of the keyboard notifications: the keyboard's frame at the end of the change,
 // an object with "x", "y", "width" and "height".
 inline constexpr std::string_view keyboardFrameEndKey = "UIKeyboardFrameEndUserInfoKey";

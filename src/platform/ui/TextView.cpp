@@ -23,6 +23,10 @@ bool TextView::insertText(std::string_view text) {
     return true;
 }
 
+void TextView::firstResponderChanged(bool isFirst) {
+    if (!isFirst) Application::shared()->postNotification(Notification::textViewTextDidEndEditing, shared_from_this());
+}
+
 void TextView::edited() {
     Application::shared()->postNotification(Notification::textViewTextDidChange, shared_from_this());
 }

@@ -1,4 +1,5 @@
-// Multi-line text: editable text input (Return adds a line) or read-only text.
+// Multi-line text: editable text input (Return adds a line) or read-only text. Giving up the focus
+// posts the text-did-end-editing notification.
 #pragma once
 
 #include <string>
@@ -30,6 +31,7 @@ public:
 
 protected:
     std::string defaultAccessibilityValue() const override { return text_; }
+    void firstResponderChanged(bool isFirst) override;
 
 private:
     void edited();

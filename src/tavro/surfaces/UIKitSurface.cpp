@@ -291,6 +291,12 @@ std::shared_ptr<ui::Window> UIKitSurface::appWindow() const {
     return highest;
 }
 
+std::optional<std::int64_t> UIKitSurface::elementId(const ui::View& view) const {
+    const auto it = ids_.find(view.serial());
+    if (it == ids_.end()) return std::nullopt;
+    return it->second;
+}
+
 std::int64_t UIKitSurface::idFor(const std::shared_ptr<ui::View>& view) {
     const std::uint64_t serial = view->serial();
     if (auto it = ids_.find(serial); it != ids_.end()) return it->second;

@@ -52,6 +52,9 @@ public:
     // keyboard window; else the only such window; else the highest of them; else nothing.
     std::shared_ptr<ui::Window> appWindow() const;
 
+    // The element id under which readings list this view; nothing when no reading has listed it.
+    std::optional<std::int64_t> elementId(const ui::View& view) const;
+
     // Opened by `navigate`; the facade's configure replaces it.
     RouteTable routeTable;
     // Identifier prefixes of views never read; "tavro.sdk" comes first.

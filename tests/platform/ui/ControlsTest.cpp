@@ -173,6 +173,7 @@ TEST_F(Controls, RemovingTheFocusedFieldFromTheWindowPutsTheKeyboardAway) {
 }
 
 TEST_F(Controls, TextViewAddsLinesOnReturnAndReadOnlyViewsTakeNoFocus) {
+    record({Notification::textViewTextDidEndEditing});
     auto notes = put<TextView>(window, "");
     ASSERT_TRUE(notes->tap());
     EXPECT_TRUE(notes->insertText("milk"));
@@ -184,6 +185,11 @@ TEST_F(Controls, TextViewAddsLinesOnReturnAndReadOnlyViewsTakeNoFocus) {
     terms->setEditable(false);
     EXPECT_FALSE(terms->tap());
     EXPECT_TRUE(notes->isFirstResponder());
+    actor->runUntilIdle();
+    EXPECT_TRUE(posted.empty()) << "still editing";
+    window->endEditing();
+    actor->runUntilIdle();
+    EXPECT_EQ(posted, std::vector<std::string>{"UITextViewTextDidEndEditingNotification"});
 }
 
 TEST_F(Controls, PlainViewsRespondToTapsAndLongPressesThroughTheirHandlers) {

@@ -1,0 +1,67 @@
+// What the recorder and explorer tests share: the demo app on a fresh toolkit, read through the
+// native surface, on the agent tests' virtual-time fixture (so whole runs can follow).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "demo/DemoApp.h"
+#include "platform/foundation/MainBundle.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/Pasteboard.h"
+#include "tavro/agent/AgentTestSupport.h"
+#include "tavro/remote/TavroAppMap.h"
+#include "tavro/surfaces/UIKitSurface.h"
+
+namespace tavro::learntest {
+
+class OnDemo : public agenttest::AgentTest {
+protected:
+    std::shared_ptr<demo::DemoApp> app;
+    std::shared_ptr<UIKitSurface> surface;
+
+    void SetUp() override {
+        AgentTest::SetUp();
+        fnd::NotificationCenter::resetDefault();
+        fnd::MainBundle::reset();
+        ui::Application::resetShared();
+        ui::Pasteboard::resetGeneral();
+        TavroMaps::reset();
+        app = demo::DemoApp::create();
+        surface = std::make_shared<UIKitSurface>(routesWithHome());
+    }
+    void TearDown() override {
+        AgentTest::TearDown();
+        TavroMaps::reset();
+        surface.reset();
+        app.reset();
+    }
+
+    // The demo's routes and one that opens the Home tab, so every tab can be reached again.
+    UIKitSurface::RouteTable routesWithHome() {
+        auto routes = app->routes();
+        routes["Home"] = [weak = std::weak_ptr<demo::DemoApp>(app)] {
+            auto self = weak.lock();
+            if (!self) return;
+            self->window()->endEditing();
+            if (auto root = self->window()->rootViewController(); root && root->presentedViewController()) {
+                root->dismiss(false);
+            }
+            self->tabs()->setSelectedIndex(0);
+            if (auto nav = std::dynamic_pointer_cast<ui::NavigationController>(self->tabs()->viewControllers()[0])) {
+                nav->popToRootViewController(false);
+            }
+        };
+        return routes;
+    }
+
+    // Where the surface says the user is.
+    std::string location() {
+        const auto screen = surface->snapshot();
+        return screen ? screen->location : std::string();
+    }
+};
+
+}  // namespace tavro::learntest
