@@ -1,7 +1,6 @@
 #include "tavro/memory/TavroExplorer.h"
 
 #include <chrono>
-#include <cmath>
 #include <utility>
 
 #include "platform/ui/AlertController.h"
@@ -20,6 +19,7 @@ constexpr const char* keepsOrLeavesPattern =
     "add to|install|reset|restore|clear|unsubscribe|block|report|invite|call|join|follow|unfollow|like|vote|copy|"
     "cut)\\b|ログアウト|サインアウト|保存|確定|許可|登録|完了|追加|同意";
 
+// The kinds the explorer taps: not checkboxes, whose tap toggles something.
 bool isTapKind(const std::string& kind) {
     return kind == "tab" || kind == "cell" || kind == "link" || kind == "button";
 }
@@ -69,19 +69,37 @@ rt::Task<TavroAppMap> TavroExplorer::explore(std::string app, std::string versio
     record(*current_);
     co_await visit(start);
 
-    // Back to where the user was: back while it leads somewhere else, then a route. Not while a
-    // system prompt or an alert that could not be cancelled covers the app.
+    // Back to where the user was, when nothing covers the app that the explorer may not answer.
     const bool cancelled = co_await rt::isCancelled();
     if (cancelled || !current_ || current_->systemAlert || alertOn(*surface_)) co_return map_;
     stopped_ = false;
-    for (std::size_t i = 0; current_ && current_->location != start && i <= map_.screens.size(); ++i) {
+    co_await returnTo(start);
+    co_return map_;
+}
+
+// Each round: a control of this screen that is known to lead there (within the tap limit), else
+// the back action; when neither moves, a route that opens it.
+rt::Task<void> TavroExplorer::returnTo(std::string start) {
+    for (std::size_t round = 0; round <= map_.screens.size(); ++round) {
+        if (stopped_ || !current_ || current_->location == start) co_return;
         const std::string before = current_->location;
-        const bool went = co_await goBack();
-        if (!went || stopped_) break;
+        std::optional<std::int64_t> id;
+        if (const auto here = map_.screens.find(before); here != map_.screens.end() && taps_ < maxTaps_) {
+            const auto& controls = here->second.controls;
+            for (std::size_t i = 0; i < controls.size() && !id; ++i) {
+                if (controls[i].to == start && known_.at(before).tappable[i]) id = find(before, i);
+            }
+        }
+        if (id) {
+            ++taps_;
+            TavroAction tap{.kind = TavroAction::Kind::click, .id = *id};
+            (void)co_await perform(std::move(tap));
+        } else {
+            (void)co_await goBack();
+        }
         if (current_ && current_->location == before) break;
     }
     if (!stopped_ && current_ && current_->location != start) (void)co_await ensureAt(start);
-    co_return map_;
 }
 
 bool TavroExplorer::exhausted() const {
@@ -145,10 +163,10 @@ rt::Task<bool> TavroExplorer::ensureAt(const std::string& location) {
     (void)co_await goBack();
     if (current_ && current_->location == location) co_return true;
     if (stopped_) co_return false;
-    const auto routes = surface_->routes();
     const std::string wanted = TavroText::norm(location);
-    for (const auto& route : routes) {
-        if (wanted.empty() || TavroText::norm(route) != wanted) continue;
+    if (wanted.empty()) co_return false;
+    for (const auto& route : surface_->routes()) {
+        if (TavroText::norm(route) != wanted) continue;
         TavroAction open{.kind = TavroAction::Kind::navigate, .text = route};
         (void)co_await perform(std::move(open));
         co_return current_ && current_->location == location;

@@ -6,7 +6,8 @@
 // while fewer than the screen limit are known. Coming back uses the surface's back action, else a
 // route named after the screen, else that branch ends. The crawl stops at the tap limit, at the
 // time limit (on the main actor's clock) or when nothing is left, and finally returns to the
-// start screen when it can. Each tap costs one settle and one reading.
+// start screen when it can (by controls it found to lead there, back, or a route). Each tap costs
+// one settle and one reading.
 //
 // It never changes the user's data: it taps only tabs, cells, links and buttons, never one that
 // the approval policy would stop for (built-in and pack patterns) nor one that signs out, saves,
@@ -40,7 +41,7 @@ public:
     // Whether the explorer may tap this element of the screen.
     static bool mayTap(const TavroElement& element, const TavroScreen& screen);
 
-    // Taps made by the last crawl.
+    // Taps made by the last crawl, the way back to the start screen included.
     int taps() const { return taps_; }
 
 private:
@@ -50,6 +51,7 @@ private:
 
     rt::Task<void> visit(std::string location);
     rt::Task<bool> ensureAt(const std::string& location);
+    rt::Task<void> returnTo(std::string start);
     rt::Task<void> readNow();
     // Performs the action, then settles and reads; true when the surface carried it out.
     rt::Task<bool> perform(TavroAction action);

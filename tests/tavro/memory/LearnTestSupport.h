@@ -30,7 +30,7 @@ protected:
         ui::Pasteboard::resetGeneral();
         TavroMaps::reset();
         app = demo::DemoApp::create();
-        surface = std::make_shared<UIKitSurface>(routesWithHome());
+        surface = std::make_shared<UIKitSurface>(app->routes());
     }
     void TearDown() override {
         AgentTest::TearDown();

@@ -39,6 +39,11 @@ private:
 
 class ExplorerOnDemo : public OnDemo {
 protected:
+    void SetUp() override {
+        OnDemo::SetUp();
+        surface = std::make_shared<UIKitSurface>(routesWithHome());
+    }
+
     rt::Duration took{};
 
     TavroAppMap explore(TavroExplorer& explorer) {
@@ -101,6 +106,8 @@ TEST_F(ExplorerOnDemo, MapsTheTabsAndTheirScreensAndChangesNothing) {
     EXPECT_EQ(to(map, "Home", "Shop"), "Shop");
     EXPECT_EQ(to(map, "Home", "Settings"), "Settings");
     EXPECT_EQ(to(map, "Home", "Home"), "Home") << "a tap that stays shows where it leads";
+    EXPECT_EQ(to(map, "Home", "Verify You're Human"), "Verification");
+    EXPECT_EQ(to(map, "Home", "Choose Photo"), "Photos") << "the system picker, closed again";
     EXPECT_EQ(to(map, "Chats", "Tuli"), "Tuli");
     EXPECT_EQ(to(map, "Chats", "Ren"), "Ren");
     EXPECT_EQ(to(map, "Settings", "General"), "General");
@@ -121,6 +128,21 @@ TEST_F(ExplorerOnDemo, MapsTheTabsAndTheirScreensAndChangesNothing) {
     EXPECT_LE(explorer.taps(), 150);
     EXPECT_LT(took, 120s);
     EXPECT_EQ(location(), "Home") << "back where it started";
+    expectUntouched();
+}
+
+TEST_F(ExplorerOnDemo, WithTheDemosOwnRoutesHomeIsReachedAgainByItsTab) {
+    // No route opens Home: a branch that leaves Home ends there, but the way back is known.
+    TavroExplorer explorer(std::make_shared<UIKitSurface>(app->routes()), 40, 150, 600);
+    const auto map = explore(explorer);
+    EXPECT_EQ(to(map, "Home", "Profile"), "Profile");
+    EXPECT_EQ(to(map, "Home", "Chats"), std::nullopt);
+    EXPECT_EQ(to(map, "Profile", "Home"), "Home");
+    EXPECT_EQ(to(map, "Settings", "Home"), "Home");
+    for (const auto* screen : {"Home", "Chats", "Shop", "Settings", "Profile"}) {
+        EXPECT_TRUE(map.screens.count(screen)) << screen;
+    }
+    EXPECT_EQ(location(), "Home");
     expectUntouched();
 }
 
@@ -253,6 +275,17 @@ TEST_F(ExplorerOnDemo, TheMapIsSavedLoadedAndHintsThePlanner) {
     const std::string& user = script->prompts.front().second;
     EXPECT_NE(user.find("APP MAP: Tuli: Chats > Tuli"), std::string::npos) << user;
     expectUntouched();
+}
+
+TEST_F(ExplorerOnDemo, ASystemPromptIsLeftToTheUser) {
+    app->showSystemPrompt();
+    TavroExplorer explorer(surface, 40, 150, 600);
+    const auto map = explore(explorer);
+    EXPECT_EQ(explorer.taps(), 0);
+    EXPECT_EQ(map.start, "Home");
+    EXPECT_EQ(map.screens.size(), 1u);
+    EXPECT_TRUE(app->systemPromptShowing());
+    EXPECT_FALSE(app->state().notificationAnswer.has_value());
 }
 
 TEST_F(ExplorerOnDemo, AnUnreadableAppGivesAnEmptyMap) {
