@@ -10,6 +10,18 @@
 
 namespace tavro {
 
+namespace {
+
+std::shared_ptr<ui::View> viewIn(const std::shared_ptr<ui::View>& root, const void* object) {
+    if (root.get() == object) return root;
+    for (const auto& sub : root->subviews()) {
+        if (auto found = viewIn(sub, object)) return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 TavroRecorder::TavroRecorder(std::shared_ptr<UIKitSurface> surface, std::shared_ptr<TavroMemory> memory)
     : surface_(std::move(surface)), memory_(std::move(memory)) {
     // Told before the value is stored, so the old value is still there to compare with.
@@ -39,8 +51,11 @@ void TavroRecorder::detach() { hooks_.clear(); }
 
 void TavroRecorder::ended(const fnd::Notification& notification) {
     if (!recording.value() || !notification.object) return;
-    // Text fields and text views post these notifications with themselves as the object.
-    const auto view = std::static_pointer_cast<ui::View>(notification.object);
+    // The field that posted it, looked up in the app window (the object could be anything).
+    const auto window = surface_ ? surface_->appWindow() : nullptr;
+    if (!window) return;
+    const auto view = viewIn(window, notification.object.get());
+    if (!view) return;
     std::string text;
     bool secure = false;
     if (view->role() == ui::Role::textField) {

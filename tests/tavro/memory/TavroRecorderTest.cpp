@@ -160,6 +160,11 @@ TEST_F(RecorderOnDemo, TheLibrarysOwnFieldsAreNotRecordedButTheAppsTextViewsAre)
 
     edit(goal, "open Settings");
     edit(cardField, "hello");
+    // Anyone may post the same notification, with any object.
+    auto center = fnd::NotificationCenter::defaultCenter();
+    center->post(std::string(ui::Notification::textFieldTextDidEndEditing), std::make_shared<std::string>("field"));
+    center->post(std::string(ui::Notification::textViewTextDidEndEditing));
+    actor->runFor(100ms);
     EXPECT_TRUE(recorder->steps().empty());
 
     ASSERT_TRUE(notes->tap());
