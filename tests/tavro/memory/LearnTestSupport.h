@@ -9,7 +9,6 @@
 #include "platform/foundation/MainBundle.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/NavigationController.h"
 #include "platform/ui/Pasteboard.h"
 #include "tavro/agent/AgentTestSupport.h"
 #include "tavro/remote/TavroAppMap.h"
@@ -39,25 +38,6 @@ protected:
         app.reset();
     }
 
-    // The demo's routes and one that opens the Home tab, so every tab can be reached again.
-    UIKitSurface::RouteTable routesWithHome() {
-        auto routes = app->routes();
-        routes["Home"] = [weak = std::weak_ptr<demo::DemoApp>(app)] {
-            auto self = weak.lock();
-            if (!self) return;
-            self->window()->endEditing();
-            if (auto root = self->window()->rootViewController(); root && root->presentedViewController()) {
-                root->dismiss(false);
-            }
-            self->tabs()->setSelectedIndex(0);
-            if (auto nav = std::dynamic_pointer_cast<ui::NavigationController>(self->tabs()->viewControllers()[0])) {
-                nav->popToRootViewController(false);
-            }
-        };
-        return routes;
-    }
-
-    // Where the surface says the user is.
     std::string location() {
         const auto screen = surface->snapshot();
         return screen ? screen->location : std::string();
