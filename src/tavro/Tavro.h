@@ -80,10 +80,12 @@
 #include "tavro/remote/TavroPackSettings.h"
 #include "tavro/remote/TavroRemoteFlags.h"
 
-// memory/: recipes
+// memory/: recipes, "Watch & learn" and the app explorer
+#include "tavro/memory/TavroExplorer.h"
 #include "tavro/memory/TavroMemory.h"
 #include "tavro/memory/TavroPerformedStep.h"
 #include "tavro/memory/TavroRecipe.h"
+#include "tavro/memory/TavroRecorder.h"
 
 // surfaces/: screen surfaces
 #include "tavro/surfaces/TavroSurface.h"

@@ -12,7 +12,8 @@
 // It never changes the user's data: it taps only tabs, cells, links and buttons, never one that
 // the approval policy would stop for (built-in and pack patterns) nor one that signs out, saves,
 // submits, allows and the like; an alert it opens is closed with its cancel action, and a system
-// prompt ends the crawl. A skipped control stays in the map without a destination.
+// prompt ends the crawl. A skipped control (and one that only asked an alert) stays in the map
+// without a destination.
 #pragma once
 
 #include <map>
