@@ -9,6 +9,7 @@
 #include "tavro/agent/TavroAwake.h"
 #include "tavro/agent/TavroPresenter.h"
 #include "tavro/core/TavroModel.h"
+#include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/memory/TavroMemory.h"
 #include "tavro/models/AppleIntelligenceModel.h"
@@ -161,7 +162,7 @@ void TavroAgent::finish() {
 }
 
 rt::Task<void> TavroAgent::hideCursorLater(std::shared_ptr<TavroPresenter> presenter) {
-    (void)co_await rt::sleep(1800ms);
+    (void)co_await rt::sleep(pacing::hidePointer);
     presenter->hideCursor();
 }
 

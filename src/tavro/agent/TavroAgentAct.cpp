@@ -7,6 +7,7 @@
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/agent/TavroAgentRun.h"
 #include "tavro/agent/TavroPresenter.h"
+#include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/diagnostics/TavroDebug.h"
 #include "tavro/remote/TavroApproval.h"
@@ -68,40 +69,32 @@ rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& scr
             if (!run.live()) co_return Flow::end;
             co_return co_await openWebTurn(run, screen, action);
         }
-        case Kind::copy:
-        case Kind::paste:
-        case Kind::saveImage:
-        case Kind::share: {
-            std::string caption = action.describe(&screen);
-            currentStep_.set(caption);
-            const auto policy = autoRun_.value() ? configuration.approval : TavroApproval::everyStep;
-            const bool approval = needsApproval(policy, action, screen);
-            co_return co_await localOperationTurn(run, screen, action, std::move(caption), approval, source);
-        }
-        case Kind::click:
-        case Kind::type:
-        case Kind::select:
-        case Kind::scroll:
-        case Kind::swipe:
-        case Kind::longPress:
-        case Kind::navigate:
-        case Kind::back: {
-            const int count = ++run.keyCounts[keyOf(action, screen)];
-            if (count >= 3) {
-                if (finishIfDone(run, screen, "repeating")) {
-                    co_await say("✓ " + status_.value().value_or(""));
-                    co_return Flow::end;
-                }
-                status_.set(L("I kept repeating the same step, so I stopped. Try saying it another way.",
-                              "同じ手順を繰り返したので停止しました。言い方を変えてお試しください。"));
+        default:
+            break;
+    }
+    if (action.isLocalOperation()) {
+        std::string caption = action.describe(&screen);
+        currentStep_.set(caption);
+        const auto policy = autoRun_.value() ? configuration.approval : TavroApproval::everyStep;
+        const bool approval = needsApproval(policy, action, screen);
+        co_return co_await localOperationTurn(run, screen, action, std::move(caption), approval, source);
+    }
+    if (action.isSurfaceAction()) {
+        const int count = ++run.keyCounts[keyOf(action, screen)];
+        if (count >= 3) {
+            if (finishIfDone(run, screen, "repeating")) {
+                co_await say("✓ " + status_.value().value_or(""));
                 co_return Flow::end;
             }
-            std::string caption = action.describe(&screen);
-            currentStep_.set(caption);
-            const auto policy = autoRun_.value() ? configuration.approval : TavroApproval::everyStep;
-            const bool approval = needsApproval(policy, action, screen);
-            co_return co_await surfaceActionTurn(run, screen, action, std::move(caption), approval, source);
+            status_.set(L("I kept repeating the same step, so I stopped. Try saying it another way.",
+                          "同じ手順を繰り返したので停止しました。言い方を変えてお試しください。"));
+            co_return Flow::end;
         }
+        std::string caption = action.describe(&screen);
+        currentStep_.set(caption);
+        const auto policy = autoRun_.value() ? configuration.approval : TavroApproval::everyStep;
+        const bool approval = needsApproval(policy, action, screen);
+        co_return co_await surfaceActionTurn(run, screen, action, std::move(caption), approval, source);
     }
     co_return Flow::end;
 }
@@ -205,7 +198,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::localOperationTurn(Run& run, const TavroS
         advancePlan();
         if (source == "recipe") run.replayCursor += 1;
     }
-    (void)co_await rt::sleep(250ms);
+    (void)co_await rt::sleep(pacing::afterLocalOperation);
     if (!run.live()) co_return Flow::end;
     co_return Flow::tail;
 }
@@ -274,7 +267,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
             }
         }
     }
-    (void)co_await rt::sleep(300ms);
+    (void)co_await rt::sleep(pacing::afterSurfaceAction);
     if (!run.live()) co_return Flow::end;
     co_return Flow::tail;
 }

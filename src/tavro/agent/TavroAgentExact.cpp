@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "tavro/agent/TavroAgent.h"
+#include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/models/TavroRules.h"
 #include "tavro/surfaces/TavroSurface.h"
@@ -46,8 +47,7 @@ rt::Task<std::optional<std::string>> TavroAgent::performExact(std::string step) 
         co_await point(action, caption);
 
         std::optional<std::string> failure;
-        if (action.kind == Kind::copy || action.kind == Kind::paste || action.kind == Kind::saveImage ||
-            action.kind == Kind::share) {
+        if (action.isLocalOperation()) {
             failure = co_await performOp(action, *screen);
         } else {
             failure = co_await native->perform(action);
@@ -58,7 +58,7 @@ rt::Task<std::optional<std::string>> TavroAgent::performExact(std::string step) 
             co_return caption + ": " + *failure;
         }
         add(caption, true, 0);
-        (void)co_await rt::sleep(300ms);
+        (void)co_await rt::sleep(pacing::afterSurfaceAction);
     }
     co_return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/agent/TavroAgentRun.h"
 #include "tavro/agent/TavroPresenter.h"
+#include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/remote/TavroAnalytics.h"
 #include "tavro/surfaces/TavroSurface.h"
@@ -64,7 +65,7 @@ rt::Task<void> TavroAgent::systemPromptWatcher(std::weak_ptr<TavroAgent> weak) {
             if (!self) co_return;
             if (!self->activeSurface_->systemAlertShowing()) break;
         }
-        (void)co_await rt::sleep(300ms);
+        (void)co_await rt::sleep(pacing::watcherPoll);
     }
     if (co_await rt::isCancelled()) co_return;
     if (auto self = weak.lock()) self->resume("");
@@ -78,7 +79,7 @@ rt::Task<void> TavroAgent::photoPickerWatcher(std::weak_ptr<TavroAgent> weak) {
             if (!self) co_return;
             if (!self->photoPickerShowing()) break;
         }
-        (void)co_await rt::sleep(300ms);
+        (void)co_await rt::sleep(pacing::watcherPoll);
     }
     if (co_await rt::isCancelled()) co_return;
     if (auto self = weak.lock()) self->resume("");

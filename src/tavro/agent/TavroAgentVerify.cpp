@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "tavro/agent/TavroAgent.h"
+#include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/surfaces/TavroSurface.h"
 
@@ -41,7 +42,7 @@ rt::Task<bool> TavroAgent::verify(const TavroAction& action, const TavroScreen& 
         co_return true;
     }
     const auto weak = weak_from_this();
-    constexpr std::array<std::chrono::milliseconds, 3> delays{350ms, 600ms, 900ms};
+    const auto& delays = pacing::verifyReadings;
     const bool waitsForChange = kind == Kind::click || kind == Kind::navigate || kind == Kind::back;
 
     std::optional<TavroScreen> after;

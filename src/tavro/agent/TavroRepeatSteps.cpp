@@ -3,6 +3,7 @@
 
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/agent/TavroRepeat.h"
+#include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/diagnostics/TavroDebug.h"
 #include "tavro/memory/TavroRecipe.h"
@@ -114,7 +115,7 @@ rt::Task<void> TavroAgent::repeatSteps(std::vector<TavroPerformedStep> steps, in
             add(caption, true, 0);
             reportStep(caption);
             if (!live()) co_return;
-            (void)co_await rt::sleep(300ms);
+            (void)co_await rt::sleep(pacing::afterSurfaceAction);
             if (!live()) co_return;
         }
     }

@@ -44,6 +44,12 @@ struct TavroAction {
 
     bool operator==(const TavroAction&) const = default;
 
+    // Kinds a surface carries out on the screen's controls: click, type, select, scroll, swipe,
+    // longPress, navigate and back.
+    bool isSurfaceAction() const;
+    // Kinds the agent carries out itself, beside the screen: copy, paste, saveImage and share.
+    bool isLocalOperation() const;
+
     // Reads one action from a model's reply: an object in the form the system prompt teaches,
     // possibly fenced, wrapped in prose, with kind words in other forms and numbers as text.
     // Any problem gives nothing; never throws.

@@ -16,6 +16,7 @@
 #include "platform/ui/TextView.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/WindowScene.h"
+#include "tavro/core/TavroPacing.h"
 #include "tavro/surfaces/UIKitSurfaceParts.h"
 
 namespace tavro {
@@ -472,12 +473,12 @@ std::size_t fingerprint(const std::optional<TavroScreen>& screen) {
 rt::Task<void> UIKitSurface::settle() {
     const auto transitionRunning = [] { return ui::Application::shared()->isTransitionRunning(); };
     std::size_t previous = fingerprint(read(false));
-    if (!co_await rt::sleep(200ms)) co_return;
+    if (!co_await rt::sleep(pacing::settleFirst)) co_return;
     std::size_t current = fingerprint(read(false));
     if (current == previous && !transitionRunning()) co_return;
-    for (int round = 0; round < 25; ++round) {
+    for (int round = 0; round < pacing::settleRounds; ++round) {
         previous = current;
-        if (!co_await rt::sleep(120ms)) co_return;
+        if (!co_await rt::sleep(pacing::settleRound)) co_return;
         current = fingerprint(read(false));
         if (current == previous && !transitionRunning()) co_return;
     }

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "platform/ui/Application.h"
+#include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/surfaces/TavroWebText.h"
 
@@ -55,9 +56,9 @@ bool WebSurface::systemAlertShowing() const {
 
 rt::Task<void> WebSurface::settle() {
     auto web = webView_;  // kept alive across the waits
-    if (!co_await rt::sleep(200ms)) co_return;
-    for (int round = 0; round < 25 && web && web->isLoading(); ++round) {
-        if (!co_await rt::sleep(120ms)) co_return;
+    if (!co_await rt::sleep(pacing::settleFirst)) co_return;
+    for (int round = 0; round < pacing::settleRounds && web && web->isLoading(); ++round) {
+        if (!co_await rt::sleep(pacing::settleRound)) co_return;
     }
 }
 

@@ -1,0 +1,29 @@
+// The fixed waits that pace a run, in one place: the pauses after each step that let the app's
+// animations finish, the verification readings, the polls while a run waits for the user, and
+// how long the surfaces wait for a screen to settle.
+#pragma once
+
+#include <array>
+#include <chrono>
+
+namespace tavro::pacing {
+
+using std::chrono::milliseconds;
+
+// After a surface action whose run goes on (also after each exact or replayed step).
+inline constexpr milliseconds afterSurfaceAction{300};
+// After a local operation (copy, paste, save to photos, share).
+inline constexpr milliseconds afterLocalOperation{250};
+// Between polls of a watcher that waits for a system prompt or the photo picker to go away.
+inline constexpr milliseconds watcherPoll{300};
+// When verification reads the screen again, each wait counted from the previous reading.
+inline constexpr std::array<milliseconds, 3> verifyReadings{milliseconds{350}, milliseconds{600}, milliseconds{900}};
+// How long the pointer stays after a run ends before it is hidden.
+inline constexpr milliseconds hidePointer{1800};
+
+// Settling: a first wait, then up to `settleRounds` rounds this far apart until the screen is still.
+inline constexpr milliseconds settleFirst{200};
+inline constexpr milliseconds settleRound{120};
+inline constexpr int settleRounds = 25;
+
+}  // namespace tavro::pacing
