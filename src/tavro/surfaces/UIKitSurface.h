@@ -23,6 +23,10 @@
 
 namespace tavro {
 
+namespace surfaceparts {
+struct Target;
+}
+
 class UIKitSurface : public TavroSurface {
 public:
     // Route name -> the host's main-actor action that opens it.
@@ -69,8 +73,20 @@ private:
 
     std::optional<TavroScreen> read(bool keepFrames);
     std::int64_t idFor(const std::shared_ptr<ui::View>& view);
-    std::optional<std::string> performNow(const TavroAction& action);
     bool isExcluded(const std::string& identifier) const;
+
+    // Performing: one member per kind of action; each answers nothing or a "failed: " line.
+    using Target = surfaceparts::Target;
+    std::optional<std::string> performNow(const TavroAction& action);
+    std::optional<std::string> locate(const TavroAction& action, Target& target);
+    std::optional<std::string> performNavigate(const std::string& route);
+    std::optional<std::string> performClick(const Target& target, const std::string& text);
+    std::optional<std::string> performType(const Target& target, const std::string& text, bool submit);
+    std::optional<std::string> performSelect(const Target& target, const std::string& text);
+    std::optional<std::string> performScroll(const Target& target, const std::string& text);
+    std::optional<std::string> performSwipe(const Target& target, const std::string& text);
+    std::optional<std::string> performLongPress(const Target& target);
+    std::optional<std::string> performBack(ui::Window& window);
 
     std::unordered_map<std::uint64_t, std::int64_t> ids_;  // view serial -> element id
     std::unordered_map<std::int64_t, Entry> views_;         // element id -> view

@@ -2,6 +2,7 @@
 // name a view goes by, the part of a window a person can reach, and the controller on top.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,5 +32,16 @@ std::shared_ptr<ui::View> readableRoot(const std::shared_ptr<ui::Window>& window
 // The presented controller at the end of the chain, followed down through containers.
 std::shared_ptr<ui::ViewController> topController(const ui::Window& window);
 bool isTextInput(const ui::View* view);
+
+// What an action works on: the app window, the part of it a person can reach, and the element the
+// action names found again in the window as it is now (no view for actions without an element).
+struct Target {
+    std::shared_ptr<ui::Window> window;
+    std::shared_ptr<ui::View> root;
+    std::shared_ptr<ui::View> view;
+    std::int64_t id = 0;
+    ui::Role role = ui::Role::none;
+    std::string name;  // the view's label, else "element <id>"
+};
 
 }  // namespace tavro::surfaceparts

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <utility>
 
 #include "platform/ui/ActivityViewController.h"
 #include "platform/ui/AlertController.h"
@@ -216,39 +218,203 @@ std::optional<bool> checkState(const ui::View& view) {
     return std::nullopt;
 }
 
+// A failure unless the element can be touched: enabled, and on screen once scrolled into view.
+Failure reach(const Target& target) {
+    if (controlDisabled(*target.view)) return fail(target.name + " is disabled");
+    if (!onScreen(*target.view, *target.window)) bringIntoView(*target.view);
+    if (!onScreen(*target.view, *target.window)) return fail("element " + std::to_string(target.id) + " is not on screen");
+    return std::nullopt;
+}
+
+Failure tap(const Target& target) {
+    if (auto failure = reach(target)) return failure;
+    if (!target.view->tap()) return fail(target.name + " cannot be tapped");
+    return std::nullopt;
+}
+
+// A switch or checklist row with "on" or "off" goes to that state; otherwise a tap flips it.
+Failure setCheck(const Target& target, const std::string& text) {
+    if (auto failure = reach(target)) return failure;
+    const std::string word = TavroText::norm(text);
+    const auto state = checkState(*target.view);
+    if (state && ((isOnWord(word) && *state) || (isOffWord(word) && !*state))) return std::nullopt;
+    if (!target.view->tap()) return fail(target.name + " cannot be tapped");
+    return std::nullopt;
+}
+
+// Replaces the text of a text field or text view, then presses return when asked to submit.
+Failure typeText(const Target& target, const std::string& text, bool submit) {
+    const ui::Role role = target.role;
+    if (role != ui::Role::textField && role != ui::Role::textView) return fail(target.name + " is not a text field");
+    auto& view = *target.view;
+    if (role == ui::Role::textView && !static_cast<ui::TextView&>(view).isEditable()) {
+        return fail(target.name + " is read-only");
+    }
+    if (auto failure = reach(target)) return failure;
+    if (!view.becomeFirstResponder()) return fail(target.name + " cannot be edited");
+    const bool typed = role == ui::Role::textField ? static_cast<ui::TextField&>(view).replaceText(text)
+                                                   : static_cast<ui::TextView&>(view).replaceText(text);
+    if (!typed) return fail(target.name + " cannot be edited");
+    if (!submit) return std::nullopt;
+    if (role == ui::Role::textField) {
+        static_cast<ui::TextField&>(view).pressReturn();
+    } else {
+        static_cast<ui::TextView&>(view).pressReturn();
+    }
+    return std::nullopt;
+}
+
+// Picks the option the text names among a control's options (segments or picker rows).
+Failure chooseOption(const Target& target, const std::vector<std::string>& options, const std::string& text,
+                     const std::function<bool(int)>& choose) {
+    const auto index = optionIndex(options, text);
+    if (!index) return fail(target.name + " has no option “" + text + "”; options: " + joined(options));
+    if (auto failure = reach(target)) return failure;
+    if (!choose(static_cast<int>(*index))) return fail(target.name + " is disabled");
+    return std::nullopt;
+}
+
+// Moves a slider to the value the text gives, within its range.
+Failure slideTo(const Target& target, ui::Slider& slider, const std::string& text) {
+    const auto value = sliderValue(text, slider);
+    const double slack = (slider.maximumValue() - slider.minimumValue()) * 1e-9;
+    if (!value || *value < slider.minimumValue() - slack || *value > slider.maximumValue() + slack) {
+        return fail(target.name + " takes a number from " + number(slider.minimumValue()) + " to " +
+                    number(slider.maximumValue()));
+    }
+    if (auto failure = reach(target)) return failure;
+    if (!slider.slide(*value)) return fail(target.name + " is disabled");
+    return std::nullopt;
+}
+
+bool takesAValue(ui::Role role) {
+    return role == ui::Role::segmented || role == ui::Role::picker || role == ui::Role::slider;
+}
+
+// The direction the finger moves for a swipe's text, or nothing when it names none.
+std::optional<ui::ScrollDirection> fingerDirection(const std::string& text) {
+    const std::string t = TavroText::lower(text);
+    for (auto [word, d] : {std::pair{"left", ui::ScrollDirection::left}, std::pair{"right", ui::ScrollDirection::right},
+                           std::pair{"up", ui::ScrollDirection::up}, std::pair{"down", ui::ScrollDirection::down}}) {
+        if (t.find(word) != std::string::npos) return d;
+    }
+    return std::nullopt;
+}
+
+// Content follows the finger: a swipe to the left brings in what lies to the right.
+ui::ScrollDirection opposite(ui::ScrollDirection d) {
+    switch (d) {
+    case ui::ScrollDirection::left: return ui::ScrollDirection::right;
+    case ui::ScrollDirection::right: return ui::ScrollDirection::left;
+    case ui::ScrollDirection::up: return ui::ScrollDirection::down;
+    case ui::ScrollDirection::down: return ui::ScrollDirection::up;
+    }
+    return ui::ScrollDirection::up;
+}
+
+// A sideways swipe on a table row runs the row's swipe actions.
+Failure swipeRow(const Target& target, ui::TableViewCell& cell, ui::ScrollDirection finger) {
+    auto table = cell.tableView();
+    const auto path = cell.indexPath();
+    if (auto failure = reach(target)) return failure;
+    if (!table || !path || !table->swipeRow(*path, finger == ui::ScrollDirection::right)) {
+        return fail(target.name + " has no swipe actions");
+    }
+    return std::nullopt;
+}
+
+// A swipe on a slider moves it a tenth of its range: up for right and up, down otherwise.
+Failure nudgeSlider(const Target& target, ui::Slider& slider, ui::ScrollDirection finger) {
+    const bool up = finger == ui::ScrollDirection::right || finger == ui::ScrollDirection::up;
+    if (auto failure = reach(target)) return failure;
+    const double step = (slider.maximumValue() - slider.minimumValue()) / 10;
+    slider.slide(slider.value() + (up ? step : -step));
+    return std::nullopt;
+}
+
+// The menu a long press shows for a view without a long-press handler of its own: its custom
+// actions and, for a table row, its swipe actions, as a long press on a reader's element shows them.
+ui::Menu pressMenu(const std::shared_ptr<ui::View>& view, const std::string& title) {
+    ui::Menu menu{title, {}};
+    std::weak_ptr<ui::View> weak = view;
+    for (const auto& custom : view->accessibilityCustomActions()) {
+        menu.actions.push_back({custom.name, "", false, false, [weak, name = custom.name] {
+                                    if (auto v = weak.lock()) v->performAccessibilityCustomAction(name);
+                                }});
+    }
+    auto* cell = dynamic_cast<ui::TableViewCell*>(view.get());
+    auto table = cell ? cell->tableView() : nullptr;
+    const auto path = cell ? cell->indexPath() : std::nullopt;
+    if (!table || !path) return menu;
+    for (bool leading : {true, false}) {
+        for (const auto& swipe : table->swipeActions(*path, leading)) {
+            menu.actions.push_back({swipe.title, "", swipe.style == ui::ContextualAction::Style::destructive, false,
+                                    [handler = swipe.handler] {
+                                        if (handler) handler();
+                                    }});
+        }
+    }
+    return menu;
+}
+
+// The deepest navigation stack with somewhere to go back to, on the way down from the controller.
+std::shared_ptr<ui::NavigationController> deepestStack(const std::shared_ptr<ui::ViewController>& top) {
+    std::shared_ptr<ui::NavigationController> deepest;
+    for (auto vc = top; vc; vc = vc->visibleChild()) {
+        auto nav = std::dynamic_pointer_cast<ui::NavigationController>(vc);
+        if (nav && nav->viewControllers().size() > 1) deepest = nav;
+    }
+    return deepest;
+}
+
+// Closes what is presented on top: an alert through its cancel button, a menu or a share sheet
+// closes, a navigation stack inside pops, anything else is dismissed.
+Failure closePresented(const std::shared_ptr<ui::ViewController>& top,
+                       const std::shared_ptr<ui::NavigationController>& stack) {
+    if (auto alert = std::dynamic_pointer_cast<ui::AlertController>(top)) {
+        const auto cancel = alert->cancelActionIndex();
+        if (!cancel) return fail("the alert has no cancel button; choose one of its buttons");
+        if (!alert->tapAction(*cancel) && !alert->isBeingDismissed()) return fail("the alert cannot be cancelled");
+        return std::nullopt;
+    }
+    if (auto menu = std::dynamic_pointer_cast<ui::ContextMenuController>(top)) {
+        menu->close(true);
+    } else if (auto sheet = std::dynamic_pointer_cast<ui::ActivityViewController>(top)) {
+        sheet->close();
+    } else if (stack) {
+        stack->popViewController(true);
+    } else {
+        top->dismiss(true);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> UIKitSurface::performNow(const TavroAction& action) {
+    if (!action.isSurfaceAction()) return fail(std::string(kindName(action.kind)) + " is not a screen action");
+    if (action.kind == Kind::navigate) return performNavigate(action.text);
+    Target target;
+    if (auto failure = locate(action, target)) return failure;
     switch (action.kind) {
-    case Kind::click:
-    case Kind::type:
-    case Kind::select:
-    case Kind::scroll:
-    case Kind::swipe:
-    case Kind::longPress:
-    case Kind::navigate:
-    case Kind::back: break;
-    default: return fail(std::string(kindName(action.kind)) + " is not a screen action");
+    case Kind::click: return performClick(target, action.text);
+    case Kind::type: return performType(target, action.text, action.submit);
+    case Kind::select: return performSelect(target, action.text);
+    case Kind::scroll: return performScroll(target, action.text);
+    case Kind::swipe: return performSwipe(target, action.text);
+    case Kind::longPress: return performLongPress(target);
+    case Kind::back: return performBack(*target.window);
+    default: break;
     }
+    return fail(std::string(kindName(action.kind)) + " is not a screen action");
+}
 
-    if (action.kind == Kind::navigate) {
-        if (routeTable.empty()) return fail("this app has no routes; tap the app's buttons instead");
-        auto route = routeTable.find(action.text);
-        if (route == routeTable.end()) {
-            if (auto name = TavroText::match(action.text, routes())) route = routeTable.find(*name);
-        }
-        if (route == routeTable.end()) return fail("no route named “" + action.text + "”");
-        if (auto open = route->second) open();
-        return std::nullopt;
-    }
+std::optional<std::string> UIKitSurface::locate(const TavroAction& action, Target& target) {
+    target.window = appWindow();
+    if (!target.window) return fail("nothing on screen");
+    const auto& window = target.window;
+    target.root = readableRoot(window);
 
-    auto window = appWindow();
-    if (!window) return fail("nothing on screen");
-    const auto root = readableRoot(window);
-
-    // The element the action names, found again in the window as it is now.
-    std::shared_ptr<ui::View> view;
-    std::string name;
     std::optional<std::int64_t> id = action.id;
     if (!id && action.kind == Kind::type) {
         // Typing without an element goes where the keyboard is.
@@ -259,264 +425,132 @@ std::optional<std::string> UIKitSurface::performNow(const TavroAction& action) {
         }
         if (!id) return fail("type needs the id of a text field");
     }
-    if (id) {
-        const auto found = views_.find(*id);
-        if (found != views_.end()) view = found->second.view.lock();
-        bool reachable = view && view->window() == window && view->isVisibleInHierarchy() &&
-                         (root == window || view == root || view->isDescendantOf(*root));
-        for (auto v = view; reachable && v; v = v->superview()) {
-            if (v->accessibilityElementsHidden() || isExcluded(v->accessibilityIdentifier())) reachable = false;
-        }
-        if (!reachable) return fail("element " + std::to_string(*id) + " is not on screen");
-        name = labelOf(*view);
-        if (name.empty()) name = "element " + std::to_string(*id);
-    } else if (action.kind == Kind::click || action.kind == Kind::select || action.kind == Kind::longPress) {
-        return fail(std::string(kindName(action.kind)) + " needs an element id");
-    }
-
-    const auto reach = [&]() -> Failure {
-        if (controlDisabled(*view)) return fail(name + " is disabled");
-        if (!onScreen(*view, *window)) bringIntoView(*view);
-        if (!onScreen(*view, *window)) return fail("element " + std::to_string(*id) + " is not on screen");
-        return std::nullopt;
-    };
-    const ui::Role role = view ? view->role() : ui::Role::none;
-
-    // A switch or checklist row with "on" or "off" goes to that state; otherwise a tap flips it.
-    const auto setCheck = [&](const std::string& text) -> Failure {
-        if (auto failure = reach()) return failure;
-        const std::string word = TavroText::norm(text);
-        const auto state = checkState(*view);
-        if (state && ((isOnWord(word) && *state) || (isOffWord(word) && !*state))) return std::nullopt;
-        if (!view->tap()) return fail(name + " cannot be tapped");
-        return std::nullopt;
-    };
-
-    const auto type = [&](const std::string& text, bool submit) -> Failure {
-        if (role != ui::Role::textField && role != ui::Role::textView) return fail(name + " is not a text field");
-        if (role == ui::Role::textView && !static_cast<ui::TextView&>(*view).isEditable()) {
-            return fail(name + " is read-only");
-        }
-        if (auto failure = reach()) return failure;
-        if (!view->becomeFirstResponder()) return fail(name + " cannot be edited");
-        const bool typed = role == ui::Role::textField ? static_cast<ui::TextField&>(*view).replaceText(text)
-                                                       : static_cast<ui::TextView&>(*view).replaceText(text);
-        if (!typed) return fail(name + " cannot be edited");
-        if (submit) {
-            if (role == ui::Role::textField) {
-                static_cast<ui::TextField&>(*view).pressReturn();
-            } else {
-                static_cast<ui::TextView&>(*view).pressReturn();
-            }
-        }
-        return std::nullopt;
-    };
-
-    const auto tap = [&]() -> Failure {
-        if (auto failure = reach()) return failure;
-        if (!view->tap()) return fail(name + " cannot be tapped");
-        return std::nullopt;
-    };
-
-    const auto select = [&](const std::string& text) -> Failure {
-        switch (role) {
-        case ui::Role::segmented: {
-            auto& control = static_cast<ui::SegmentedControl&>(*view);
-            const auto index = optionIndex(control.segments(), text);
-            if (!index) return fail(name + " has no option “" + text + "”; options: " + joined(control.segments()));
-            if (auto failure = reach()) return failure;
-            if (!control.selectSegment(static_cast<int>(*index))) return fail(name + " is disabled");
-            return std::nullopt;
-        }
-        case ui::Role::picker: {
-            auto& picker = static_cast<ui::PickerView&>(*view);
-            const auto index = optionIndex(picker.options(), text);
-            if (!index) return fail(name + " has no option “" + text + "”; options: " + joined(picker.options()));
-            if (auto failure = reach()) return failure;
-            if (!picker.pick(static_cast<int>(*index))) return fail(name + " is disabled");
-            return std::nullopt;
-        }
-        case ui::Role::slider: {
-            auto& slider = static_cast<ui::Slider&>(*view);
-            const auto value = sliderValue(text, slider);
-            const double span = slider.maximumValue() - slider.minimumValue();
-            const double slack = span * 1e-9;
-            if (!value || *value < slider.minimumValue() - slack || *value > slider.maximumValue() + slack) {
-                return fail(name + " takes a number from " + number(slider.minimumValue()) + " to " +
-                            number(slider.maximumValue()));
-            }
-            if (auto failure = reach()) return failure;
-            if (!slider.slide(*value)) return fail(name + " is disabled");
-            return std::nullopt;
-        }
-        case ui::Role::textField:
-        case ui::Role::textView: return type(text, false);
-        default: break;
-        }
-        if (checkState(*view)) {
-            const std::string word = TavroText::norm(text);
-            if (!isOnWord(word) && !isOffWord(word)) return fail(name + " is a switch; choose on or off");
-            return setCheck(text);
-        }
-        return tap();
-    };
-
-    switch (action.kind) {
-    case Kind::click:
-        if (role == ui::Role::segmented || role == ui::Role::picker || role == ui::Role::slider) {
-            if (!action.text.empty()) return select(action.text);
-            return fail(name + " takes a value; use select with one of its options");
-        }
-        if (checkState(*view)) return setCheck(action.text);
-        return tap();
-
-    case Kind::type:
-        if (role == ui::Role::segmented || role == ui::Role::picker || role == ui::Role::slider) {
-            return select(action.text);
-        }
-        if (checkState(*view)) return setCheck(action.text);
-        return type(action.text, action.submit);
-
-    case Kind::select: return select(action.text);
-
-    case Kind::scroll: {
-        const auto direction = scrollDirection(action.text);
-        std::shared_ptr<ui::ScrollView> scroll;
-        if (view) {
-            scroll = enclosingScroll(view, direction, false);
-        } else {
-            scroll = largestScroll(*this, root, *window, direction, false);
-        }
-        if (!scroll) return fail("nothing to scroll here");
-        return scrollOnce(*scroll, direction);
-    }
-
-    case Kind::swipe: {
-        const std::string t = TavroText::lower(action.text);
-        std::optional<ui::ScrollDirection> finger;
-        for (auto [word, d] : {std::pair{"left", ui::ScrollDirection::left}, std::pair{"right", ui::ScrollDirection::right},
-                               std::pair{"up", ui::ScrollDirection::up}, std::pair{"down", ui::ScrollDirection::down}}) {
-            if (t.find(word) != std::string::npos) {
-                finger = d;
-                break;
-            }
-        }
-        if (!finger) return fail("swipe needs left, right, up or down");
-        // Content follows the finger: a swipe to the left brings in what lies to the right.
-        const auto content = *finger == ui::ScrollDirection::left    ? ui::ScrollDirection::right
-                             : *finger == ui::ScrollDirection::right ? ui::ScrollDirection::left
-                             : *finger == ui::ScrollDirection::up    ? ui::ScrollDirection::down
-                                                                     : ui::ScrollDirection::up;
-        if (view) {
-            if (auto* cell = dynamic_cast<ui::TableViewCell*>(view.get()); cell && !vertical(*finger)) {
-                auto table = cell->tableView();
-                const auto path = cell->indexPath();
-                if (auto failure = reach()) return failure;
-                if (!table || !path || !table->swipeRow(*path, *finger == ui::ScrollDirection::right)) {
-                    return fail(name + " has no swipe actions");
-                }
-                return std::nullopt;
-            }
-            if (role == ui::Role::slider) {
-                auto& slider = static_cast<ui::Slider&>(*view);
-                const bool up = *finger == ui::ScrollDirection::right || *finger == ui::ScrollDirection::up;
-                if (auto failure = reach()) return failure;
-                const double step = (slider.maximumValue() - slider.minimumValue()) / 10;
-                slider.slide(slider.value() + (up ? step : -step));
-                return std::nullopt;
-            }
-            auto scroll = vertical(content) ? nullptr : enclosingScroll(view, content, true);
-            if (!scroll) scroll = enclosingScroll(view, content, false);
-            if (!scroll) return fail("nothing to swipe here");
-            return scrollOnce(*scroll, content);
-        }
-        std::shared_ptr<ui::ScrollView> scroll;
-        if (!vertical(content)) scroll = largestScroll(*this, root, *window, content, true);
-        if (!scroll) scroll = largestScroll(*this, root, *window, content, false);
-        if (!scroll) return fail("nothing to swipe here");
-        return scrollOnce(*scroll, content);
-    }
-
-    case Kind::longPress: {
-        if (auto failure = reach()) return failure;
-        if (view->longPress()) return std::nullopt;
-        // Custom actions and a row's swipe actions are offered as a menu, as a long press on a
-        // reader's element shows them.
-        ui::Menu menu{name, {}};
-        std::weak_ptr<ui::View> weak = view;
-        for (const auto& custom : view->accessibilityCustomActions()) {
-            menu.actions.push_back({custom.name, "", false, false, [weak, title = custom.name] {
-                                        if (auto v = weak.lock()) v->performAccessibilityCustomAction(title);
-                                    }});
-        }
-        if (auto* cell = dynamic_cast<ui::TableViewCell*>(view.get())) {
-            auto table = cell->tableView();
-            const auto path = cell->indexPath();
-            if (table && path) {
-                for (bool leading : {true, false}) {
-                    for (const auto& swipe : table->swipeActions(*path, leading)) {
-                        menu.actions.push_back({swipe.title, "", swipe.style == ui::ContextualAction::Style::destructive,
-                                                false, [handler = swipe.handler] {
-                                                    if (handler) handler();
-                                                }});
-                    }
-                }
-            }
-        }
-        if (menu.actions.empty()) return fail(name + " has no long-press action");
-        auto top = window->topPresentedViewController();
-        if (!top || !top->present(std::make_shared<ui::ContextMenuController>(std::move(menu), weak), true)) {
-            return fail(name + " has no long-press action");
+    if (!id) {
+        if (action.kind == Kind::click || action.kind == Kind::select || action.kind == Kind::longPress) {
+            return fail(std::string(kindName(action.kind)) + " needs an element id");
         }
         return std::nullopt;
     }
 
-    case Kind::back: {
-        if (isTextInput(window->firstResponder().get())) {
-            window->endEditing();
-            return std::nullopt;
-        }
-        auto top = window->topPresentedViewController();
-        const bool presented = top && top != window->rootViewController();
-        // A navigation stack on the way down from the top controller pops first.
-        std::shared_ptr<ui::NavigationController> deepest;
-        for (auto vc = top; vc; vc = vc->visibleChild()) {
-            if (auto nav = std::dynamic_pointer_cast<ui::NavigationController>(vc); nav && nav->viewControllers().size() > 1) {
-                deepest = nav;
-            }
-        }
-        if (presented) {
-            if (auto alert = std::dynamic_pointer_cast<ui::AlertController>(top)) {
-                const auto cancel = alert->cancelActionIndex();
-                if (!cancel) return fail("the alert has no cancel button; choose one of its buttons");
-                if (!alert->tapAction(*cancel) && !alert->isBeingDismissed()) return fail("the alert cannot be cancelled");
-                return std::nullopt;
-            }
-            if (auto menu = std::dynamic_pointer_cast<ui::ContextMenuController>(top)) {
-                menu->close(true);
-                return std::nullopt;
-            }
-            if (auto sheet = std::dynamic_pointer_cast<ui::ActivityViewController>(top)) {
-                sheet->close();
-                return std::nullopt;
-            }
-            if (deepest) {
-                deepest->popViewController(true);
-                return std::nullopt;
-            }
-            top->dismiss(true);
-            return std::nullopt;
-        }
-        if (deepest) {
-            deepest->popViewController(true);
-            return std::nullopt;
-        }
-        return fail("nothing to go back to");
+    // The element the action names, found again in the window as it is now.
+    std::shared_ptr<ui::View> view;
+    const auto found = views_.find(*id);
+    if (found != views_.end()) view = found->second.view.lock();
+    bool reachable = view && view->window() == window && view->isVisibleInHierarchy() &&
+                     (target.root == window || view == target.root || view->isDescendantOf(*target.root));
+    for (auto v = view; reachable && v; v = v->superview()) {
+        if (v->accessibilityElementsHidden() || isExcluded(v->accessibilityIdentifier())) reachable = false;
     }
+    if (!reachable) return fail("element " + std::to_string(*id) + " is not on screen");
+    target.view = view;
+    target.id = *id;
+    target.role = view->role();
+    target.name = labelOf(*view);
+    if (target.name.empty()) target.name = "element " + std::to_string(*id);
+    return std::nullopt;
+}
 
+std::optional<std::string> UIKitSurface::performNavigate(const std::string& route) {
+    if (routeTable.empty()) return fail("this app has no routes; tap the app's buttons instead");
+    auto entry = routeTable.find(route);
+    if (entry == routeTable.end()) {
+        if (auto name = TavroText::match(route, routes())) entry = routeTable.find(*name);
+    }
+    if (entry == routeTable.end()) return fail("no route named “" + route + "”");
+    if (auto open = entry->second) open();
+    return std::nullopt;
+}
+
+std::optional<std::string> UIKitSurface::performClick(const Target& target, const std::string& text) {
+    if (takesAValue(target.role)) {
+        if (!text.empty()) return performSelect(target, text);
+        return fail(target.name + " takes a value; use select with one of its options");
+    }
+    if (checkState(*target.view)) return setCheck(target, text);
+    return tap(target);
+}
+
+std::optional<std::string> UIKitSurface::performType(const Target& target, const std::string& text, bool submit) {
+    if (takesAValue(target.role)) return performSelect(target, text);
+    if (checkState(*target.view)) return setCheck(target, text);
+    return typeText(target, text, submit);
+}
+
+std::optional<std::string> UIKitSurface::performSelect(const Target& target, const std::string& text) {
+    auto& view = *target.view;
+    switch (target.role) {
+    case ui::Role::segmented: {
+        auto& control = static_cast<ui::SegmentedControl&>(view);
+        return chooseOption(target, control.segments(), text, [&](int index) { return control.selectSegment(index); });
+    }
+    case ui::Role::picker: {
+        auto& picker = static_cast<ui::PickerView&>(view);
+        return chooseOption(target, picker.options(), text, [&](int index) { return picker.pick(index); });
+    }
+    case ui::Role::slider: return slideTo(target, static_cast<ui::Slider&>(view), text);
+    case ui::Role::textField:
+    case ui::Role::textView: return typeText(target, text, false);
     default: break;
     }
-    return fail(std::string(kindName(action.kind)) + " is not a screen action");
+    if (!checkState(view)) return tap(target);
+    const std::string word = TavroText::norm(text);
+    if (!isOnWord(word) && !isOffWord(word)) return fail(target.name + " is a switch; choose on or off");
+    return setCheck(target, text);
+}
+
+std::optional<std::string> UIKitSurface::performScroll(const Target& target, const std::string& text) {
+    const auto direction = scrollDirection(text);
+    const auto scroll = target.view ? enclosingScroll(target.view, direction, false)
+                                    : largestScroll(*this, target.root, *target.window, direction, false);
+    if (!scroll) return fail("nothing to scroll here");
+    return scrollOnce(*scroll, direction);
+}
+
+std::optional<std::string> UIKitSurface::performSwipe(const Target& target, const std::string& text) {
+    const auto finger = fingerDirection(text);
+    if (!finger) return fail("swipe needs left, right, up or down");
+    const auto content = opposite(*finger);
+    // Sideways, a paged scroll view (a banner) wins over the plain one around it.
+    std::shared_ptr<ui::ScrollView> scroll;
+    if (target.view) {
+        auto* cell = dynamic_cast<ui::TableViewCell*>(target.view.get());
+        if (cell && !vertical(*finger)) return swipeRow(target, *cell, *finger);
+        if (target.role == ui::Role::slider) return nudgeSlider(target, static_cast<ui::Slider&>(*target.view), *finger);
+        if (!vertical(content)) scroll = enclosingScroll(target.view, content, true);
+        if (!scroll) scroll = enclosingScroll(target.view, content, false);
+    } else {
+        if (!vertical(content)) scroll = largestScroll(*this, target.root, *target.window, content, true);
+        if (!scroll) scroll = largestScroll(*this, target.root, *target.window, content, false);
+    }
+    if (!scroll) return fail("nothing to swipe here");
+    return scrollOnce(*scroll, content);
+}
+
+std::optional<std::string> UIKitSurface::performLongPress(const Target& target) {
+    if (auto failure = reach(target)) return failure;
+    if (target.view->longPress()) return std::nullopt;
+    auto menu = pressMenu(target.view, target.name);
+    if (menu.actions.empty()) return fail(target.name + " has no long-press action");
+    auto top = target.window->topPresentedViewController();
+    std::weak_ptr<ui::View> source = target.view;
+    if (!top || !top->present(std::make_shared<ui::ContextMenuController>(std::move(menu), source), true)) {
+        return fail(target.name + " has no long-press action");
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> UIKitSurface::performBack(ui::Window& window) {
+    // The keyboard goes first, then what is presented on top, then a navigation stack.
+    if (isTextInput(window.firstResponder().get())) {
+        window.endEditing();
+        return std::nullopt;
+    }
+    const auto top = window.topPresentedViewController();
+    const auto stack = deepestStack(top);
+    if (top && top != window.rootViewController()) return closePresented(top, stack);
+    if (!stack) return fail("nothing to go back to");
+    stack->popViewController(true);
+    return std::nullopt;
 }
 
 }  // namespace tavro
