@@ -66,9 +66,8 @@ public:
 
 private:
     std::optional<std::vector<TavroAction>> details(std::string_view clause, const TavroScreen& screen) const;
+    // The command table, tried row by row.
     std::optional<std::vector<TavroAction>> rows(std::string_view clause, const TavroScreen& screen) const;
-    std::optional<TavroAction> clickTarget(std::string_view name, const TavroScreen& screen) const;
-    std::optional<TavroAction> bareName(std::string_view clause, const TavroScreen& screen) const;
 };
 
 }  // namespace tavro

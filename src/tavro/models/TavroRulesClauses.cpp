@@ -109,163 +109,9 @@ const TavroElement* searchField(const TavroScreen& screen) {
     return inputs.size() == 1 ? inputs.front() : nullptr;
 }
 
-}  // namespace
-
-std::optional<Actions> TavroRules::resolve(std::string_view clause, const TavroScreen& screen) const {
-    std::string text(clause);
-    if (const auto pack = TavroPacks::current()) text = pack->verb(text);
-    if (lenient) text = fixVerb(text);
-    if (TavroText::groups(kDetail, text)) return details(text, screen);
-    return rows(text, screen);
-}
-
-std::optional<Actions> TavroRules::rows(std::string_view clause, const TavroScreen& screen) const {
-    const auto& elements = screen.elements;
-    const auto g = [&](std::string_view pattern) { return TavroText::groups(pattern, clause); };
-    const auto find = [&](std::string_view name, const Kinds& kinds) { return best(name, elements, kinds, lenient); };
-
-    // 1. A route by name.
-    if (const auto m = g(R"(^(?:please\s+)?(?:go to|open|show|navigate to)\s+(?:the\s+)?(.+?)(?:\s+(?:screen|page|tab))?$)")) {
-        if (const auto route = TavroText::match((*m)[0], routes)) return one(act(Kind::navigate, std::nullopt, *route));
-    }
-    // 2. The web.
-    if (const auto m = g(R"((?:^|\b)(?:open (?:a )?(?:browser|the web|website|site)|go online|search (?:the web|online|on the web|google)|on the web|in (?:a |the )?browser)\b(?:\s+(?:for|to|and open)?\s*(.*))?$)")) {
-        auto what = TavroText::unquote((*m)[0]);
-        return one(act(Kind::openWeb, std::nullopt, what.empty() ? std::string(clause) : std::move(what)));
-    }
-    // 3. A web address.
-    if (const auto m = g(R"(^(?:open|visit|go to)\s+(\S+\.\S+\S*)$)")) {
-        if (TavroWebText::url((*m)[0])) return one(act(Kind::openWeb, std::nullopt, (*m)[0]));
-    }
-    // 4. A search typed into the screen's search field.
-    {
-        auto m = g(R"(^(?:please\s+)?(?:search|look up|find)\s+(?:for\s+)?(.+)$)");
-        if (!m) m = g(R"(^(.+?)を(?:検索|探して|探す))");
-        if (m) {
-            if (const auto* field = searchField(screen))
-                return one(act(Kind::type, field->id, TavroText::unquote((*m)[0]), true));
-        }
-    }
-    // 5. turn on Wi-Fi
-    if (const auto m = g(R"(^(?:please\s+)?(?:turn|switch|toggle)\s+(on|off)\s+(?:the\s+)?(.+)$)")) {
-        const auto* box = find((*m)[1], checkboxKind());
-        if (!box) return std::nullopt;
-        return set(*box, (*m)[0]);
-    }
-    // 6. turn Wi-Fi on
-    if (const auto m = g(R"(^(?:please\s+)?(?:turn|switch)\s+(?:the\s+)?(.+?)\s+(on|off)$)")) {
-        const auto* box = find((*m)[0], checkboxKind());
-        if (!box) return std::nullopt;
-        return set(*box, (*m)[1]);
-    }
-    // 7. enable Wi-Fi
-    if (const auto m = g(R"(^(?:please\s+)?(enable|disable)\s+(?:the\s+)?(.+)$)")) {
-        const auto* box = find((*m)[1], checkboxKind());
-        if (!box) return std::nullopt;
-        return set(*box, TavroText::lower((*m)[0]) == "enable" ? "on" : "off");
-    }
-    // 8. type hello into Notes
-    if (const auto m = g(R"(^(?:please\s+)?(?:type|enter|write|put|input)\s+(.+?)\s+(?:in|into|as)\s+(?:the\s+)?(.+?)(?:\s+(?:field|box))?$)")) {
-        const auto* field = find((*m)[1], settableKinds());
-        if (!field) return std::nullopt;
-        return set(*field, TavroText::unquote((*m)[0]));
-    }
-    // 9. set Name to Rin
-    if (const auto m = g(R"(^(?:please\s+)?(?:fill(?:\s+in)?|set|change|enter|choose|select|pick)\s+(?:the\s+|my\s+)?(.+?)\s+(?:with|to|as)\s+(.+)$)")) {
-        const auto* field = find((*m)[0], settableKinds());
-        if (!field) return std::nullopt;
-        return set(*field, TavroText::unquote((*m)[1]));
-    }
-    // 10. choose Large in Size
-    if (const auto m = g(R"(^(?:choose|select|pick)\s+(.+?)\s+(?:in|for|from)\s+(?:the\s+)?(.+)$)")) {
-        if (const auto* choice = find((*m)[1], choiceKinds()))
-            return one(act(Kind::select, choice->id, TavroText::unquote((*m)[0])));
-    }
-    // 11. 名前にリンを入力
-    if (const auto m = g(R"(^(.+?)(?:に|へ)(.+?)を(?:入力|入れ|設定))")) {
-        const auto* field = find((*m)[0], settableKinds());
-        if (!field) return std::nullopt;
-        return set(*field, TavroText::unquote((*m)[1]));
-    }
-    // 12. copy
-    if (const auto m = g(R"(^copy\s+(?:the\s+)?(.+)$)")) {
-        auto what = TavroText::unquote((*m)[0]);
-        if (const auto* source = find(what, copyKinds())) return one(act(Kind::copy, source->id, {}));
-        return one(act(Kind::copy, std::nullopt, std::move(what)));
-    }
-    // 13. paste
-    if (g(R"(^paste(?:\s+(?:it|that))?$)")) {
-        const auto& fields = TavroElement::fieldKinds();
-        const auto focused = std::find_if(elements.begin(), elements.end(),
-                                          [&](const TavroElement& e) { return e.focused && fields.contains(e.kind); });
-        const auto any = focused != elements.end()
-                             ? focused
-                             : std::find_if(elements.begin(), elements.end(),
-                                            [&](const TavroElement& e) { return fields.contains(e.kind); });
-        if (any != elements.end()) return one(act(Kind::paste, any->id, {}));
-    }
-    // 14. paste into Notes
-    if (const auto m = g(R"(^paste\s+(?:into|in)\s+(?:the\s+)?(.+)$)")) {
-        if (const auto* field = find((*m)[0], TavroElement::fieldKinds())) return one(act(Kind::paste, field->id, {}));
-    }
-    // 15. save to photos
-    if (g(R"(\bsave\b.*\b(photos?|camera roll|gallery|写真)\b|写真に保存)")) return one(act(Kind::saveImage, std::nullopt, {}));
-    // 16. share
-    if (g(R"(^share(?:\s+(?:this|it|the\s+\w+))?$|共有|シェア)")) return one(act(Kind::share, std::nullopt, {}));
-    // 17. swipe left (on the card)
-    if (const auto m = g(R"(^swipe\s+(left|right|up|down)(?:\s+(?:on|over|across)\s+(.+))?$)")) {
-        const auto direction = TavroText::lower((*m)[0]);
-        if ((*m)[1].empty()) return one(act(Kind::swipe, std::nullopt, direction));
-        const auto* target = find((*m)[1], swipeKinds());
-        if (!target) return std::nullopt;
-        return one(act(Kind::swipe, target->id, direction));
-    }
-    // 18. swipe the card left
-    if (const auto m = g(R"(^swipe\s+(.+?)\s+(left|right|up|down)$)")) {
-        const auto* target = find((*m)[0], TavroElement::tapKinds());
-        if (!target) return std::nullopt;
-        return one(act(Kind::swipe, target->id, TavroText::lower((*m)[1])));
-    }
-    // 19. long press
-    if (const auto m = g(R"(^(?:long[- ]?press|press and hold|hold)\s+(.+)$)")) {
-        const auto* target = find((*m)[0], TavroElement::tapKinds());
-        if (!target) return std::nullopt;
-        return one(act(Kind::longPress, target->id, {}));
-    }
-    // 20. scroll (down|up)
-    if (const auto m = g(R"(^scroll(?:\s+(down|up))?)")) {
-        const auto direction = TavroText::lower((*m)[0]);
-        return one(act(Kind::scroll, std::nullopt, direction.empty() ? "down" : direction));
-    }
-    // 21. 上にスクロール
-    if (contains(clause, "スクロール")) return one(act(Kind::scroll, std::nullopt, contains(clause, "上") ? "up" : "down"));
-    // 22-23. back
-    if (g(R"(^(?:go\s+)?back$|^close(?: this)?(?: sheet| screen)?$)") || clause == "戻る")
-        return one(act(Kind::back, std::nullopt, {}));
-    // 24. tap Save
-    {
-        auto m = g(R"(^(?:please\s+)?(?:click|tap|press|hit|push|open|choose|pick|select|check|uncheck)\s+(?:on\s+)?(?:the\s+)?(.+?)(?:\s+(?:button|link|tab|row|option|switch|item))?$)");
-        if (!m) m = g(R"(^(.+?)を(?:クリック|タップ|押す|押して|選択|選んで|開く|開いて))");
-        if (m) {
-            if (auto action = clickTarget(TavroText::unquote((*m)[0]), screen)) return one(std::move(*action));
-            return std::nullopt;
-        }
-    }
-    // 25. my name is Rin / Name: Rin. Only clauses with "is" or a colon can match; others are not
-    // searched, sparing long clauses the pattern's backtracking over runs of blanks. Ignoring case,
-    // the pattern's "s" also matches the long s "ſ", which lower-casing leaves as it is.
-    const auto lowered = TavroText::lower(clause);
-    const bool mayState = contains(clause, ":") || contains(clause, "：") || contains(lowered, "is") ||
-                          contains(lowered, "i\u017F");
-    if (const auto m = mayState ? g(R"(^(?:my\s+|the\s+)?(.+?)(?:\s+is\s+|\s*[:：]\s*)(.+)$)") : std::nullopt) {
-        if (const auto* field = find((*m)[0], settableKinds())) return set(*field, TavroText::unquote((*m)[1]));
-    }
-    // 26. A bare element name.
-    if (auto action = bareName(clause, screen)) return one(std::move(*action));
-    return std::nullopt;
-}
-
-std::optional<TavroAction> TavroRules::clickTarget(std::string_view name, const TavroScreen& screen) const {
+// What a tap names (row 24): an option of a select, a button, tab or checkbox, a cell or link
+// (loose names in lenient mode only), else a route.
+std::optional<TavroAction> clickTarget(const TavroRules& rules, std::string_view name, const TavroScreen& screen) {
     const auto& elements = screen.elements;
     const auto wanted = TavroText::norm(name);
     // A name that normalises to nothing names no option (a blank option would otherwise match it).
@@ -277,18 +123,21 @@ std::optional<TavroAction> TavroRules::clickTarget(std::string_view name, const 
                 return act(Kind::select, e.id, std::string(name));
         }
     }
-    const TavroElement* target = best(name, elements, buttonKinds(), false);
-    if (!target) target = best(name, elements, rowKinds(), false);
-    if (!target && lenient) target = best(name, elements, buttonKinds(), true);
-    if (!target && lenient) target = best(name, elements, rowKinds(), true);
+    const bool lenient = rules.lenient;
+    const TavroElement* target = TavroRules::best(name, elements, buttonKinds(), false);
+    if (!target) target = TavroRules::best(name, elements, rowKinds(), false);
+    if (!target && lenient) target = TavroRules::best(name, elements, buttonKinds(), true);
+    if (!target && lenient) target = TavroRules::best(name, elements, rowKinds(), true);
     if (target) return act(Kind::click, target->id, {});
-    if (const auto route = TavroText::match(name, routes)) return act(Kind::navigate, std::nullopt, *route);
+    if (const auto route = TavroText::match(name, rules.routes)) return act(Kind::navigate, std::nullopt, *route);
     return std::nullopt;
 }
 
-std::optional<TavroAction> TavroRules::bareName(std::string_view clause, const TavroScreen& screen) const {
+// A clause that is only an element's name (row 26): strict reading wants a tappable element of
+// exactly that name; lenient reading tries exact, then loose names.
+std::optional<TavroAction> bareName(const TavroRules& rules, std::string_view clause, const TavroScreen& screen) {
     const auto& elements = screen.elements;
-    if (!lenient) {
+    if (!rules.lenient) {
         const auto wanted = TavroText::norm(clause);
         if (wanted.empty()) return std::nullopt;
         const auto& kinds = plainTapKinds();
@@ -299,11 +148,231 @@ std::optional<TavroAction> TavroRules::bareName(std::string_view clause, const T
         }
         return std::nullopt;
     }
-    const TavroElement* target = best(clause, elements, barKinds(), false);
-    if (!target) target = best(clause, elements, rowKinds(), false);
-    if (!target) target = best(clause, elements, barKinds(), true);
-    if (!target) target = best(clause, elements, rowKinds(), true);
+    const TavroElement* target = TavroRules::best(clause, elements, barKinds(), false);
+    if (!target) target = TavroRules::best(clause, elements, rowKinds(), false);
+    if (!target) target = TavroRules::best(clause, elements, barKinds(), true);
+    if (!target) target = TavroRules::best(clause, elements, rowKinds(), true);
     if (target) return act(Kind::click, target->id, {});
+    return std::nullopt;
+}
+
+// ---- The clause table ----
+
+// What a row makes of a clause its pattern matched: the clause's actions, "nothing" (the clause
+// cannot be carried out here, and no later row is tried), or "next" (the next row is tried).
+struct Reading {
+    enum class Then { give, nothing, next };
+    Then then = Then::next;
+    Actions actions;
+};
+
+Reading give(Actions actions) { return {Reading::Then::give, std::move(actions)}; }
+Reading give(TavroAction action) { return give(one(std::move(action))); }
+Reading nothing() { return {Reading::Then::nothing, {}}; }
+Reading next() { return {}; }
+// The actions of an optional element's value setting, or nothing without the element.
+Reading setOn(const TavroRules& rules, const TavroElement* element, std::string_view value) {
+    return element ? give(rules.set(*element, value)) : nothing();
+}
+
+// What a row's handler reads: the engine, the clause, the screen, and the pattern's captures.
+struct Match {
+    const TavroRules& rules;
+    std::string_view clause;
+    const TavroScreen& screen;
+    std::vector<std::string> captures;
+
+    // Capture n (from 1) of the row's pattern; "" for a group that took no part.
+    const std::string& operator[](std::size_t n) const { return captures[n - 1]; }
+    // The element a person means by a name, among the given kinds.
+    const TavroElement* find(std::string_view name, const Kinds& kinds) const {
+        return TavroRules::best(name, screen.elements, kinds, rules.lenient);
+    }
+};
+
+// One row: a cheap test of the clause that must hold first (none: any clause), a pattern that
+// must match (empty: none needed), another pattern tried when the first does not match, and the
+// handler that reads the match.
+struct Row {
+    bool (*holds)(std::string_view clause);
+    std::string_view pattern;
+    std::string_view otherwise;
+    Reading (*read)(const Match& m);
+};
+
+// Only clauses with "is" or a colon can be statements; others are not searched, sparing long
+// clauses the pattern's backtracking over runs of blanks. Ignoring case, the pattern's "s" also
+// matches the long s "ſ", which lower-casing leaves as it is.
+bool mayState(std::string_view clause) {
+    const auto lowered = TavroText::lower(clause);
+    return contains(clause, ":") || contains(clause, "：") || contains(lowered, "is") || contains(lowered, "i\u017F");
+}
+
+// The rows in the order they are tried; the first that gives actions or nothing decides.
+constexpr Row kRows[] = {
+    // A route by name: "go to Settings".
+    {nullptr, R"(^(?:please\s+)?(?:go to|open|show|navigate to)\s+(?:the\s+)?(.+?)(?:\s+(?:screen|page|tab))?$)", {},
+     [](const Match& m) {
+         const auto route = TavroText::match(m[1], m.rules.routes);
+         return route ? give(act(Kind::navigate, std::nullopt, *route)) : next();
+     }},
+    // The web: "search the web for red shoes", "open a browser".
+    {nullptr,
+     R"((?:^|\b)(?:open (?:a )?(?:browser|the web|website|site)|go online|search (?:the web|online|on the web|google)|on the web|in (?:a |the )?browser)\b(?:\s+(?:for|to|and open)?\s*(.*))?$)",
+     {},
+     [](const Match& m) {
+         auto what = TavroText::unquote(m[1]);
+         return give(act(Kind::openWeb, std::nullopt, what.empty() ? std::string(m.clause) : std::move(what)));
+     }},
+    // A web address: "open example.org".
+    {nullptr, R"(^(?:open|visit|go to)\s+(\S+\.\S+\S*)$)", {},
+     [](const Match& m) { return TavroWebText::url(m[1]) ? give(act(Kind::openWeb, std::nullopt, m[1])) : next(); }},
+    // A search typed into the screen's search field: "search shoes", "靴を検索".
+    {nullptr, R"(^(?:please\s+)?(?:search|look up|find)\s+(?:for\s+)?(.+)$)", R"(^(.+?)を(?:検索|探して|探す))",
+     [](const Match& m) {
+         const auto* field = searchField(m.screen);
+         return field ? give(act(Kind::type, field->id, TavroText::unquote(m[1]), true)) : next();
+     }},
+    // "turn on Wi-Fi"
+    {nullptr, R"(^(?:please\s+)?(?:turn|switch|toggle)\s+(on|off)\s+(?:the\s+)?(.+)$)", {},
+     [](const Match& m) { return setOn(m.rules, m.find(m[2], checkboxKind()), m[1]); }},
+    // "turn Wi-Fi on"
+    {nullptr, R"(^(?:please\s+)?(?:turn|switch)\s+(?:the\s+)?(.+?)\s+(on|off)$)", {},
+     [](const Match& m) { return setOn(m.rules, m.find(m[1], checkboxKind()), m[2]); }},
+    // "enable Wi-Fi"
+    {nullptr, R"(^(?:please\s+)?(enable|disable)\s+(?:the\s+)?(.+)$)", {},
+     [](const Match& m) {
+         return setOn(m.rules, m.find(m[2], checkboxKind()), TavroText::lower(m[1]) == "enable" ? "on" : "off");
+     }},
+    // "type hello into Notes"
+    {nullptr, R"(^(?:please\s+)?(?:type|enter|write|put|input)\s+(.+?)\s+(?:in|into|as)\s+(?:the\s+)?(.+?)(?:\s+(?:field|box))?$)",
+     {}, [](const Match& m) { return setOn(m.rules, m.find(m[2], settableKinds()), TavroText::unquote(m[1])); }},
+    // "set Name to Rin"
+    {nullptr,
+     R"(^(?:please\s+)?(?:fill(?:\s+in)?|set|change|enter|choose|select|pick)\s+(?:the\s+|my\s+)?(.+?)\s+(?:with|to|as)\s+(.+)$)",
+     {}, [](const Match& m) { return setOn(m.rules, m.find(m[1], settableKinds()), TavroText::unquote(m[2])); }},
+    // "choose Large in Size"
+    {nullptr, R"(^(?:choose|select|pick)\s+(.+?)\s+(?:in|for|from)\s+(?:the\s+)?(.+)$)", {},
+     [](const Match& m) {
+         const auto* choice = m.find(m[2], choiceKinds());
+         return choice ? give(act(Kind::select, choice->id, TavroText::unquote(m[1]))) : next();
+     }},
+    // "名前にリンを入力"
+    {nullptr, R"(^(.+?)(?:に|へ)(.+?)を(?:入力|入れ|設定))", {},
+     [](const Match& m) { return setOn(m.rules, m.find(m[1], settableKinds()), TavroText::unquote(m[2])); }},
+    // "copy the address": from an element, else the text itself.
+    {nullptr, R"(^copy\s+(?:the\s+)?(.+)$)", {},
+     [](const Match& m) {
+         auto what = TavroText::unquote(m[1]);
+         if (const auto* source = m.find(what, copyKinds())) return give(act(Kind::copy, source->id, {}));
+         return give(act(Kind::copy, std::nullopt, std::move(what)));
+     }},
+    // "paste": into the focused field, else the first field.
+    {nullptr, R"(^paste(?:\s+(?:it|that))?$)", {},
+     [](const Match& m) {
+         const auto& elements = m.screen.elements;
+         const auto& fields = TavroElement::fieldKinds();
+         auto field = std::find_if(elements.begin(), elements.end(),
+                                   [&](const TavroElement& e) { return e.focused && fields.contains(e.kind); });
+         if (field == elements.end()) {
+             field = std::find_if(elements.begin(), elements.end(),
+                                  [&](const TavroElement& e) { return fields.contains(e.kind); });
+         }
+         return field != elements.end() ? give(act(Kind::paste, field->id, {})) : next();
+     }},
+    // "paste into Notes"
+    {nullptr, R"(^paste\s+(?:into|in)\s+(?:the\s+)?(.+)$)", {},
+     [](const Match& m) {
+         const auto* field = m.find(m[1], TavroElement::fieldKinds());
+         return field ? give(act(Kind::paste, field->id, {})) : next();
+     }},
+    // "save it to photos"
+    {nullptr, R"(\bsave\b.*\b(photos?|camera roll|gallery|写真)\b|写真に保存)", {},
+     [](const Match&) { return give(act(Kind::saveImage, std::nullopt, {})); }},
+    // "share"
+    {nullptr, R"(^share(?:\s+(?:this|it|the\s+\w+))?$|共有|シェア)", {},
+     [](const Match&) { return give(act(Kind::share, std::nullopt, {})); }},
+    // "swipe left", "swipe left on the card"
+    {nullptr, R"(^swipe\s+(left|right|up|down)(?:\s+(?:on|over|across)\s+(.+))?$)", {},
+     [](const Match& m) {
+         const auto direction = TavroText::lower(m[1]);
+         if (m[2].empty()) return give(act(Kind::swipe, std::nullopt, direction));
+         const auto* target = m.find(m[2], swipeKinds());
+         return target ? give(act(Kind::swipe, target->id, direction)) : nothing();
+     }},
+    // "swipe the card left"
+    {nullptr, R"(^swipe\s+(.+?)\s+(left|right|up|down)$)", {},
+     [](const Match& m) {
+         const auto* target = m.find(m[1], TavroElement::tapKinds());
+         return target ? give(act(Kind::swipe, target->id, TavroText::lower(m[2]))) : nothing();
+     }},
+    // "long press Tuli"
+    {nullptr, R"(^(?:long[- ]?press|press and hold|hold)\s+(.+)$)", {},
+     [](const Match& m) {
+         const auto* target = m.find(m[1], TavroElement::tapKinds());
+         return target ? give(act(Kind::longPress, target->id, {})) : nothing();
+     }},
+    // "scroll", "scroll up" (anchored at the start only: "scroll to the bottom" scrolls down)
+    {nullptr, R"(^scroll(?:\s+(down|up))?)", {},
+     [](const Match& m) {
+         const auto direction = TavroText::lower(m[1]);
+         return give(act(Kind::scroll, std::nullopt, direction.empty() ? "down" : direction));
+     }},
+    // "上にスクロール"
+    {[](std::string_view clause) { return contains(clause, "スクロール"); }, {}, {},
+     [](const Match& m) { return give(act(Kind::scroll, std::nullopt, contains(m.clause, "上") ? "up" : "down")); }},
+    // "go back", "close this sheet"
+    {nullptr, R"(^(?:go\s+)?back$|^close(?: this)?(?: sheet| screen)?$)", {},
+     [](const Match&) { return give(act(Kind::back, std::nullopt, {})); }},
+    // "戻る"
+    {[](std::string_view clause) { return clause == "戻る"; }, {}, {},
+     [](const Match&) { return give(act(Kind::back, std::nullopt, {})); }},
+    // "tap Save", "保存をタップ"
+    {nullptr,
+     R"(^(?:please\s+)?(?:click|tap|press|hit|push|open|choose|pick|select|check|uncheck)\s+(?:on\s+)?(?:the\s+)?(.+?)(?:\s+(?:button|link|tab|row|option|switch|item))?$)",
+     R"(^(.+?)を(?:クリック|タップ|押す|押して|選択|選んで|開く|開いて))",
+     [](const Match& m) {
+         auto action = clickTarget(m.rules, TavroText::unquote(m[1]), m.screen);
+         return action ? give(std::move(*action)) : nothing();
+     }},
+    // "my name is Rin", "Name: Rin"
+    {mayState, R"(^(?:my\s+|the\s+)?(.+?)(?:\s+is\s+|\s*[:：]\s*)(.+)$)", {},
+     [](const Match& m) {
+         const auto* field = m.find(m[1], settableKinds());
+         return field ? give(m.rules.set(*field, TavroText::unquote(m[2]))) : next();
+     }},
+    // A bare element name: "Save".
+    {nullptr, {}, {},
+     [](const Match& m) {
+         auto action = bareName(m.rules, m.clause, m.screen);
+         return action ? give(std::move(*action)) : nothing();
+     }},
+};
+
+}  // namespace
+
+std::optional<Actions> TavroRules::resolve(std::string_view clause, const TavroScreen& screen) const {
+    std::string text(clause);
+    if (const auto pack = TavroPacks::current()) text = pack->verb(text);
+    if (lenient) text = fixVerb(text);
+    if (TavroText::groups(kDetail, text)) return details(text, screen);
+    return rows(text, screen);
+}
+
+std::optional<Actions> TavroRules::rows(std::string_view clause, const TavroScreen& screen) const {
+    for (const auto& row : kRows) {
+        if (row.holds && !row.holds(clause)) continue;
+        std::optional<std::vector<std::string>> captures = std::vector<std::string>{};
+        if (!row.pattern.empty()) captures = TavroText::groups(row.pattern, clause);
+        if (!captures && !row.otherwise.empty()) captures = TavroText::groups(row.otherwise, clause);
+        if (!captures) continue;
+        const auto reading = row.read(Match{*this, clause, screen, std::move(*captures)});
+        switch (reading.then) {
+            case Reading::Then::give: return reading.actions;
+            case Reading::Then::nothing: return std::nullopt;
+            case Reading::Then::next: break;
+        }
+    }
     return std::nullopt;
 }
 
