@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "tavro/core/TavroText.h"
 
@@ -16,23 +17,37 @@ constexpr std::string_view kDetail = R"([\p{L}\p{N}_\-]\s*=\s*\S)";
 
 constexpr char kSeparator = '\x1F';
 
-// Where a goal is cut into clauses, in the order they are applied. The verbs of the last two are
-// the only words that start a new clause after "and" or a comma ("type milk, eggs and bread").
-// Each comes with the texts one of which any match must contain (in lower case): a goal without
-// them is not searched, which spares long goals the pattern's backtracking over runs of blanks.
+// The only words that start a new clause after "and", a comma or the end of a sentence, so that
+// "type milk, eggs and bread" stays one clause.
+constexpr std::string_view kClauseVerbs =
+    "swipe|click|tap|press|hit|type|enter|write|fill|set|search|find|select|choose|pick|check|uncheck|turn|switch|"
+    "toggle|enable|disable|go|open|scroll|submit|save";
+
+// Where a goal is cut into clauses, in the order they are applied. Each comes with the texts one
+// of which any match must contain (in lower case): a goal without them is not searched, which
+// spares long goals the pattern's backtracking over runs of blanks.
 struct ClauseBreak {
-    std::string_view pattern;
+    std::string pattern;
     std::array<std::string_view, 4> needs;
 };
-constexpr std::array<ClauseBreak, 5> kClauseBreaks = {{
-    {R"(\s*,?\s*\band then\b\s*)", {"and then"}},
-    {R"(\s*,?\s*\bthen\b\s*)", {"then"}},
-    {R"(\s*[;\n。、]\s*)", {";", "\n", "。", "、"}},
-    {R"(\s*,?\s+and\s+(?=(?:swipe|click|tap|press|hit|type|enter|write|fill|set|search|find|select|choose|pick|check|uncheck|turn|switch|toggle|enable|disable|go|open|scroll|submit|save)\b))",
-     {"and"}},
-    {R"(\s*,\s*(?=(?:swipe|click|tap|press|hit|type|enter|write|fill|set|search|find|select|choose|pick|check|uncheck|turn|switch|toggle|enable|disable|go|open|scroll|submit|save)\b))",
-     {","}},
-}};
+
+const std::vector<ClauseBreak>& clauseBreaks() {
+    static const std::vector<ClauseBreak> breaks = [] {
+        const std::string verb = "(?:" + std::string(kClauseVerbs) + R"()\b)";
+        return std::vector<ClauseBreak>{
+            {R"(\s*,?\s*\band then\b\s*)", {"and then"}},
+            {R"(\s*,?\s*\bthen\b\s*)", {"then"}},
+            {R"(\s*[;\n。、]\s*)", {";", "\n", "。", "、"}},
+            {R"(\s*,?\s+and\s+(?=)" + verb + ")", {"and"}},
+            {R"(\s*,\s*(?=)" + verb + ")", {","}},
+            // "Open settings. Turn on dark mode": a sentence end cuts only before a command verb,
+            // so "3.5", "e.g. milk" and "type a. b into Notes" stay as they are; a verb that goes
+            // on with a dot, hyphen or slash is part of an address ("open www.mhlw.go.jp").
+            {R"(\s*[.!?]\s*(?=)" + verb + R"((?![.\-/]\w)))", {".", "!", "?"}},
+        };
+    }();
+    return breaks;
+}
 
 // The command verbs a misspelt first word is corrected to; on equal distance the earlier wins.
 constexpr std::array<std::string_view, 33> kVerbs = {
@@ -71,7 +86,7 @@ TavroRules::TavroRules(std::string goal, std::vector<std::string> routes, bool l
 std::vector<std::string> TavroRules::split(std::string_view goal) {
     auto text = TavroText::trim(goal);
     if (TavroText::groups(kDetail, text)) return {text};
-    for (const auto& cut : kClauseBreaks) {
+    for (const auto& cut : clauseBreaks()) {
         const auto lowered = TavroText::lower(text);
         const bool possible = std::any_of(cut.needs.begin(), cut.needs.end(), [&](std::string_view need) {
             return !need.empty() && lowered.find(need) != std::string::npos;

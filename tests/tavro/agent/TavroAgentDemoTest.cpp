@@ -60,6 +60,20 @@ TEST_F(AgentOnDemo, ARulesGoalIsLearnedAndASecondRunReplaysIt) {
     EXPECT_EQ(memory->recipes().front().runs, 2);
 }
 
+TEST_F(AgentOnDemo, AGoalWrittenAsSentencesIsCarriedOutSentenceBySentence) {
+    for (const std::string goal :
+         {"Open settings. Turn on dark mode.", "open Settings! Turn on Dark Mode", "open Settings.turn on Dark Mode"}) {
+        app->reset();
+        actor->runFor(2s);
+        ASSERT_FALSE(app->darkMode());
+        auto agent = makeAgent(surface, TavroConfiguration{});
+        const auto report = runGoal(agent, goal);
+        EXPECT_TRUE(report.ok) << goal << "\n" << report.stepsText();
+        EXPECT_TRUE(app->darkMode()) << goal;
+        EXPECT_EQ(report.steps.size(), 3u) << goal << "\n" << report.stepsText();
+    }
+}
+
 TEST_F(AgentOnDemo, ThePickerIsSetByName) {
     auto agent = makeAgent(surface, TavroConfiguration{});
     const auto report = runGoal(agent, "open Settings then set Language to 日本語");

@@ -55,6 +55,22 @@ TEST(RulesSplit, OnlyCommandVerbsStartANewClauseAfterAndOrAComma) {
     EXPECT_EQ(TavroRules::split("tap Wine, opener"), Clauses{"tap Wine, opener"});
 }
 
+TEST(RulesSplit, ASentenceEndCutsOnlyBeforeACommandVerb) {
+    const std::vector<std::pair<std::string, Clauses>> cuts = {
+        {"Open settings. Turn on dark mode.", {"Open settings", "Turn on dark mode"}},
+        {"open Settings! Turn on Dark Mode", {"open Settings", "Turn on Dark Mode"}},
+        {"open Settings.turn on Dark Mode", {"open Settings", "turn on Dark Mode"}},
+        {"open Settings?  Scroll down", {"open Settings", "Scroll down"}},
+        {"Open Chats... Tap Tuli. Type hi into Message!", {"Open Chats", "Tap Tuli", "Type hi into Message"}},
+    };
+    for (const auto& [goal, clauses] : cuts) EXPECT_EQ(TavroRules::split(goal), clauses) << goal;
+
+    for (const std::string goal : {"type 3.5 into Amount", "type e.g. milk into Notes", "type a. b into Notes",
+                                   "tap Save. Done", "Is Wi-Fi on? Maybe", "open www.mhlw.go.jp",
+                                   "open shop.example.jp/search-open", "tap Settings.opener"})
+        EXPECT_EQ(TavroRules::split(goal), Clauses{goal}) << goal;
+}
+
 TEST(RulesSplit, KeyValueDetailsKeepTheWholeGoalAsOneClause) {
     EXPECT_EQ(TavroRules::split("name=Rin, city=Osaka"), Clauses{"name=Rin, city=Osaka"});
     EXPECT_EQ(TavroRules::split("  email = rin@example.jp then tap Save \n"), Clauses{"email = rin@example.jp then tap Save"});
