@@ -4,9 +4,6 @@
 
 namespace tavro {
 
-TextTavroModel::TextTavroModel(std::string name, TavroContextBudget budget, Available isAvailable, Generate generate)
-    : available(std::move(isAvailable)), generate(std::move(generate)), name_(std::move(name)), budget_(budget) {}
-
 std::string TextTavroModel::name() const { return name_; }
 
 bool TextTavroModel::isAvailable() const { return available && available(); }

@@ -4,21 +4,38 @@
 // action; think() passes the reply on; plan() is never asked of the generator.
 #pragma once
 
+#include <concepts>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/runtime/Task.h"
 #include "tavro/core/TavroModel.h"
 
 namespace tavro {
 
+// A host's text generator: called with the system text and the user text, it must return
+// rt::Task<std::optional<std::string>> (a coroutine that co_returns the reply, or nothing), not
+// the reply itself.
+template <class F>
+concept TavroTextGenerator = requires(F& generate, std::string system, std::string user) {
+    { generate(std::move(system), std::move(user)) } -> std::convertible_to<rt::Task<std::optional<std::string>>>;
+};
+
 class TextTavroModel : public TavroModel {
 public:
     using Available = std::function<bool()>;
     using Generate = std::function<rt::Task<std::optional<std::string>>(std::string system, std::string user)>;
 
-    TextTavroModel(std::string name, TavroContextBudget budget, Available isAvailable, Generate generate);
+    // The generator must return rt::Task<std::optional<std::string>> (see TavroTextGenerator).
+    template <TavroTextGenerator G>
+    TextTavroModel(std::string name, TavroContextBudget budget, Available isAvailable, G generate)
+        : available(std::move(isAvailable)), generate(std::move(generate)), name_(std::move(name)), budget_(budget) {}
+    // Without a generator: the model answers nothing.
+    TextTavroModel(std::string name, TavroContextBudget budget, Available isAvailable, std::nullptr_t)
+        : TextTavroModel(std::move(name), budget, std::move(isAvailable), Generate{}) {}
 
     // Asked afresh on every isAvailable(); an empty function counts as unavailable.
     Available available;

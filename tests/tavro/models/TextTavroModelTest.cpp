@@ -2,6 +2,8 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string_view>
+#include <type_traits>
 
 #include "platform/runtime/MainActor.h"
 #include "platform/runtime/Task.h"
@@ -45,6 +47,35 @@ protected:
     std::shared_ptr<rt::MainActor> actor = rt::MainActor::create(rt::ClockKind::virtual_);
     rt::MainActor::Scope scope{actor};
 };
+
+// The shapes of host generator the constructor takes, and the shapes it refuses at compile time
+// (a generator that returns the reply itself rather than a task of it).
+std::optional<std::string> plainReply(std::string, std::string) { return "done"; }
+rt::Task<std::optional<std::string>> taskReply(std::string, std::string) { co_return "done"; }
+template <class G>
+constexpr bool takes =
+    std::is_constructible_v<TextTavroModel, std::string, TavroContextBudget, TextTavroModel::Available, G>;
+
+// The constructor is constrained by the named requirement, so a refusal names the return type.
+static_assert(!TavroTextGenerator<decltype(&plainReply)>);
+static_assert(TavroTextGenerator<decltype(&taskReply)>);
+
+static_assert(!takes<decltype(&plainReply)>, "a plain function that returns the reply");
+static_assert(!takes<decltype([](std::string, std::string) { return std::optional<std::string>("x"); })>);
+static_assert(!takes<decltype([](std::string, std::string) { return std::string("x"); })>);
+static_assert(!takes<decltype([](std::string, std::string) -> rt::Task<std::string> { co_return "x"; })>,
+              "a task of text that cannot say \"no reply\"");
+static_assert(!takes<decltype([](int) -> rt::Task<std::optional<std::string>> { co_return "x"; })>,
+              "the wrong arguments");
+static_assert(!takes<int>);
+
+static_assert(takes<decltype(&taskReply)>);
+static_assert(takes<decltype([](std::string, std::string) -> rt::Task<std::optional<std::string>> { co_return "x"; })>);
+static_assert(takes<decltype([](const std::string&, std::string_view) -> rt::Task<std::optional<std::string>> {
+    co_return std::nullopt;
+})>);
+static_assert(takes<TextTavroModel::Generate>);
+static_assert(takes<std::nullptr_t>, "no generator at all");
 
 }  // namespace
 
