@@ -42,16 +42,6 @@ std::optional<T> run(rt::Task<T> task) {
 
 }  // namespace
 
-TEST(TavroContextBudget, PresetsHoldTheirSizes) {
-    EXPECT_EQ(TavroContextBudget::small, (TavroContextBudget{40, 800}));
-    EXPECT_EQ(TavroContextBudget::large, (TavroContextBudget{70, 1600}));
-    EXPECT_EQ(TavroContextBudget::compact, (TavroContextBudget{32, 600}));
-    TavroContextBudget b = TavroContextBudget::large;
-    b.elements = 35;
-    EXPECT_EQ(b.textChars, 1600);
-    EXPECT_NE(b, TavroContextBudget::large);
-}
-
 TEST(TavroModelDefaults, MinimalConformerGetsLargeBudgetJSONAndNoPlanOrReasoning) {
     auto model = std::make_shared<MinimalModel>();
     std::shared_ptr<TavroModel> asModel = model;

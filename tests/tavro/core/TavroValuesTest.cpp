@@ -27,26 +27,3 @@ TEST(TavroValues, ElementLookupTakesTheFirstWithTheId) {
     EXPECT_EQ(screen.element(3)->label, "first");
     EXPECT_EQ(screen.element(4), nullptr);
 }
-
-TEST(TavroValues, EqualityComparesEveryField) {
-    TavroAction noId{.kind = TavroAction::Kind::click};
-    TavroAction idZero{.kind = TavroAction::Kind::click, .id = 0};
-    EXPECT_NE(noId, idZero);
-    EXPECT_EQ(idZero, (TavroAction{.kind = TavroAction::Kind::click, .id = 0}));
-
-    TavroScreen a;
-    a.elements = {TavroElement{.id = 1, .kind = "input"}};
-    TavroScreen b = a;
-    EXPECT_EQ(a, b);
-    b.elements[0].focused = true;
-    EXPECT_NE(a, b);
-    b = a;
-    b.elements[0].frame.width = 1;
-    EXPECT_NE(a, b);
-}
-
-TEST(TavroValues, KindSets) {
-    EXPECT_EQ(TavroElement::fieldKinds(), (std::set<std::string>{"input", "textarea", "select", "slider"}));
-    EXPECT_EQ(TavroElement::tapKinds(), (std::set<std::string>{"button", "link", "checkbox", "tab", "cell"}));
-    EXPECT_FALSE(TavroElement::tapKinds().count("Button"));
-}

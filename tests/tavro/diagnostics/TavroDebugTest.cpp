@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/foundation/Console.h"
-#include "tavro/core/TavroGold.h"
 #include "tavro/diagnostics/TavroDebug.h"
 
 using namespace tavro;
@@ -52,18 +51,4 @@ TEST_F(TavroDebugLog, KeepsTheNewest300) {
     EXPECT_EQ(debug->entries->back().text, "304");
     EXPECT_EQ(changes, 305) << "the debug screen hears of every entry";
     EXPECT_EQ(console.lines().size(), 305u);
-}
-
-TEST(TavroGoldPalette, ColourValues) {
-    EXPECT_DOUBLE_EQ(TavroGold::light.red, 250.0 / 255.0);
-    EXPECT_DOUBLE_EQ(TavroGold::light.green, 219.0 / 255.0);
-    EXPECT_DOUBLE_EQ(TavroGold::light.blue, 140.0 / 255.0);
-    EXPECT_DOUBLE_EQ(TavroGold::dark.red, 217.0 / 255.0);
-    EXPECT_DOUBLE_EQ(TavroGold::dark.green, 166.0 / 255.0);
-    EXPECT_DOUBLE_EQ(TavroGold::dark.blue, 77.0 / 255.0);
-    EXPECT_EQ(TavroGold::white, (TavroColor{1.0, 0.99, 0.93, 1.0}));
-    EXPECT_EQ(TavroGold::gradient.colors[0], TavroGold::light);
-    EXPECT_EQ(TavroGold::gradient.colors[1], TavroGold::dark);
-    EXPECT_EQ(TavroGold::gradient.startPoint, (TavroUnitPoint{0, 0}));
-    EXPECT_EQ(TavroGold::gradient.endPoint, (TavroUnitPoint{1, 1}));
 }
