@@ -339,6 +339,18 @@ TEST_F(Performing, EveryFailureIsOneLineForTheModel) {
               std::optional<std::string>("failed: this app has no routes; tap the app's buttons instead"));
 }
 
+TEST_F(Performing, EveryScreenActionKindAndNoOtherIsCarriedOut) {
+    go("Settings");
+    const auto target = element(read(), "General").id;
+    for (const auto kind : allKinds) {
+        const std::string refusal = "failed: " + std::string(kindName(kind)) + " is not a screen action";
+        const auto answer = perform(kind, target, "Settings");
+        const bool refused = answer == refusal;
+        EXPECT_EQ(refused, !TavroAction{.kind = kind}.isSurfaceAction()) << kindName(kind) << ": " << answer.value_or("ok");
+        go("Settings");
+    }
+}
+
 TEST_F(Performing, TheCorrectiveScrollAnswersExactly) {
     EXPECT_EQ(perform(Kind::scroll, std::nullopt, "down"), "failed: nothing to scroll here");
     go("Settings");
