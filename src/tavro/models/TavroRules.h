@@ -36,7 +36,8 @@ public:
     TavroRules(std::string goal, std::vector<std::string> routes, bool lenient);
 
     // The goal's clauses: cut at "then", "and then", semicolons, line breaks, 。 and 、, and at
-    // "and" or a comma followed by a command verb. A goal holding key=value details is one clause.
+    // "and", a comma or a sentence end (".", "!", "?") followed by a command verb. A goal holding
+    // key=value details is one clause.
     static std::vector<std::string> split(std::string_view goal);
 
     // The next action; never nothing. Done when no clauses are left; a fail action when a clause
