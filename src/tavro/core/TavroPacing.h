@@ -1,6 +1,6 @@
 // The fixed waits that pace a run, in one place: the pauses after each step that let the app's
-// animations finish, the verification readings, the polls while a run waits for the user, and
-// how long the surfaces wait for a screen to settle.
+// animations finish, the verification readings, the polls while a run waits for the user, the
+// presenter's animations, and how long the surfaces wait for a screen to settle.
 #pragma once
 
 #include <array>
@@ -20,6 +20,16 @@ inline constexpr milliseconds watcherPoll{300};
 inline constexpr std::array<milliseconds, 3> verifyReadings{milliseconds{350}, milliseconds{600}, milliseconds{900}};
 // How long the pointer stays after a run ends before it is hidden.
 inline constexpr milliseconds hidePointer{1800};
+
+// The presenter's animations: the pointer's move to a target and the pause that lets the user see
+// where the step lands; a caption's appearance and the pause for reading it; the tap ripple; the
+// pointer's fade when it is hidden.
+inline constexpr milliseconds pointerMove{350};
+inline constexpr milliseconds pointerPause{600};
+inline constexpr milliseconds captionShow{300};
+inline constexpr milliseconds captionPause{500};
+inline constexpr milliseconds tapRipple{250};
+inline constexpr milliseconds pointerFade{300};
 
 // Settling: a first wait, then up to `settleRounds` rounds this far apart until the screen is still.
 inline constexpr milliseconds settleFirst{200};

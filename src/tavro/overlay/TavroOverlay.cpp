@@ -5,6 +5,7 @@
 
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/core/TavroGold.h"
+#include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/surfaces/WebSurface.h"
 
@@ -211,7 +212,7 @@ rt::Task<void> TavroOverlay::point(TavroRect at, std::string label) {
     p.caption.clear();
     setPointer(std::move(p));
     // The spring move, then the pause that lets the user see where the step lands.
-    if (co_await rt::sleep(350ms)) (void)co_await rt::sleep(600ms);
+    if (co_await rt::sleep(pacing::pointerMove)) (void)co_await rt::sleep(pacing::pointerPause);
 }
 
 rt::Task<void> TavroOverlay::say(std::string text) {
@@ -227,7 +228,7 @@ rt::Task<void> TavroOverlay::say(std::string text) {
     p.fading = false;
     p.caption = std::move(text);
     setPointer(std::move(p));
-    if (co_await rt::sleep(300ms)) (void)co_await rt::sleep(500ms);
+    if (co_await rt::sleep(pacing::captionShow)) (void)co_await rt::sleep(pacing::captionPause);
 }
 
 rt::Task<void> TavroOverlay::tap() {
@@ -235,7 +236,7 @@ rt::Task<void> TavroOverlay::tap() {
     Pointer p = ui_->pointer.value();
     p.rippling = true;
     ui_->pointer.set(p);
-    (void)co_await rt::sleep(250ms);
+    (void)co_await rt::sleep(pacing::tapRipple);
     Pointer after = ui_->pointer.value();
     after.rippling = false;
     ui_->pointer.set(std::move(after));
@@ -251,7 +252,7 @@ void TavroOverlay::hideCursor() {
 }
 
 rt::Task<void> TavroOverlay::fadeOut(std::weak_ptr<TavroOverlay> weak, unsigned generation) {
-    (void)co_await rt::sleep(300ms);
+    (void)co_await rt::sleep(pacing::pointerFade);
     auto self = weak.lock();
     // A pointer placed again meanwhile stays.
     if (!self || self->pointerGeneration_ != generation) co_return;
