@@ -39,8 +39,11 @@ TEST_F(OverlayShown, ReadingsNeverContainTheOverlay) {
     allViews(overlay->window(), views);
     for (const auto& view : views) {
         EXPECT_TRUE(view->accessibilityIdentifier().starts_with("tavro.sdk")) << view->className();
-        if (auto host = std::dynamic_pointer_cast<ui::HostingView>(view))
-            for (const auto& id : views::identifiers(host->root())) EXPECT_TRUE(id.starts_with("tavro.sdk")) << id;
+        if (auto host = std::dynamic_pointer_cast<ui::HostingView>(view)) {
+            for (const auto& id : views::identifiers(host->root())) {
+                EXPECT_TRUE(id.starts_with("tavro.sdk")) << id;
+            }
+        }
     }
     overlay->hideWeb();
     // Even made key by mistake, the overlay window is not the app's window.
