@@ -13,6 +13,7 @@
 #include "tavro/core/TavroText.h"
 #include "tavro/memory/TavroMemory.h"
 #include "tavro/models/AppleIntelligenceModel.h"
+#include "tavro/models/TavroDownloadableModel.h"
 #include "tavro/remote/TavroAnalytics.h"
 #include "tavro/remote/TavroPack.h"
 #include "tavro/surfaces/TavroSurface.h"
@@ -208,6 +209,7 @@ rt::Task<void> TavroAgent::timeoutTask(std::weak_ptr<TavroAgent> weak, double ti
 std::string TavroAgent::engine(const TavroModel* model) {
     if (!model) return "rules";
     if (dynamic_cast<const AppleIntelligenceModel*>(model)) return "apple";
+    if (dynamic_cast<const TavroDownloadableModel*>(model)) return "local";
     return "model";
 }
 

@@ -147,7 +147,7 @@ public:
     rt::Task<std::optional<std::string>> performExact(std::string step);
 
     // The engine word that analytics events carry: "rules" without a model, "apple" for the
-    // platform's on-device model, "model" for any other.
+    // platform's on-device model, "local" for a downloadable model, "model" for any other.
     static std::string engine(const TavroModel* model);
 
     // Whether two readings differ in anything the agent watches after an action.

@@ -1,6 +1,7 @@
 // The life of a run: start, published state, analytics, stop, the common end, the idle timer.
 #include "AgentTestSupport.h"
 #include "tavro/models/AppleIntelligenceModel.h"
+#include "tavro/models/TavroDownloadableModel.h"
 
 namespace tavro::agenttest {
 namespace {
@@ -338,6 +339,18 @@ TEST(TavroAgentEngine, NamesTheKindOfModel) {
         "server", TavroContextBudget::large, [] { return true; },
         [](std::string, std::string) -> rt::Task<std::optional<std::string>> { co_return std::nullopt; });
     EXPECT_EQ(TavroAgent::engine(text.get()), "model");
+
+    struct Local : TavroDownloadableModel {
+        std::string name() const override { return "local"; }
+        bool isAvailable() const override { return true; }
+        rt::Task<std::optional<TavroAction>> decide(std::string, std::string) override { co_return std::nullopt; }
+        std::string downloadName() const override { return "Local 1B"; }
+        std::int64_t downloadBytes() const override { return 1; }
+        bool isDownloaded() const override { return true; }
+        rt::Task<void> download(std::function<void(double)>) override { co_return; }
+        void removeDownload() override {}
+    };
+    EXPECT_EQ(TavroAgent::engine(std::make_shared<Local>().get()), "local");
 }
 
 }  // namespace
