@@ -4,6 +4,8 @@
 
 // Platform services a host uses: the main actor, its app, windows and controls, stored values.
 #include "platform/foundation/AppDirectories.h"
+#include "platform/foundation/ByteCountFormatter.h"
+#include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/MainBundle.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/ObserverToken.h"
@@ -11,6 +13,7 @@
 #include "platform/foundation/Published.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/foundation/Uuid.h"
+#include "platform/net/PathMonitor.h"
 #include "platform/objc/Object.h"
 #include "platform/objc/Runtime.h"
 #include "platform/photos/Asset.h"
@@ -22,6 +25,7 @@
 #include "platform/photos/Predicate.h"
 #include "platform/photos/SavedPhotosAlbum.h"
 #include "platform/photos/UniformType.h"
+#include "platform/runtime/CancellationError.h"
 #include "platform/runtime/MainActor.h"
 #include "platform/runtime/Task.h"
 #include "platform/sysmodel/SystemModel.h"
@@ -95,6 +99,10 @@
 
 // models/: rules, reasoning, on-device and host models
 #include "tavro/models/AppleIntelligenceModel.h"
+#include "tavro/models/TavroDownloadCard.h"
+#include "tavro/models/TavroDownloadRing.h"
+#include "tavro/models/TavroDownloadableModel.h"
+#include "tavro/models/TavroModelDownloads.h"
 #include "tavro/models/TavroReasoning.h"
 #include "tavro/models/TavroRules.h"
 #include "tavro/models/TextTavroModel.h"

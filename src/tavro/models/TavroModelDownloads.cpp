@@ -178,6 +178,10 @@ std::shared_ptr<TavroDownloadableModel> TavroModelDownloads::candidate(const Mod
     return nullptr;
 }
 
+std::string TavroModelDownloads::percentText() const {
+    return std::to_string(static_cast<int>(progress.value() * 100)) + "%";
+}
+
 void TavroModelDownloads::offerIfNeeded(const Models& models, bool force) {
     const auto now = phase->kind();
     if (now != Phase::Case::idle && (!force || now == Phase::Case::downloading)) return;

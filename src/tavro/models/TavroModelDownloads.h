@@ -80,6 +80,9 @@ public:
     // Called once a download finishes; the facade sets it so the agent picks its engine again.
     std::function<void()> onReady;
 
+    // The progress as the whole percent the card and the ring show (truncated): "42%".
+    std::string percentText() const;
+
     // The offered model; stays set after a refusal or a failure.
     const std::shared_ptr<TavroDownloadableModel>& model() const { return model_; }
     // Watches the network path for the cellular warning; runs for the controller's life.
