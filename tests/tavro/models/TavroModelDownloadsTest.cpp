@@ -285,7 +285,6 @@ TEST_F(Offer, CancelIsIdleAtOnceAndTheDownloadsLateEndChangesNothing) {
 }
 
 TEST_F(Offer, AStoppedDownloadEndingLateLeavesTheRetryAlone) {
-    host->honoursCancel = false;
     downloads->offerIfNeeded(list, false);
     downloads->accept();
     actor->runUntilIdle();
@@ -293,14 +292,25 @@ TEST_F(Offer, AStoppedDownloadEndingLateLeavesTheRetryAlone) {
     downloads->accept();
     actor->runUntilIdle();
     ASSERT_EQ(host->calls, 2);
-    host->fail(DiskFull(), 1);  // the first, stopped download fails late
+    // The first download notices its stop only now and ends with the cancellation error.
+    host->report(0.1, 1);
+    actor->runUntilIdle();
+    EXPECT_EQ(*downloads->phase, Phase::downloading());
+
+    // A host that ignores the stop and fails late leaves the next retry alone too.
+    host->honoursCancel = false;
+    downloads->cancel();
+    downloads->accept();
+    actor->runUntilIdle();
+    ASSERT_EQ(host->calls, 3);
+    host->fail(DiskFull(), 2);
     actor->runUntilIdle();
     EXPECT_EQ(*downloads->phase, Phase::downloading());
     EXPECT_TRUE(named("tavro_model_download_failed").empty());
-    host->report(0.7, 2);
+    host->report(0.7, 3);
     actor->runUntilIdle();
     EXPECT_EQ(*downloads->progress, 0.7);
-    host->finish(2);
+    host->finish(3);
     actor->runUntilIdle();
     EXPECT_EQ(*downloads->phase, Phase::ready());
     EXPECT_EQ(named("tavro_model_download_done").size(), 1u);
