@@ -7,6 +7,8 @@
 #include "tavro/core/TavroGold.h"
 #include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
+#include "tavro/models/TavroDownloadCard.h"
+#include "tavro/models/TavroDownloadRing.h"
 #include "tavro/surfaces/WebSurface.h"
 
 namespace tavro {
@@ -18,6 +20,7 @@ namespace {
 
 constexpr double launcherSize = 56;
 constexpr double pointerSize = 28;
+constexpr double ringWidth = 3;
 
 ui::Rect toUi(const TavroRect& r) { return {r.x, r.y, r.width, r.height}; }
 
@@ -73,6 +76,16 @@ void TavroOverlay::build(const std::shared_ptr<ui::WindowScene>& scene) {
     pointer_ = host(pointerID, &TavroOverlay::pointerBody,
                     {bounds.midX() - pointerSize / 2, bounds.midY() - pointerSize / 2, pointerSize, pointerSize});
     pointer_->setUserInteractionEnabled(false);
+
+    // The download offer fills the panel's slot and its progress ring the launcher's.
+    const TavroDownloadCard card{TavroModelDownloads::shared()};
+    const TavroDownloadRing ring{card.downloads, ringWidth};
+    card_ = [card] { return card.body(); };
+    ring_ = [ring] { return ring.body(); };
+    card.observe(*panel_);
+    ring.observe(*launcher_);
+    panel_->rebuild();
+    launcher_->rebuild();
 
     glow_->observe(ui_->glow);
     pointer_->observe(ui_->pointer);

@@ -8,7 +8,7 @@
 // It is the agent's presenter (held weakly by the agent) and holds the agent weakly. Its state is
 // published in `ui()` for the host, the panel and tests; its views are node trees shown by
 // hosting views. The panel has a slot for the download card and the launcher one for the
-// download ring, which their owner fills in.
+// download ring; they show those of the shared download controller until their owner refills them.
 #pragma once
 
 #include <functional>
