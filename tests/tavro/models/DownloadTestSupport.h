@@ -5,12 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <exception>
-#include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,24 +14,14 @@
 #include "platform/foundation/AppDirectories.h"
 #include "platform/foundation/PreferredLanguages.h"
 #include "platform/foundation/UserDefaults.h"
-#include "platform/net/PathMonitor.h"
 #include "platform/runtime/CancellationError.h"
 #include "platform/runtime/Continuation.h"
-#include "platform/runtime/Task.h"
 #include "platform/sysmodel/ScriptedBackend.h"
 #include "platform/sysmodel/SystemModel.h"
-#include "tavro/models/TavroDownloadableModel.h"
 #include "tavro/models/TavroModelDownloads.h"
 #include "tavro/remote/TavroAnalytics.h"
 
 namespace hostmodel {
-
-// What the host's download does next.
-struct Step {
-    enum class Kind { report, finish, fail } kind = Kind::report;
-    double fraction = 0;
-    std::exception_ptr error;
-};
 
 struct DiskFull : std::runtime_error {
     DiskFull() : std::runtime_error("Not enough free space for the model.") {}
@@ -43,19 +29,11 @@ struct DiskFull : std::runtime_error {
 
 class HostModel : public tavro::TavroDownloadableModel {
 public:
-    explicit HostModel(std::string title = "Host 3B", std::int64_t bytes = 1'500'000'000)
-        : title(std::move(title)), bytes(bytes) {}
-
-    std::string title;
-    std::int64_t bytes;
-    bool available = false;
-    bool supported = false;
-    bool downloaded = false;
-    bool offered = true;
-    std::optional<std::string> analytics;
-    // A cooperative host stops with the cancellation error once its task is cancelled.
-    bool honoursCancel = true;
-
+    std::string title = "Host 3B";
+    std::int64_t bytes = 1'500'000'000;
+    bool available = false, supported = false, downloaded = false, offered = true;
+    std::string analytics;       // empty: the default, the download name
+    bool honoursCancel = true;   // stops with the cancellation error once its task is cancelled
     int calls = 0;
     std::function<void(double)> lastProgress;
 
@@ -67,9 +45,14 @@ public:
     std::int64_t downloadBytes() const override { return bytes; }
     bool isDownloaded() const override { return downloaded; }
     bool isOffered() const override { return offered; }
-    std::string analyticsName() const override { return analytics ? *analytics : TavroDownloadableModel::analyticsName(); }
+    std::string analyticsName() const override { return analytics.empty() ? TavroDownloadableModel::analyticsName() : analytics; }
     void removeDownload() override { downloaded = false; }
 
+    // Each step waits for the test: a fraction to report, the end (nothing), or an error to throw.
+    struct Step {
+        std::optional<double> fraction;
+        std::exception_ptr error;
+    };
     rt::Task<void> download(std::function<void(double)> progress) override {
         const int call = ++calls;
         lastProgress = progress;
@@ -79,26 +62,18 @@ public:
             const Step step = co_await gate;
             const bool cancelled = co_await rt::isCancelled();
             if (cancelled && honoursCancel) throw rt::CancellationError();
-            switch (step.kind) {
-                case Step::Kind::report:
-                    progress(step.fraction);
-                    break;
-                case Step::Kind::finish:
-                    downloaded = true;
-                    co_return;
-                case Step::Kind::fail:
-                    std::rethrow_exception(step.error);
-            }
+            if (step.error) std::rethrow_exception(step.error);
+            if (!step.fraction) break;
+            progress(*step.fraction);
         }
+        downloaded = true;
     }
 
-    // Drives the given download (the latest by default) one step.
-    void report(double fraction, int call = 0) { drive({Step::Kind::report, fraction, nullptr}, call); }
-    void finish(int call = 0) { drive({Step::Kind::finish, 0, nullptr}, call); }
+    // Drives download number `call` (the latest by default) one step.
+    void report(double fraction, int call = 0) { drive({fraction, nullptr}, call); }
+    void finish(int call = 0) { drive({}, call); }
     template <class E>
-    void fail(E error, int call = 0) {
-        drive({Step::Kind::fail, 0, std::make_exception_ptr(std::move(error))}, call);
-    }
+    void fail(E error, int call = 0) { drive({std::nullopt, std::make_exception_ptr(error)}, call); }
 
 private:
     void drive(Step step, int call) {
@@ -109,10 +84,9 @@ private:
     std::map<int, rt::Continuation<Step>> gates;
 };
 
-struct Event {
-    std::string name;
-    tavro::TavroAnalytics::Parameters parameters;
-};
+using P = tavro::TavroAnalytics::Parameter;
+using Phase = tavro::TavroModelDownloads::Phase;
+using Models = tavro::TavroModelDownloads::Models;
 
 class DownloadsTest : public ::testing::Test {
 protected:
@@ -121,17 +95,12 @@ protected:
         fnd::UserDefaults::resetStandard();
         fnd::PreferredLanguages::setOverride(std::vector<std::string>{"en-US"});
         sysmodel::SystemModel::reset();
-        backend = std::make_shared<sysmodel::ScriptedBackend>(
-            sysmodel::Availability::unavailable(sysmodel::UnavailableReason::deviceNotEligible));
         sysmodel::SystemModel::install(backend);
         tavro::TavroAnalytics::reset();
         tavro::TavroAnalytics::setSink([this](const std::string& name, const tavro::TavroAnalytics::Parameters& p) {
-            events.push_back({name, p});
+            events.emplace_back(name, p);
         });
-        tavro::TavroModelDownloads::reset();
-        downloads = tavro::TavroModelDownloads::shared();
-        // The test's own paths from here on, not the kernel's.
-        setPath(net::Path{});
+        renew();
     }
     void TearDown() override {
         tavro::TavroModelDownloads::reset();
@@ -142,30 +111,43 @@ protected:
         fnd::AppDirectories::reset();
     }
 
+    // A new shared controller over the same user defaults, seeing the test's paths, not the kernel's.
+    void renew() {
+        tavro::TavroModelDownloads::reset();
+        downloads = tavro::TavroModelDownloads::shared();
+        setPath({});
+    }
     // Hands the controller a network path and lets its update reach the main actor.
     void setPath(net::Path path) {
         downloads->monitor()->inject(path);
         downloads->monitor()->queue()->sync([] {});
         actor->runUntilIdle();
     }
-
-    std::vector<Event> named(const std::string& name) const {
-        std::vector<Event> found;
-        for (const auto& e : events)
-            if (e.name == name) found.push_back(e);
+    void offer(bool force = false) { downloads->offerIfNeeded({host}, force); }
+    void startDownload() {
+        offer(true);
+        downloads->accept();
+        actor->runUntilIdle();
+    }
+    // Drives the host's download one step and lets the controller follow.
+    void step(const std::function<void()>& drive) {
+        drive();
+        actor->runUntilIdle();
+    }
+    std::vector<tavro::TavroAnalytics::Parameters> named(const std::string& name) const {
+        std::vector<tavro::TavroAnalytics::Parameters> found;
+        for (const auto& [event, parameters] : events)
+            if (event == "tavro_" + name) found.push_back(parameters);
         return found;
     }
 
-    tavro::TavroModelDownloads::Models models(std::vector<std::shared_ptr<tavro::TavroModel>> list) { return list; }
-
     std::shared_ptr<rt::MainActor> actor = rt::MainActor::create(rt::ClockKind::virtual_);
     rt::MainActor::Scope scope{actor};
-    std::shared_ptr<sysmodel::ScriptedBackend> backend;
-    std::vector<Event> events;
+    std::shared_ptr<sysmodel::ScriptedBackend> backend = std::make_shared<sysmodel::ScriptedBackend>(
+        sysmodel::Availability::unavailable(sysmodel::UnavailableReason::deviceNotEligible));
+    std::vector<std::pair<std::string, tavro::TavroAnalytics::Parameters>> events;
     std::shared_ptr<tavro::TavroModelDownloads> downloads;
+    std::shared_ptr<HostModel> host = std::make_shared<HostModel>();
 };
-
-using P = tavro::TavroAnalytics::Parameter;
-using Phase = tavro::TavroModelDownloads::Phase;
 
 }  // namespace hostmodel
