@@ -1,6 +1,7 @@
 #include "tavro/surfaces/WebSurface.h"
 
 #include <chrono>
+#include <cmath>
 
 #include "platform/ui/Application.h"
 #include "tavro/core/TavroPacing.h"
@@ -57,7 +58,23 @@ bool WebSurface::systemAlertShowing() const {
 rt::Task<void> WebSurface::settle() {
     auto web = webView_;  // kept alive across the waits
     if (!co_await rt::sleep(pacing::settleFirst)) co_return;
-    for (int round = 0; round < pacing::settleRounds && web && web->isLoading(); ++round) {
+    // Once loaded, the page's count of changes is read each round; two equal counts in a row mean
+    // quiet. A page without the counter is settled once it has loaded.
+    std::optional<double> changes;
+    for (int round = 0; round < pacing::settleRounds && web; ++round) {
+        if (!web->isBusy()) {
+            const auto activity = co_await web->evaluate("tavro.activity()");
+            const json* count = nullptr;
+            if (activity.value && activity.value->is_object()) {
+                auto it = activity.value->find("mutations");
+                if (it != activity.value->end() && it->is_number()) count = &*it;
+            }
+            if (!count) co_return;
+            if (changes == count->get<double>()) co_return;
+            changes = count->get<double>();
+        } else {
+            changes.reset();
+        }
         if (!co_await rt::sleep(pacing::settleRound)) co_return;
     }
 }
@@ -99,6 +116,15 @@ std::optional<TavroScreen> WebSurface::screenFromJSON(const json& page) {
 rt::Task<std::optional<TavroScreen>> WebSurface::snapshotAsync() {
     auto web = webView_;
     if (!web) co_return std::nullopt;
+    if (!web->loadError().empty() && !web->isLoading()) {
+        // The failed load shows as what a browser shows: the address and why it failed.
+        TavroScreen failed;
+        failed.location = web->url();
+        failed.text = web->loadError();
+        failed.systemAlert = systemAlertShowing();
+        last_ = failed;
+        co_return failed;
+    }
     const auto answer = co_await web->evaluate("tavro.read()");
     std::optional<TavroScreen> screen;
     if (answer.value) screen = screenFromJSON(*answer.value);
@@ -111,6 +137,7 @@ rt::Task<std::optional<TavroScreen>> WebSurface::snapshotAsync() {
 rt::Task<std::optional<std::string>> WebSurface::perform(TavroAction action) {
     auto web = webView_;
     if (!web) co_return std::optional<std::string>("failed: the browser is closed");
+    if (!web->loadError().empty() && !web->isLoading()) co_return web->loadError();
     json call = {{"kind", std::string(kindName(action.kind))}, {"text", action.text}, {"submit", action.submit}};
     if (action.id) call["id"] = *action.id;
     const auto answer = co_await web->evaluate("tavro.perform(" + call.dump(-1, ' ', false, json::error_handler_t::replace) + ")");
@@ -144,7 +171,7 @@ void WebSurface::open(std::string_view text) {
     if (auto url = TavroWebText::url(text)) {
         webView_->load(*url);
     } else {
-        webView_->load(searchURL(text));
+        webView_->load(searchURL(text, searchBase_));
     }
 }
 
@@ -156,9 +183,9 @@ void WebSurface::cacheFrames(const TavroScreen& screen, ui::Point inset) {
     }
 }
 
-std::string WebSurface::searchURL(std::string_view text) {
+std::string WebSurface::searchURL(std::string_view text, std::string_view base) {
     static constexpr char hex[] = "0123456789ABCDEF";
-    std::string url(searchAddress);
+    std::string url(base);
     for (unsigned char c : text) {
         const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
                                 c == '-' || c == '.' || c == '_' || c == '~';

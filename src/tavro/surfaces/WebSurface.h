@@ -2,10 +2,10 @@
 // a search for any other text), waits for pages to load, and remembers the frames of its last
 // reading moved into the browser window's coordinates so the pointer can aim at them.
 //
-// Reading a page and acting on it go through the page's scripts: the reader "tavro.read()" answers
-// the screen as JSON, and "tavro.perform(<action as JSON>)" answers {"ok": true} or
-// {"error": "..."}. This build has no browser engine, so those answers come from whatever page
-// handler the host installs on the web view; without one a page cannot be read.
+// Reading a page and acting on it go through the page's scripts, which the web view's browser
+// engine adds to every page: the reader "tavro.read()" answers the screen as JSON, and
+// "tavro.perform(<action as JSON>)" answers {"ok": true} or {"error": "..."}. A page whose load
+// failed reads as a screen that shows the failure and nothing to act on.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +23,7 @@ namespace tavro {
 
 class WebSurface : public TavroSurface {
 public:
-    // The search engine's query address; the percent-encoded text follows it.
+    // The search engine's query address by default; the percent-encoded text follows it.
     static constexpr std::string_view searchAddress = "https://search.tavro.example/?q=";
 
     explicit WebSurface(std::shared_ptr<ui::WebView> webView);
@@ -35,7 +35,8 @@ public:
     std::vector<std::string> routes() const override { return {}; }
     // True while the application is inactive (a system prompt covers it).
     bool systemAlertShowing() const override;
-    // Waits 200 ms, then up to 25 rounds 120 ms apart while the page is still loading.
+    // Waits 200 ms, then up to 25 rounds 120 ms apart until the page has loaded and gone quiet:
+    // nothing left to fetch and no change to the page since the round before.
     rt::Task<void> settle() override;
     // The last reading taken by snapshotAsync, or nothing.
     std::optional<TavroScreen> snapshot() override;
@@ -47,17 +48,21 @@ public:
 
     // Loads the address TavroWebText::url makes of the text, else a search for the text.
     void open(std::string_view text);
+    // The query address searches go to (the percent-encoded text follows it).
+    const std::string& searchBase() const { return searchBase_; }
+    void setSearchBase(std::string base) { searchBase_ = std::move(base); }
     // Replaces the frame cache with the reading's element frames (zero-size frames skipped),
     // each moved by the inset of the browser window's top bar.
     void cacheFrames(const TavroScreen& screen, ui::Point inset);
 
     // The search address for a text: every byte but letters, digits and "-._~" percent-encoded.
-    static std::string searchURL(std::string_view text);
+    static std::string searchURL(std::string_view text, std::string_view base = searchAddress);
     // A page reader's JSON answer as a screen; nothing when it is not one.
     static std::optional<TavroScreen> screenFromJSON(const nlohmann::json& page);
 
 private:
     std::shared_ptr<ui::WebView> webView_;
+    std::string searchBase_{searchAddress};
     std::optional<TavroScreen> last_;
     std::unordered_map<std::int64_t, TavroRect> frames_;
 };

@@ -1,0 +1,447 @@
+#include "platform/web/BrowserEngine.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/runtime/Continuation.h"
+
+namespace web {
+
+using nlohmann::json;
+using WallClock = std::chrono::steady_clock;
+
+namespace {
+
+std::mutex programMutex;
+std::string programSetting;  // empty: "chromium" on PATH
+
+std::mutex sharedMutex;
+std::weak_ptr<BrowserEngine> sharedEngine;
+
+bool executable(const std::string& path) { return !path.empty() && ::access(path.c_str(), X_OK) == 0; }
+
+// Writes all of `data` to a non-blocking pipe within the deadline. A closed pipe answers EPIPE
+// instead of killing the host with SIGPIPE: the signal is blocked on this thread for the write
+// and a pending one is taken back.
+bool writeAll(int fd, const std::string& data, WallClock::time_point deadline) {
+    sigset_t pipeSignal, previous;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+    std::size_t done = 0;
+    bool ok = true;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - WallClock::now()).count();
+            if (left <= 0) {
+                ok = false;
+                break;
+            }
+            pollfd p{fd, POLLOUT, 0};
+            ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 100)));
+            continue;
+        }
+        ok = false;
+        break;
+    }
+    if (!ok && errno == EPIPE) {
+        const timespec zero{0, 0};
+        while (sigtimedwait(&pipeSignal, nullptr, &zero) > 0) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return ok;
+}
+
+}  // namespace
+
+struct BrowserEngine::Channel {
+    struct Pending {
+        rt::Continuation<Reply> done;
+        WallClock::time_point deadline;
+    };
+    struct Listener {
+        std::weak_ptr<rt::MainActor> actor;
+        EventHandler handler;
+    };
+
+    std::string program;
+    std::filesystem::path profile;
+    int toBrowser = -1;    // our end of the browser's fd 3
+    int fromBrowser = -1;  // our end of the browser's fd 4
+    std::atomic<pid_t> pid{0};
+    std::atomic<bool> running{true};
+    std::atomic<bool> stopping{false};
+    WallClock::time_point started;
+    std::atomic<long long> startupMicros{0};
+    std::thread reader;
+
+    std::mutex writeMutex;
+    std::mutex mutex;  // guards the fields below
+    std::int64_t nextId = 1;
+    std::map<std::int64_t, Pending> pending;
+    std::unordered_map<std::string, Listener> listeners;
+    int childEnds[2] = {-1, -1};  // the browser's ends, closed once it has them
+
+    bool write(const json& message) {
+        std::string line = message.dump(-1, ' ', false, json::error_handler_t::replace);
+        line.push_back('\0');
+        std::lock_guard lock(writeMutex);
+        return writeAll(toBrowser, line, WallClock::now() + std::chrono::seconds(5));
+    }
+
+    void resolve(std::int64_t id, Reply reply) {
+        std::optional<rt::Continuation<Reply>> done;
+        {
+            std::lock_guard lock(mutex);
+            auto it = pending.find(id);
+            if (it == pending.end()) return;
+            done.emplace(it->second.done);
+            pending.erase(it);
+        }
+        done->resume(std::move(reply));
+    }
+
+    void deliver(const std::string& session, const std::string& method, json params) {
+        Listener listener;
+        {
+            std::lock_guard lock(mutex);
+            auto it = listeners.find(session);
+            if (it == listeners.end()) return;
+            listener = it->second;
+        }
+        if (auto actor = listener.actor.lock()) {
+            actor->post([handler = std::move(listener.handler), method, params = std::move(params)] {
+                handler(method, params);
+            });
+        }
+    }
+
+    void handle(const char* data, std::size_t size) {
+        json message = json::parse(data, data + size, nullptr, false);
+        if (!message.is_object()) return;
+        if (auto id = message.find("id"); id != message.end() && id->is_number_integer()) {
+            if (startupMicros.load() == 0) {
+                const auto us = std::chrono::duration_cast<std::chrono::microseconds>(WallClock::now() - started).count();
+                startupMicros.store(std::max<long long>(us, 1));
+            }
+            Reply reply;
+            if (auto error = message.find("error"); error != message.end()) {
+                reply.error = error->is_object() ? error->value("message", std::string("error")) : error->dump();
+                if (reply.error.empty()) reply.error = "error";
+            } else if (auto result = message.find("result"); result != message.end()) {
+                reply.result = std::move(*result);
+            }
+            resolve(id->get<std::int64_t>(), std::move(reply));
+            return;
+        }
+        auto method = message.find("method");
+        if (method == message.end() || !method->is_string()) return;
+        std::string session = message.value("sessionId", std::string());
+        auto params = message.find("params");
+        deliver(session, method->get<std::string>(), params != message.end() ? std::move(*params) : json::object());
+    }
+
+    void expire() {
+        std::vector<rt::Continuation<Reply>> late;
+        {
+            std::lock_guard lock(mutex);
+            const auto now = WallClock::now();
+            for (auto it = pending.begin(); it != pending.end();) {
+                if (it->second.deadline <= now) {
+                    late.push_back(it->second.done);
+                    it = pending.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+        }
+        for (auto& done : late) done.resume(Reply{{}, "the browser engine did not answer in time"});
+    }
+
+    void read() {
+        std::string buffer;
+        char chunk[65536];
+        while (!stopping.load()) {
+            pollfd p{fromBrowser, POLLIN, 0};
+            const int ready = ::poll(&p, 1, 100);
+            if (ready < 0 && errno != EINTR) break;
+            if (ready > 0) {
+                const ssize_t n = ::read(fromBrowser, chunk, sizeof chunk);
+                if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+                if (n <= 0) break;  // the browser closed its end: it has gone
+                std::size_t from = buffer.size();
+                buffer.append(chunk, static_cast<std::size_t>(n));
+                std::size_t start = 0;
+                for (std::size_t nul; (nul = buffer.find('\0', from)) != std::string::npos; from = start) {
+                    handle(buffer.data() + start, nul - start);
+                    start = nul + 1;
+                }
+                buffer.erase(0, start);
+            }
+            expire();
+        }
+        stopped();
+    }
+
+    // The browser has gone: every waiting command fails and every page hears of it.
+    void stopped() {
+        running.store(false);
+        std::vector<rt::Continuation<Reply>> waiting;
+        std::vector<Listener> told;
+        {
+            std::lock_guard lock(mutex);
+            for (auto& [id, p] : pending) waiting.push_back(p.done);
+            pending.clear();
+            for (auto& [session, l] : listeners) told.push_back(l);
+        }
+        for (auto& done : waiting) done.resume(Reply{{}, "the browser engine stopped"});
+        for (auto& l : told) {
+            if (auto actor = l.actor.lock()) {
+                actor->post([handler = l.handler] { handler("Engine.stopped", json::object()); });
+            }
+        }
+    }
+
+    // Runs on the reader thread, which the browser outlives by nothing: the browser is told to die
+    // with the thread that started it.
+    void spawn() {
+        std::vector<std::string> args = {program,
+                                         "--headless",
+                                         "--remote-debugging-pipe",
+                                         "--no-first-run",
+                                         "--no-default-browser-check",
+                                         "--disable-gpu",
+                                         "--disable-background-networking",
+                                         "--disable-component-update",
+                                         "--disable-sync",
+                                         "--disable-quic",
+                                         "--disable-extensions",
+                                         "--disable-dev-shm-usage",
+                                         "--mute-audio",
+                                         "--hide-scrollbars",
+                                         "--user-data-dir=" + profile.string()};
+        if (::geteuid() == 0) args.push_back("--no-sandbox");
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const pid_t parent = ::getpid();
+        const int readEnd = childEnds[0];
+        const int writeEnd = childEnds[1];
+
+        started = WallClock::now();
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Only async-signal-safe calls from here to exec.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != parent) ::_exit(1);
+            ::setpgid(0, 0);
+            const int in = ::fcntl(readEnd, F_DUPFD, 10);
+            const int out = ::fcntl(writeEnd, F_DUPFD, 10);
+            if (in < 0 || out < 0 || ::dup2(in, 3) < 0 || ::dup2(out, 4) < 0) ::_exit(127);
+            const int null = ::open("/dev/null", O_RDWR);
+            if (null >= 0) {
+                ::dup2(null, 0);
+                ::dup2(null, 1);
+                ::dup2(null, 2);
+            }
+            ::syscall(SYS_close_range, 5u, ~0u, 0u);
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        if (child > 0) pid.store(child);
+        {
+            std::lock_guard lock(mutex);
+            ::close(childEnds[0]);
+            ::close(childEnds[1]);
+            childEnds[0] = childEnds[1] = -1;
+        }
+    }
+};
+
+std::shared_ptr<BrowserEngine> BrowserEngine::shared(std::string* failure) {
+    const auto path = program();
+    if (!path) {
+        if (failure) *failure = "no browser engine: install the chromium package";
+        return nullptr;
+    }
+    std::lock_guard lock(sharedMutex);
+    if (auto engine = sharedEngine.lock(); engine && engine->running()) return engine;
+    auto engine = std::make_shared<BrowserEngine>(Key{}, *path);
+    if (!engine->running()) {
+        if (failure) *failure = "the browser engine could not be started";
+        return nullptr;
+    }
+    sharedEngine = engine;
+    return engine;
+}
+
+void BrowserEngine::setProgram(std::string path) {
+    std::lock_guard lock(programMutex);
+    programSetting = std::move(path);
+}
+
+std::optional<std::string> BrowserEngine::program() {
+    std::string setting;
+    {
+        std::lock_guard lock(programMutex);
+        setting = programSetting;
+    }
+    if (!setting.empty()) return executable(setting) ? std::optional(setting) : std::nullopt;
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    std::size_t start = 0;
+    while (start <= dirs.size()) {
+        const auto end = std::min(dirs.find(':', start), dirs.size());
+        const std::string dir = dirs.substr(start, end - start);
+        if (!dir.empty() && executable(dir + "/chromium")) return dir + "/chromium";
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+BrowserEngine::BrowserEngine(Key, std::string program) : channel_(std::make_shared<Channel>()) {
+    channel_->program = std::move(program);
+    start();
+}
+
+void BrowserEngine::start() {
+    auto& c = *channel_;
+    std::error_code ec;
+    auto base = std::filesystem::temp_directory_path(ec);
+    if (ec) base = "/tmp";
+    std::string pattern = (base / "tavro-browser-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) {
+        c.running.store(false);
+        return;
+    }
+    c.profile = pattern;
+    int toChild[2], fromChild[2];
+    if (::pipe2(toChild, O_CLOEXEC) != 0) {
+        c.running.store(false);
+        return;
+    }
+    if (::pipe2(fromChild, O_CLOEXEC) != 0) {
+        ::close(toChild[0]);
+        ::close(toChild[1]);
+        c.running.store(false);
+        return;
+    }
+    c.childEnds[0] = toChild[0];
+    c.childEnds[1] = fromChild[1];
+    c.toBrowser = toChild[1];
+    c.fromBrowser = fromChild[0];
+    ::fcntl(c.toBrowser, F_SETFL, ::fcntl(c.toBrowser, F_GETFL) | O_NONBLOCK);
+    // The thread owns the channel through a shared pointer: it may outlive nothing but the engine,
+    // which joins it.
+    c.reader = std::thread([channel = channel_.get()] {
+        channel->spawn();
+        channel->read();
+    });
+}
+
+BrowserEngine::~BrowserEngine() {
+    auto& c = *channel_;
+    c.stopping.store(true);
+    if (c.reader.joinable()) {
+        // The process goes first; the reader then sees the pipe close or its stop flag.
+        const pid_t pid = c.pid.load();
+        if (pid > 0) {
+            ::kill(-pid, SIGKILL);
+            ::kill(pid, SIGKILL);
+        }
+        c.reader.join();
+        const pid_t after = c.pid.load();
+        if (after > 0) {
+            ::kill(-after, SIGKILL);
+            ::waitpid(after, nullptr, 0);
+        }
+    }
+    if (c.toBrowser >= 0) ::close(c.toBrowser);
+    if (c.fromBrowser >= 0) ::close(c.fromBrowser);
+    for (int& fd : c.childEnds) {
+        if (fd >= 0) ::close(fd);
+    }
+    if (!c.profile.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(c.profile, ec);
+    }
+}
+
+rt::Task<Reply> BrowserEngine::call(std::string method, json params, std::string session,
+                                    std::chrono::milliseconds timeout) {
+    auto channel = channel_;  // kept while the reply is awaited
+    auto actor = rt::MainActor::shared();
+    rt::Continuation<Reply> done(actor);
+    std::int64_t id = 0;
+    {
+        std::lock_guard lock(channel->mutex);
+        id = channel->nextId++;
+        channel->pending.emplace(id, Channel::Pending{done, WallClock::now() + timeout});
+    }
+    json message = {{"id", id}, {"method", std::move(method)}, {"params", std::move(params)}};
+    if (!session.empty()) message["sessionId"] = session;
+    if (!channel->running.load()) {
+        channel->resolve(id, Reply{{}, "the browser engine stopped"});
+    } else if (!channel->write(message)) {
+        channel->resolve(id, Reply{{}, "the browser engine stopped"});
+    }
+    // The virtual clock must not jump past a reply that is on its way.
+    rt::MainActor::Hold hold(actor);
+    co_return co_await done;
+}
+
+void BrowserEngine::send(const std::string& method, const json& params, const std::string& session) {
+    std::int64_t id = 0;
+    {
+        std::lock_guard lock(channel_->mutex);
+        id = channel_->nextId++;
+    }
+    json message = {{"id", id}, {"method", method}, {"params", params}};
+    if (!session.empty()) message["sessionId"] = session;
+    if (channel_->running.load()) channel_->write(message);
+}
+
+void BrowserEngine::listen(const std::string& session, std::weak_ptr<rt::MainActor> actor, EventHandler handler) {
+    std::lock_guard lock(channel_->mutex);
+    channel_->listeners[session] = Channel::Listener{std::move(actor), std::move(handler)};
+}
+
+void BrowserEngine::forget(const std::string& session) {
+    std::lock_guard lock(channel_->mutex);
+    channel_->listeners.erase(session);
+}
+
+bool BrowserEngine::running() const { return channel_->running.load(); }
+
+pid_t BrowserEngine::pid() const { return channel_->pid.load(); }
+
+std::chrono::microseconds BrowserEngine::startupTime() const {
+    return std::chrono::microseconds(channel_->startupMicros.load());
+}
+
+}  // namespace web

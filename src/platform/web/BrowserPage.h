@@ -1,0 +1,90 @@
+// One page (a tab) of the browser engine: it loads addresses, follows the page's load events,
+// runs scripts in the page and carries out trusted input (clicks, key presses, typed text) through
+// the protocol, as a person's input would arrive.
+//
+// Our page script is added to every new document in a world of its own, apart from the page's
+// scripts: a page cannot replace or tamper with it. Scripts given to evaluate() run in that world,
+// where "tavro.read()" and "tavro.perform(action)" are defined. A script may answer a request for
+// input, {"tavro.input": [steps]}; the page carries out the steps in order and answers
+// {"ok": true}, or {"error": "..."} for the first step that fails. The steps are
+// {"click": [x, y]}, {"press": [x, y, milliseconds]}, {"insertText": text}, {"key": name}
+// (Enter, Backspace), {"back": true} (history) and {"script": text}, whose answer stands when it
+// is an error.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_set>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/runtime/MainActor.h"
+#include "platform/runtime/Task.h"
+#include "platform/web/BrowserEngine.h"
+
+namespace web {
+
+class BrowserPage : public std::enable_shared_from_this<BrowserPage> {
+    struct Key {};
+
+public:
+    struct Opened;
+    // What a script answers: a JSON value, or an error text.
+    struct Answer {
+        std::optional<nlohmann::json> value;
+        std::string error;
+    };
+
+    // Opens a new page of the given viewport size (CSS pixels) in the shared engine.
+    static rt::Task<Opened> open(int width, int height);
+
+    BrowserPage(Key, std::shared_ptr<BrowserEngine> engine, std::string target, std::string session);
+    ~BrowserPage();
+    BrowserPage(const BrowserPage&) = delete;
+    BrowserPage& operator=(const BrowserPage&) = delete;
+
+    // Starts loading the address and returns when the browser has taken it: the empty text, or
+    // why the load failed (one line).
+    rt::Task<std::string> navigate(std::string url);
+    // Runs the script in our page world and answers its value (input requests carried out).
+    rt::Task<Answer> evaluate(std::string script);
+    // Changes the viewport size.
+    void resize(int width, int height);
+
+    bool isLoading() const { return loading_; }
+    // True while the page loads or still fetches (streams and pings aside).
+    bool isBusy() const { return loading_ || !requests_.empty(); }
+    // The main frame's address as it is now (links followed, history moves).
+    const std::string& url() const { return url_; }
+    // False once the engine has stopped or the page was closed or crashed.
+    bool isAlive() const { return alive_ && engine_->running(); }
+    const std::shared_ptr<BrowserEngine>& engine() const { return engine_; }
+
+    // Told when a load ends (finished, failed, or the engine stopped).
+    void setLoadHandler(std::function<void()> handler) { onLoad_ = std::move(handler); }
+
+private:
+    void handle(const std::string& method, const nlohmann::json& params);
+    void finishLoad();
+    rt::Task<Reply> call(std::string method, nlohmann::json params);
+    rt::Task<std::string> runStep(const nlohmann::json& step);
+
+    std::shared_ptr<BrowserEngine> engine_;
+    std::string target_;
+    std::string session_;
+    std::string url_;
+    std::function<void()> onLoad_;
+    std::unordered_set<std::string> requests_;  // fetches in flight
+    std::optional<int> context_;  // our world's execution context in the main frame
+    bool loading_ = false;
+    bool alive_ = true;
+};
+
+struct BrowserPage::Opened {
+    std::shared_ptr<BrowserPage> page;
+    std::string failure;
+};
+
+}  // namespace web

@@ -1,0 +1,648 @@
+#include "platform/web/PageScript.h"
+
+namespace web {
+
+namespace {
+
+// Runs in the page's world. A click listener added to an element (or an onclick property set on
+// it) is remembered; the "tavro-listeners" event on a document makes every remembered element in
+// it fire "tavro-listener", which the page script's world hears.
+constexpr std::string_view kBridge = R"JS((() => {
+  const kinds = new Set(['click', 'mousedown', 'mouseup', 'pointerdown', 'pointerup', 'touchstart', 'touchend']);
+  const seen = new WeakSet();
+  const refs = [];
+  const note = (target) => {
+    if (target instanceof Element && !seen.has(target)) { seen.add(target); refs.push(new WeakRef(target)); }
+  };
+  const add = EventTarget.prototype.addEventListener;
+  EventTarget.prototype.addEventListener = function (type, listener, options) {
+    if (kinds.has(type)) note(this);
+    return add.call(this, type, listener, options);
+  };
+  const onclick = Object.getOwnPropertyDescriptor(HTMLElement.prototype, 'onclick');
+  if (onclick && onclick.set) {
+    Object.defineProperty(HTMLElement.prototype, 'onclick', {
+      configurable: true, enumerable: onclick.enumerable, get: onclick.get,
+      set(value) { if (value) note(this); onclick.set.call(this, value); },
+    });
+  }
+  add.call(document, 'tavro-listeners', () => {
+    for (let i = refs.length - 1; i >= 0; i--) {
+      const el = refs[i].deref();
+      if (!el) { refs.splice(i, 1); continue; }
+      if (el.isConnected && el.ownerDocument === document) el.dispatchEvent(new Event('tavro-listener', { composed: true }));
+    }
+  }, true);
+})();
+)JS";
+
+// Runs in a world of its own: the page's scripts cannot see or change it.
+constexpr std::string_view kPage = R"JS((() => {
+  if (globalThis.tavro) return;
+  const LABEL = 200, VALUE = 1000, TEXT = 4000, OPTIONS = 200;
+  const ids = new WeakMap();
+  const nodes = new Map();
+  let nextId = 1, pruneAt = 8192, mutations = 0;
+
+  const idOf = (el) => {
+    let id = ids.get(el);
+    if (id) return id;
+    if (nodes.size >= pruneAt) {
+      for (const [k, ref] of nodes) if (!ref.deref()) nodes.delete(k);
+      pruneAt = Math.max(8192, nodes.size * 2);
+    }
+    id = nextId++;
+    ids.set(el, id);
+    nodes.set(id, new WeakRef(el));
+    return id;
+  };
+  const squash = (text, cap) => {
+    if (!text) return '';
+    if (text.length > cap * 4) text = text.slice(0, cap * 4);
+    text = text.replace(/\s+/g, ' ').trim();
+    return text.length > cap ? text.slice(0, cap) : text;
+  };
+  const norm = (text) => String(text ?? '').replace(/\s+/g, ' ').trim().toLowerCase();
+
+  new MutationObserver(() => { mutations++; })
+    .observe(document, { subtree: true, childList: true, attributes: true, characterData: true });
+
+  // Elements whose click listeners the page's world reported during this reading.
+  let listening = new WeakSet();
+  const hear = (e) => { const t = e.composedPath()[0]; if (t instanceof Element) listening.add(t); };
+  const askListeners = (doc) => {
+    if (!doc.__tavroHears) {
+      doc.addEventListener('tavro-listener', hear, true);
+      doc.__tavroHears = true;
+    }
+    doc.dispatchEvent(new Event('tavro-listeners'));
+  };
+
+  const SKIP = new Set(['script', 'style', 'noscript', 'template', 'head', 'meta', 'link', 'title', 'svg', 'math']);
+  const ROLE = {
+    button: 'button', link: 'link', checkbox: 'checkbox', switch: 'checkbox', radio: 'checkbox',
+    menuitemcheckbox: 'checkbox', menuitemradio: 'checkbox', tab: 'tab', menuitem: 'button', option: 'button',
+    treeitem: 'button', gridcell: 'cell', textbox: 'input', searchbox: 'input', combobox: 'input',
+    spinbutton: 'input', slider: 'slider',
+  };
+  const BUTTON_INPUTS = new Set(['submit', 'button', 'reset', 'image', 'file', 'color']);
+  const VALUE_INPUTS = new Set(['date', 'time', 'datetime-local', 'month', 'week']);
+  const TEST_KEYS = ['data-testid', 'data-test-id', 'data-test', 'data-qa', 'data-cy'];
+
+  const roleOf = (el) => (el.getAttribute('role') || '').trim().split(/\s+/)[0].toLowerCase();
+  const isEditingHost = (el) => el.isContentEditable && !(el.parentElement && el.parentElement.isContentEditable);
+
+  // A small element with a click listener is a control; a container that delegates clicks is not.
+  const clickable = (el) => {
+    if (el.hasAttribute('onclick')) return true;
+    if (!listening.has(el)) return false;
+    const tag = el.localName;
+    if (tag === 'html' || tag === 'body') return false;
+    return el.getElementsByTagName('*').length <= 40;
+  };
+
+  const kindOf = (el) => {
+    switch (el.localName) {
+      case 'a': if (el.hasAttribute('href')) return 'link'; break;
+      case 'button': case 'summary': return 'button';
+      case 'select': return 'select';
+      case 'textarea': return 'textarea';
+      case 'input': {
+        const type = el.type;
+        if (type === 'hidden') return null;
+        if (type === 'checkbox' || type === 'radio') return 'checkbox';
+        if (type === 'range') return 'slider';
+        if (BUTTON_INPUTS.has(type)) return 'button';
+        return 'input';
+      }
+    }
+    const role = roleOf(el);
+    if (role && ROLE[role]) return ROLE[role];
+    if (isEditingHost(el)) return 'textarea';
+    if (clickable(el)) return 'button';
+    const tab = el.getAttribute('tabindex');
+    if (tab !== null && Number(tab) >= 0 && el.localName !== 'iframe') return 'button';
+    return null;
+  };
+
+  // Text of an element's content, images by their alternative text.
+  const contentText = (el, cap) => {
+    let out = '';
+    const walker = el.ownerDocument.createTreeWalker(el, NodeFilter.SHOW_ELEMENT | NodeFilter.SHOW_TEXT);
+    for (let n = walker.nextNode(); n && out.length < cap * 4; n = walker.nextNode()) {
+      if (n.nodeType === 3) out += n.data;
+      else if (SKIP.has(n.localName)) { /* its text is not shown */ }
+      else if (n.localName === 'img' && n.alt) out += ' ' + n.alt + ' ';
+    }
+    return squash(out, cap);
+  };
+  const byIds = (el, list) => {
+    const root = el.getRootNode();
+    const parts = [];
+    for (const id of list.split(/\s+/)) {
+      const target = id && root.getElementById ? root.getElementById(id) : null;
+      if (target) parts.push(target.getAttribute('aria-label') || contentText(target, LABEL));
+    }
+    return squash(parts.join(' '), LABEL);
+  };
+  const isTextual = (el) => ['a', 'button', 'summary'].includes(el.localName) || ROLE[roleOf(el)] === 'button' ||
+    ['link', 'tab', 'checkbox', 'switch', 'radio', 'option', 'menuitem', 'treeitem', 'gridcell'].includes(roleOf(el));
+
+  const labelOf = (el) => {
+    const labelledBy = el.getAttribute('aria-labelledby');
+    if (labelledBy) { const text = byIds(el, labelledBy); if (text) return text; }
+    const aria = squash(el.getAttribute('aria-label'), LABEL);
+    if (aria) return aria;
+    if (el.labels && el.labels.length) {
+      const text = squash([...el.labels].map((l) => contentText(l, LABEL)).join(' '), LABEL);
+      if (text) return text;
+    }
+    if (el.localName === 'input' && ['submit', 'button', 'reset'].includes(el.type) && el.value) return squash(el.value, LABEL);
+    if (el.localName === 'input' && el.type === 'image' && el.alt) return squash(el.alt, LABEL);
+    if (el.localName === 'img' && el.alt) return squash(el.alt, LABEL);
+    if (isTextual(el) || (!['input', 'select', 'textarea'].includes(el.localName) && !isEditingHost(el))) {
+      const text = contentText(el, LABEL);
+      if (text) return text;
+    }
+    const placeholder = squash(el.getAttribute('placeholder') || el.getAttribute('aria-placeholder'), LABEL);
+    if (placeholder) return placeholder;
+    return squash(el.getAttribute('title'), LABEL);
+  };
+
+  const checkedOf = (el) => {
+    if (el.localName === 'input' && (el.type === 'checkbox' || el.type === 'radio')) return el.checked;
+    const state = el.getAttribute('aria-checked') ?? el.getAttribute('aria-pressed');
+    return state === 'true';
+  };
+  const valueOf = (el, kind) => {
+    const tag = el.localName;
+    if (kind === 'checkbox') return checkedOf(el) ? '1' : '0';
+    if (tag === 'input') {
+      if (el.type === 'password') return '•'.repeat(Math.min(el.value.length, 32));
+      if (BUTTON_INPUTS.has(el.type)) return '';
+      return squash(el.value, VALUE);
+    }
+    if (tag === 'textarea') return el.value.length > VALUE ? el.value.slice(0, VALUE) : el.value;
+    if (tag === 'select') return squash([...el.selectedOptions].map((o) => o.label || o.text).join(', '), VALUE);
+    if (isEditingHost(el)) return contentText(el, VALUE);
+    if (kind === 'tab') return el.getAttribute('aria-selected') === 'true' ? 'selected' : '';
+    const now = el.getAttribute('aria-valuetext') || el.getAttribute('aria-valuenow');
+    return now ? squash(now, VALUE) : '';
+  };
+  const typeOf = (el) => {
+    const role = roleOf(el);
+    if (role === 'searchbox') return 'search';
+    if (['input', 'button', 'select', 'textarea'].includes(el.localName)) return el.type || el.localName;
+    if (role && ROLE[role]) return role;
+    return el.localName;
+  };
+  const keysOf = (el, label) => {
+    const keys = [];
+    for (const name of ['id', 'name', ...TEST_KEYS]) {
+      const key = squash(el.getAttribute(name), LABEL);
+      if (key && key !== label && !keys.includes(key)) keys.push(key);
+    }
+    return keys;
+  };
+  const disabled = (el) => el.matches(':disabled') || el.getAttribute('aria-disabled') === 'true';
+
+  // The element that holds the focus, through shadow roots and same-origin frames.
+  const deepActive = () => {
+    let el = document.activeElement;
+    for (;;) {
+      if (el && el.shadowRoot && el.shadowRoot.activeElement) { el = el.shadowRoot.activeElement; continue; }
+      if (el && (el.localName === 'iframe' || el.localName === 'frame')) {
+        let doc = null;
+        try { doc = el.contentDocument; } catch (e) { doc = null; }
+        if (doc && doc.activeElement && doc.activeElement !== doc.body) { el = doc.activeElement; continue; }
+      }
+      return el;
+    }
+  };
+  const takesText = (el) => !!el && ((el.localName === 'input' && !BUTTON_INPUTS.has(el.type) &&
+    !['checkbox', 'radio', 'range', 'hidden'].includes(el.type)) || el.localName === 'textarea' || el.isContentEditable ||
+    ['textbox', 'searchbox', 'combobox'].includes(roleOf(el)));
+
+  // Where a frame's content starts in the top viewport.
+  const frameOffset = (el) => {
+    let x = 0, y = 0;
+    for (let win = el.ownerDocument.defaultView; win && win !== window; win = win.parent) {
+      const host = win.frameElement;
+      if (!host) break;
+      const r = host.getBoundingClientRect();
+      x += r.left + host.clientLeft; y += r.top + host.clientTop;
+    }
+    return { x, y };
+  };
+  const rectOf = (el) => {
+    const r = el.getBoundingClientRect();
+    const o = frameOffset(el);
+    return { x: r.left + o.x, y: r.top + o.y, width: r.width, height: r.height };
+  };
+  const meet = (a, b) => {
+    const l = Math.max(a.l, b.l), t = Math.max(a.t, b.t), r = Math.min(a.r, b.r), bo = Math.min(a.b, b.b);
+    return { l, t, r: Math.max(l, r), b: Math.max(t, bo) };
+  };
+  const CAPTCHA = /captcha|challenges\.cloudflare\.com|turnstile/i;
+
+  const read = () => {
+    listening = new WeakSet();
+    const vw = window.innerWidth, vh = window.innerHeight;
+    const active = deepActive();
+    const elements = [];
+    let text = '', humanCheck = false;
+    const docs = [document];
+    askListeners(document);
+    // Each entry: a node, the offset of its document in the viewport, the area that clips it, and
+    // whether it sits inside a control (whose text is the control's label, not page text).
+    const stack = [[document.documentElement, 0, 0, { l: 0, t: 0, r: vw, b: vh }, false]];
+    while (stack.length) {
+      const [el, dx, dy, clip, inControl] = stack.pop();
+      if (!el || el.nodeType !== 1) continue;
+      const tag = el.localName;
+      if (SKIP.has(tag) || el.hidden || el.getAttribute('aria-hidden') === 'true') continue;
+      const kind = kindOf(el);
+      let r = null;
+      if (kind) {
+        r = el.getBoundingClientRect();
+        let shown = r.width > 0 || r.height > 0 ? el.checkVisibility({ visibilityProperty: true }) : false;
+        let frame = { x: r.left + dx, y: r.top + dy, width: r.width, height: r.height };
+        // A box drawn by its label: the label stands for it on screen.
+        if (!shown && kind === 'checkbox' && el.labels && el.labels.length) {
+          const label = el.labels[0];
+          const lr = label.getBoundingClientRect();
+          if ((lr.width > 0 || lr.height > 0) && label.checkVisibility({ visibilityProperty: true })) {
+            shown = true;
+            frame = { x: lr.left + dx, y: lr.top + dy, width: lr.width, height: lr.height };
+          }
+        }
+        if (shown) {
+          const label = labelOf(el);
+          const seen = meet(clip, { l: frame.x, t: frame.y, r: frame.x + frame.width, b: frame.y + frame.height });
+          const inView = seen.r > seen.l && seen.b > seen.t;
+          const item = { id: idOf(el), kind, type: typeOf(el), label, value: valueOf(el, kind), keys: keysOf(el, label),
+            options: [], inView, frame, focused: el === active };
+          if (tag === 'select') {
+            item.options = [...el.options].slice(0, OPTIONS).map((o) => squash(o.label || o.text, LABEL));
+          }
+          if (inView && /captcha/i.test(label)) humanCheck = true;
+          elements.push(item);
+        }
+      }
+      if (tag === 'select' || tag === 'textarea' || tag === 'input') continue;
+      if (tag === 'iframe' || tag === 'frame') {
+        const src = el.getAttribute('src') || '';
+        if (CAPTCHA.test(src) || CAPTCHA.test(el.getAttribute('title') || '')) humanCheck = true;
+        let doc = null;
+        try { doc = el.contentDocument; } catch (e) { doc = null; }
+        if (doc && doc.documentElement) {
+          r = r || el.getBoundingClientRect();
+          const ox = dx + r.left + el.clientLeft, oy = dy + r.top + el.clientTop;
+          const inner = meet(clip, { l: ox, t: oy, r: ox + el.clientWidth, b: oy + el.clientHeight });
+          askListeners(doc);
+          docs.push(doc);
+          stack.push([doc.documentElement, ox, oy, inner, false]);
+        }
+        continue;
+      }
+      // A box that scrolls clips what is inside it.
+      let inner = clip;
+      if (el.scrollHeight > el.clientHeight + 1 || el.scrollWidth > el.clientWidth + 1) {
+        if (tag !== 'html' && tag !== 'body') {
+          const style = getComputedStyle(el);
+          if (style.overflowX !== 'visible' || style.overflowY !== 'visible') {
+            r = r || el.getBoundingClientRect();
+            const bx = r.left + dx + el.clientLeft, by = r.top + dy + el.clientTop;
+            inner = meet(clip, { l: bx, t: by, r: bx + el.clientWidth, b: by + el.clientHeight });
+          }
+        }
+      }
+      const control = inControl || (kind !== null && kind !== 'cell');
+      const children = el.shadowRoot ? [...el.shadowRoot.childNodes, ...el.childNodes] : el.childNodes;
+      let ownText = '';
+      for (let i = children.length - 1; i >= 0; i--) {
+        const child = children[i];
+        if (child.nodeType === 1) stack.push([child, dx, dy, inner, control]);
+        else if (child.nodeType === 3 && !control && text.length < TEXT) ownText = child.data + ownText;
+      }
+      if (ownText.trim() && text.length < TEXT) {
+        r = r || el.getBoundingClientRect();
+        const seen = meet(clip, { l: r.left + dx, t: r.top + dy, r: r.right + dx, b: r.bottom + dy });
+        if (seen.r > seen.l && seen.b > seen.t && el.checkVisibility({ visibilityProperty: true })) {
+          const piece = squash(ownText, TEXT);
+          if (/captcha/i.test(piece)) humanCheck = true;
+          text += (text ? '\n' : '') + piece;
+        }
+      }
+    }
+    if (text.length > TEXT) text = text.slice(0, TEXT);
+    return {
+      url: location.href, title: document.title, text, elements, humanCheck,
+      keyboardVisible: takesText(active),
+    };
+  };
+
+  // ---- acting ----
+
+  const ON = ['on', 'yes', 'true', '1', 'enable', 'enabled', 'オン'];
+  const OFF = ['off', 'no', 'false', '0', 'disable', 'disabled', 'オフ'];
+  const fail = (text) => ({ error: String(text).replace(/[\r\n]+/g, ' ') });
+  const ok = { ok: true };
+  const input = (steps) => ({ 'tavro.input': steps });
+
+  const composedParent = (n) => n.parentNode || (n instanceof ShadowRoot ? n.host : null) ||
+    (n.nodeType === 9 && n.defaultView && n.defaultView.frameElement) || null;
+  const within = (node, ancestor) => {
+    for (let n = node; n; n = composedParent(n)) if (n === ancestor) return true;
+    return false;
+  };
+  // The element a click at the viewport point reaches, through shadow roots and same-origin frames.
+  const hitAt = (x, y) => {
+    let doc = document, ox = 0, oy = 0;
+    for (;;) {
+      let el = doc.elementFromPoint(x - ox, y - oy);
+      if (!el) return null;
+      while (el.shadowRoot) {
+        const inner = el.shadowRoot.elementFromPoint(x - ox, y - oy);
+        if (!inner || inner === el) break;
+        el = inner;
+      }
+      if (el.localName === 'iframe' || el.localName === 'frame') {
+        let inner = null;
+        try { inner = el.contentDocument; } catch (e) { inner = null; }
+        if (inner) {
+          const r = el.getBoundingClientRect();
+          ox += r.left + el.clientLeft; oy += r.top + el.clientTop;
+          doc = inner;
+          continue;
+        }
+      }
+      return el;
+    }
+  };
+
+  // Brings the element (or the label that stands for it) into view and finds the point to touch.
+  const aim = (el, name, id) => {
+    let target = el;
+    let r = el.getBoundingClientRect();
+    if (r.width === 0 && r.height === 0 && el.labels && el.labels.length) target = el.labels[0];
+    target.scrollIntoView({ block: 'center', inline: 'center', behavior: 'instant' });
+    const f = rectOf(target);
+    if (f.width === 0 && f.height === 0) return { error: 'element ' + id + ' is not on screen' };
+    const x = f.x + f.width / 2, y = f.y + f.height / 2;
+    if (x < 0 || y < 0 || x >= window.innerWidth || y >= window.innerHeight) {
+      return { error: 'element ' + id + ' is not on screen' };
+    }
+    const hit = hitAt(x, y);
+    const reaches = hit && (within(hit, target) || within(hit, el) || within(el, hit) ||
+      (el.labels && [...el.labels].some((l) => within(hit, l))));
+    if (!reaches) {
+      const other = hit ? labelOf(hit) : '';
+      return { error: name + ' is covered by ' + (other ? '“' + other + '”' : 'another element') };
+    }
+    return { x, y };
+  };
+
+  const tap = (el, name, id) => {
+    if (disabled(el)) return fail(name + ' is disabled');
+    const at = aim(el, name, id);
+    if (at.error) return fail(at.error);
+    return input([{ click: [at.x, at.y] }]);
+  };
+  const setCheck = (el, name, id, text) => {
+    const word = norm(text);
+    const state = checkedOf(el);
+    if ((ON.includes(word) && state) || (OFF.includes(word) && !state)) return ok;
+    return tap(el, name, id);
+  };
+  const fire = (el, type) => el.dispatchEvent(new Event(type, { bubbles: true }));
+
+  const choose = (el, name, id, text, kind) => {
+    const tag = el.localName;
+    if (tag === 'select') {
+      const options = [...el.options];
+      const want = norm(text);
+      const found = options.find((o) => o.text === text || o.label === text) ||
+        options.find((o) => norm(o.text) === want || norm(o.label) === want) ||
+        options.find((o) => o.value === text) ||
+        (want ? options.find((o) => norm(o.text).includes(want)) : undefined);
+      if (!found) {
+        return fail(name + ' has no option “' + text + '”; options: ' +
+          options.slice(0, 30).map((o) => squash(o.label || o.text, 60)).join(', '));
+      }
+      if (disabled(el) || found.disabled) return fail(name + ' is disabled');
+      el.scrollIntoView({ block: 'center', behavior: 'instant' });
+      if (el.multiple) found.selected = true; else el.value = found.value;
+      fire(el, 'input');
+      fire(el, 'change');
+      return ok;
+    }
+    if (tag === 'input' && el.type === 'range') {
+      const min = el.min === '' ? 0 : Number(el.min), max = el.max === '' ? 100 : Number(el.max);
+      const word = norm(text);
+      let value = ['max', 'maximum', 'highest', 'largest', 'most', 'full'].includes(word) ? max
+        : ['min', 'minimum', 'lowest', 'smallest', 'least', 'none'].includes(word) ? min : parseFloat(word);
+      if (!Number.isFinite(value) || value < min || value > max) {
+        return fail(name + ' takes a number from ' + min + ' to ' + max);
+      }
+      if (disabled(el)) return fail(name + ' is disabled');
+      el.value = String(value);
+      fire(el, 'input');
+      fire(el, 'change');
+      return ok;
+    }
+    if (kind === 'checkbox') {
+      const word = norm(text);
+      if (!ON.includes(word) && !OFF.includes(word)) return fail(name + ' is a switch; choose on or off');
+      return setCheck(el, name, id, text);
+    }
+    if (takesText(el)) return type(el, name, id, text, false);
+    return tap(el, name, id);
+  };
+
+  const type = (el, name, id, text, submit) => {
+    if (!takesText(el)) return fail(name + ' is not a text field');
+    if (disabled(el)) return fail(name + ' is disabled');
+    if (el.readOnly || el.getAttribute('aria-readonly') === 'true') return fail(name + ' is read-only');
+    el.scrollIntoView({ block: 'center', inline: 'center', behavior: 'instant' });
+    if (el.localName === 'input' && VALUE_INPUTS.has(el.type)) {
+      el.focus();
+      el.value = text;
+      if (text && !el.value) return fail(name + ' does not take “' + text + '”');
+      fire(el, 'input');
+      fire(el, 'change');
+      return submit ? input([{ key: 'Enter' }]) : ok;
+    }
+    el.focus();
+    if (deepActive() !== el) return fail(name + ' cannot be edited');
+    if (el.localName === 'input' || el.localName === 'textarea') {
+      el.select();
+    } else {
+      const range = el.ownerDocument.createRange();
+      range.selectNodeContents(el);
+      const selection = el.ownerDocument.getSelection();
+      selection.removeAllRanges();
+      selection.addRange(range);
+    }
+    const steps = [text ? { insertText: text } : { key: 'Backspace' }, { script: 'tavro.changed(' + id + ')' }];
+    if (submit) steps.push({ key: 'Enter' });
+    return input(steps);
+  };
+
+  const DIRECTIONS = ['up', 'down', 'left', 'right'];
+  const directionOf = (text) => {
+    const t = String(text || '').toLowerCase();
+    if (t.includes('up')) return 'up';
+    if (t.includes('left')) return 'left';
+    if (t.includes('right')) return 'right';
+    return 'down';
+  };
+  const vertical = (d) => d === 'up' || d === 'down';
+  const page = () => document.scrollingElement || document.documentElement;
+  const scrollsAlong = (el, d) => {
+    if (el === page()) {
+      return vertical(d) ? el.scrollHeight > window.innerHeight + 1 : el.scrollWidth > window.innerWidth + 1;
+    }
+    const more = vertical(d) ? el.scrollHeight > el.clientHeight + 1 : el.scrollWidth > el.clientWidth + 1;
+    if (!more) return false;
+    const style = getComputedStyle(el);
+    const overflow = vertical(d) ? style.overflowY : style.overflowX;
+    return overflow === 'auto' || overflow === 'scroll' || overflow === 'overlay';
+  };
+  const atEnd = (el, d) => {
+    const isPage = el === page();
+    const height = isPage ? window.innerHeight : el.clientHeight, width = isPage ? window.innerWidth : el.clientWidth;
+    if (d === 'up') return el.scrollTop <= 0;
+    if (d === 'down') return el.scrollTop + height >= el.scrollHeight - 1;
+    if (d === 'left') return el.scrollLeft <= 0;
+    return el.scrollLeft + width >= el.scrollWidth - 1;
+  };
+  const END = { up: 'already at the top', down: 'already at the bottom', left: 'already at the left edge',
+    right: 'already at the right edge' };
+  const scrollOnce = (el, d, none) => {
+    if (!el) return fail(none);
+    if (atEnd(el, d)) return fail(END[d]);
+    const isPage = el === page();
+    const step = 0.8 * (vertical(d) ? (isPage ? window.innerHeight : el.clientHeight) : (isPage ? window.innerWidth : el.clientWidth));
+    const by = d === 'up' || d === 'left' ? -step : step;
+    el.scrollBy({ top: vertical(d) ? by : 0, left: vertical(d) ? 0 : by, behavior: 'instant' });
+    return ok;
+  };
+  // The element itself or the nearest box around it that scrolls that way, else the page.
+  const enclosing = (el, d) => {
+    for (let n = el; n; n = composedParent(n)) {
+      if (n.nodeType === 1 && n !== page() && scrollsAlong(n, d)) return n;
+    }
+    return scrollsAlong(page(), d) ? page() : null;
+  };
+  // The box that scrolls that way and shows the most of itself: a box filling half the viewport
+  // or more before the page, the page before smaller boxes, and boxes at their end last of all.
+  const largest = (d) => {
+    let free = null, freeArea = 0, stuck = null, stuckArea = 0;
+    const visit = (root) => {
+      for (const el of root.querySelectorAll('*')) {
+        if (el.shadowRoot) visit(el.shadowRoot);
+        if (el === page() || el.localName === 'body' || !scrollsAlong(el, d)) continue;
+        const r = el.getBoundingClientRect();
+        const w = Math.min(r.right, window.innerWidth) - Math.max(r.left, 0);
+        const h = Math.min(r.bottom, window.innerHeight) - Math.max(r.top, 0);
+        if (w <= 0 || h <= 0) continue;
+        if (!atEnd(el, d)) { if (w * h > freeArea) { free = el; freeArea = w * h; } }
+        else if (w * h > stuckArea) { stuck = el; stuckArea = w * h; }
+      }
+    };
+    visit(document);
+    const whole = page();
+    const wholeScrolls = scrollsAlong(whole, d);
+    if (free && freeArea >= window.innerWidth * window.innerHeight / 2) return free;
+    if (wholeScrolls && !atEnd(whole, d)) return whole;
+    if (free) return free;
+    if (wholeScrolls) return whole;
+    return stuck;
+  };
+
+  const perform = (action) => {
+    if (!action || typeof action !== 'object') return fail('the action is not readable');
+    const kind = String(action.kind || '');
+    const text = typeof action.text === 'string' ? action.text : '';
+    const id = Number.isInteger(action.id) ? action.id : null;
+    const known = ['click', 'type', 'select', 'scroll', 'swipe', 'longPress', 'navigate', 'back'];
+    if (!known.includes(kind)) return fail(kind + ' is not a screen action');
+    if (kind === 'navigate') return fail('this page has no routes; tap its links instead');
+
+    let el = null;
+    if (id !== null) {
+      const ref = nodes.get(id);
+      el = ref ? ref.deref() : null;
+      if (!el || !el.isConnected) return fail('element ' + id + ' is not on screen');
+    } else if (kind === 'type') {
+      const active = deepActive();
+      if (!takesText(active)) return fail('type needs the id of a text field');
+      el = active;
+    } else if (kind === 'click' || kind === 'select' || kind === 'longPress') {
+      return fail(kind + ' needs an element id');
+    }
+    const elId = el ? idOf(el) : null;
+    const name = el ? (labelOf(el) || 'element ' + elId) : '';
+    const elKind = el ? kindOf(el) : null;
+
+    switch (kind) {
+      case 'click':
+        if (el.localName === 'select' || elKind === 'slider') {
+          if (text) return choose(el, name, elId, text, elKind);
+          return fail(name + ' takes a value; use select with one of its options');
+        }
+        if (elKind === 'checkbox') return setCheck(el, name, elId, text);
+        return tap(el, name, elId);
+      case 'type':
+        if (el.localName === 'select' || elKind === 'slider') return choose(el, name, elId, text, elKind);
+        if (elKind === 'checkbox') return setCheck(el, name, elId, text);
+        return type(el, name, elId, text, !!action.submit);
+      case 'select':
+        return choose(el, name, elId, text, elKind);
+      case 'scroll': {
+        const d = directionOf(text);
+        return scrollOnce(el ? enclosing(el, d) : largest(d), d, 'nothing to scroll here');
+      }
+      case 'swipe': {
+        const t = text.toLowerCase();
+        const finger = DIRECTIONS.find((w) => t.includes(w));
+        if (!finger) return fail('swipe needs left, right, up or down');
+        // Content follows the finger: a swipe to the left brings in what lies to the right.
+        const d = { left: 'right', right: 'left', up: 'down', down: 'up' }[finger];
+        return scrollOnce(el ? enclosing(el, d) : largest(d), d, 'nothing to swipe here');
+      }
+      case 'longPress': {
+        if (disabled(el)) return fail(name + ' is disabled');
+        const at = aim(el, name, elId);
+        if (at.error) return fail(at.error);
+        return input([{ press: [at.x, at.y, 800] }]);
+      }
+      case 'back': {
+        const active = deepActive();
+        if (takesText(active)) { active.blur(); return ok; }
+        return input([{ back: true }]);
+      }
+    }
+    return fail(kind + ' is not a screen action');
+  };
+
+  const changed = (id) => {
+    const ref = nodes.get(id);
+    const el = ref ? ref.deref() : null;
+    if (!el || !el.isConnected) return fail('element ' + id + ' is not on screen');
+    if (el.localName === 'input' || el.localName === 'textarea') fire(el, 'change');
+    return ok;
+  };
+
+  const api = Object.freeze({ read, perform, changed, activity: () => ({ mutations }) });
+  Object.defineProperty(globalThis, 'tavro', { value: api, writable: false, configurable: false });
+})();
+)JS";
+
+}  // namespace
+
+std::string_view pageScript() { return kPage; }
+std::string_view bridgeScript() { return kBridge; }
+
+}  // namespace web

@@ -1,0 +1,134 @@
+// What the browser engine's tests share: pages served on loopback by a small HTTP server, a
+// real-clock main actor (the engine is real I/O), and a guard that skips a test when Chromium is
+// not installed. Tests that need the engine belong to fixtures whose names begin "Chromium", so
+// a filter can leave them out.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/runtime/MainActor.h"
+#include "platform/runtime/Task.h"
+#include "platform/ui/WebView.h"
+#include "platform/web/BrowserEngine.h"
+
+#define TAVRO_NEEDS_BROWSER()                                                                       \
+    do {                                                                                            \
+        if (!web::BrowserEngine::program()) GTEST_SKIP() << "chromium is not installed (apt-get install chromium)"; \
+    } while (false)
+
+namespace webtest {
+
+using namespace std::chrono_literals;
+
+// Serves the pages it is given at http://127.0.0.1:<port>/<path>; "/slow" answers after 600 ms
+// and "/hang" only when the server stops. Every request's target is kept.
+class PageServer {
+public:
+    PageServer() {
+        server_.Get("/slow", [this](const httplib::Request& request, httplib::Response& response) {
+            note(request);
+            std::this_thread::sleep_for(600ms);
+            response.set_content("late", "text/plain");
+        });
+        server_.Get("/hang", [this](const httplib::Request& request, httplib::Response& response) {
+            note(request);
+            for (int i = 0; i < 100 && !stopping_; ++i) std::this_thread::sleep_for(50ms);
+            response.set_content("", "image/png");
+        });
+        server_.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+            note(request);
+            std::lock_guard lock(mutex_);
+            auto it = pages_.find(request.path);
+            if (it == pages_.end()) {
+                response.status = 404;
+                response.set_content("<title>Missing</title>no such page", "text/html");
+                return;
+            }
+            response.set_content(it->second, "text/html; charset=utf-8");
+        });
+        // One request per connection: stopping the server then waits for no idle connection.
+        server_.set_keep_alive_max_count(1);
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+        while (!server_.is_running()) std::this_thread::sleep_for(1ms);
+    }
+    ~PageServer() {
+        stopping_ = true;
+        server_.stop();
+        thread_.join();
+    }
+
+    void add(const std::string& path, std::string html) {
+        std::lock_guard lock(mutex_);
+        pages_[path] = std::move(html);
+    }
+    std::string url(const std::string& path, const std::string& host = "127.0.0.1") const {
+        return "http://" + host + ":" + std::to_string(port_) + path;
+    }
+    std::vector<std::string> requests() const {
+        std::lock_guard lock(mutex_);
+        return requests_;
+    }
+
+private:
+    void note(const httplib::Request& request) {
+        std::lock_guard lock(mutex_);
+        std::string target = request.path;
+        if (!request.params.empty()) {
+            target += '?';
+            for (const auto& [key, value] : request.params) target += key + "=" + value + "&";
+            target.pop_back();
+        }
+        requests_.push_back(target);
+    }
+
+    httplib::Server server_;
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::map<std::string, std::string> pages_;
+    std::vector<std::string> requests_;
+    std::atomic<bool> stopping_{false};
+    int port_ = 0;
+};
+
+// A real-clock actor and a server for each test; the engine stays up for the whole test program
+// so that each test does not pay for starting the browser.
+struct ChromiumTest : ::testing::Test {
+    std::shared_ptr<rt::MainActor> actor = rt::MainActor::create(rt::ClockKind::real);
+    rt::MainActor::Scope scope{actor};
+    PageServer server;
+
+    void SetUp() override {
+        TAVRO_NEEDS_BROWSER();
+        static std::shared_ptr<web::BrowserEngine> kept;
+        if (!kept || !kept->running()) kept = web::BrowserEngine::shared();
+        ASSERT_TRUE(kept) << "the browser engine starts";
+    }
+
+    // Runs the task on the actor, at most `cap` of wall time.
+    template <class T>
+    auto run(rt::Task<T> task, rt::Duration cap = 20s) {
+        return rt::runToEnd(actor, std::move(task), cap);
+    }
+    // Loads the address and waits for the load to end (at most 10 s).
+    bool load(ui::WebView& view, const std::string& url) {
+        bool ended = false;
+        const int id = view.addLoadObserver([&](ui::WebView&) { ended = true; });
+        view.load(url);
+        const bool done = actor->runUntil([&] { return ended; }, 10s);
+        view.removeLoadObserver(id);
+        return done;
+    }
+};
+
+}  // namespace webtest

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "platform/web/BrowserPage.h"
+#include "platform/web/WebTestSupport.h"
+
+using namespace std::chrono_literals;
+using namespace webtest;
+using nlohmann::json;
+
+namespace {
+
+bool processGone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
+
+bool waitGone(pid_t pid, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (processGone(pid)) return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return processGone(pid);
+}
+
+struct NoEngine : ::testing::Test {
+    std::shared_ptr<rt::MainActor> actor = rt::MainActor::create(rt::ClockKind::virtual_);
+    rt::MainActor::Scope scope{actor};
+    ~NoEngine() override { web::BrowserEngine::setProgram(""); }
+};
+
+}  // namespace
+
+TEST_F(NoEngine, AddressesOtherThanWebOrFileAreRefusedBeforeTheEngine) {
+    for (const char* url : {"javascript:alert(1)", "data:text/html,<b>x</b>", "chrome://settings", "ftp://example.org/",
+                            "about:config", "file:relative", "http:/one-slash", "example.org"}) {
+        auto view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
+        int told = 0;
+        view->addLoadObserver([&](ui::WebView&) { ++told; });
+        view->load(url);
+        EXPECT_FALSE(view->isLoading()) << url;
+        actor->runUntilIdle();
+        EXPECT_EQ(told, 1) << url;
+        EXPECT_EQ(view->loadError(), "failed: the browser opens only http, https and file addresses") << url;
+    }
+    for (const char* url : {"http://127.0.0.1:8080/a", "HTTPS://example.org", "file:///tmp/page.html", "about:blank"}) {
+        EXPECT_TRUE(ui::WebView::isLoadable(url)) << url;
+    }
+}
+
+TEST_F(NoEngine, WithoutChromiumALoadFailsAtOnceWithOneClearLine) {
+    web::BrowserEngine::setProgram("/nonexistent/chromium");
+    auto view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
+    bool ended = false;
+    view->addLoadObserver([&](ui::WebView&) { ended = true; });
+    view->load("https://example.org/");
+    EXPECT_TRUE(view->isLoading());
+    actor->runUntilIdle();
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(view->isLoading());
+    EXPECT_EQ(view->loadError(), "failed: no browser engine: install the chromium package");
+    const auto answer = rt::runToEnd(actor, view->evaluate("1 + 1"));
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_FALSE(answer->value);
+    EXPECT_EQ(answer->error, "no browser engine: install the chromium package");
+}
+
+using ChromiumEngine = ChromiumTest;
+
+TEST_F(ChromiumEngine, AnswersCommandsAndStopsWithItsLastHolder) {
+    // The fixture keeps an engine for the program; this test takes a fresh look at its life.
+    auto engine = web::BrowserEngine::shared();
+    ASSERT_TRUE(engine);
+    const auto version = run(engine->call("Browser.getVersion", json::object()));
+    ASSERT_TRUE(version.has_value());
+    EXPECT_EQ(version->error, "");
+    EXPECT_NE(version->result.value("product", std::string()).find("Chrom"), std::string::npos);
+    EXPECT_GT(engine->startupTime().count(), 0);
+
+    const auto unknown = run(engine->call("No.suchMethod", json::object()));
+    ASSERT_TRUE(unknown.has_value());
+    EXPECT_NE(unknown->error, "") << "a protocol error comes back as an error text";
+}
+
+TEST_F(ChromiumEngine, LoadsAPageAndRunsScriptsInIt) {
+    server.add("/hello", "<title>Hello</title><p>Hi there</p><a href='/next'>Next</a>");
+    auto view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
+    ASSERT_TRUE(load(*view, server.url("/hello")));
+    EXPECT_EQ(view->loadError(), "");
+    EXPECT_EQ(view->title(), "Hello");
+    EXPECT_FALSE(view->isLoading());
+    const auto sum = run(view->evaluate("[1 + 1, location.pathname]"));
+    ASSERT_TRUE(sum.has_value());
+    EXPECT_EQ(sum->value, json::array({2, "/hello"}));
+    const auto thrown = run(view->evaluate("(() => { throw new Error('broken\\nsecond line'); })()"));
+    ASSERT_TRUE(thrown.has_value());
+    EXPECT_FALSE(thrown->value);
+    EXPECT_EQ(thrown->error, "Error: broken");
+    const auto page = run(view->evaluate("tavro.read()"));
+    ASSERT_TRUE(page.has_value() && page->value);
+    EXPECT_EQ((*page->value)["title"], "Hello");
+    EXPECT_EQ((*page->value)["elements"].size(), 1u);
+}
+
+TEST_F(ChromiumEngine, AnUnreachableAddressFailsTheLoad) {
+    auto view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
+    ASSERT_TRUE(load(*view, "http://127.0.0.1:1/"));
+    EXPECT_TRUE(view->loadError().starts_with("failed: net::ERR_")) << view->loadError();
+    EXPECT_FALSE(view->isLoading());
+}
