@@ -56,8 +56,8 @@ public:
             }
             response.set_content(it->second, "text/html; charset=utf-8");
         });
-        // One request per connection: stopping the server then waits for no idle connection.
         server_.set_keep_alive_max_count(1);
+        server_.set_keep_alive_timeout(1);
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
         while (!server_.is_running()) std::this_thread::sleep_for(1ms);
@@ -101,12 +101,18 @@ private:
     int port_ = 0;
 };
 
-// A real-clock actor and a server for each test; the engine stays up for the whole test program
-// so that each test does not pay for starting the browser.
+// A real-clock actor for each test. The server and the engine stay up for the whole test program,
+// so that no test pays for starting the browser or waits for the server's idle connections to
+// close; each test serves its pages under paths of its own.
 struct ChromiumTest : ::testing::Test {
     std::shared_ptr<rt::MainActor> actor = rt::MainActor::create(rt::ClockKind::real);
     rt::MainActor::Scope scope{actor};
-    PageServer server;
+    PageServer& server = sharedServer();
+
+    static PageServer& sharedServer() {
+        static PageServer shared;
+        return shared;
+    }
 
     void SetUp() override {
         TAVRO_NEEDS_BROWSER();

@@ -46,6 +46,7 @@ struct Browser : ::testing::Test {
 }  // namespace
 
 TEST_F(Browser, OpenLoadsAnAddressOrSearchesForTheText) {
+    servePage(json::object());
     surface->open("example.org");
     EXPECT_EQ(web->url(), "https://example.org");
     surface->open("red shoes & socks");
@@ -53,10 +54,14 @@ TEST_F(Browser, OpenLoadsAnAddressOrSearchesForTheText) {
     surface->open("東京 ramen");
     EXPECT_EQ(web->url(), "https://search.tavro.example/?q=%E6%9D%B1%E4%BA%AC%20ramen");
     EXPECT_EQ(WebSurface::searchURL("a+b=c?"), "https://search.tavro.example/?q=a%2Bb%3Dc%3F");
+    surface->setSearchBase("http://127.0.0.1:8080/find?text=");
+    surface->open("two words");
+    EXPECT_EQ(web->url(), "http://127.0.0.1:8080/find?text=two%20words");
     EXPECT_TRUE(web->isLoading());
 }
 
 TEST_F(Browser, SettleWaitsForThePageToLoad) {
+    servePage(json::object());
     web->setLoadDuration(500ms);
     surface->open("example.org");
     rt::runToEnd(actor, surface->settle());
@@ -127,7 +132,12 @@ TEST_F(Browser, ActionsGoToThePageAndItsErrorsComeBackAsFailures) {
     EXPECT_EQ(perform({TavroAction::Kind::click, 9, "", false, ""}), "failed: element 9 is not on the page sorry");
     servePage(json::object(), json("?"));
     EXPECT_EQ(perform({TavroAction::Kind::click, 9, "", false, ""}), "failed: the page gave no answer");
-    web->setScriptHandler({});
+    servePage(json::object(), {{"ok", true}});
+    web->load("javascript:alert(1)");
     EXPECT_EQ(perform({TavroAction::Kind::back, std::nullopt, "", false, ""}),
-              "failed: the page cannot be used here (no script engine)");
+              "failed: the browser opens only http, https and file addresses");
+    const auto failed = readPage();
+    ASSERT_TRUE(failed.has_value()) << "a failed load reads as the failure";
+    EXPECT_EQ(failed->text, "failed: the browser opens only http, https and file addresses");
+    EXPECT_TRUE(failed->elements.empty());
 }

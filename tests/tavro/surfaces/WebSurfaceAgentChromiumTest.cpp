@@ -1,0 +1,88 @@
+// The agent working in the in-app browser on real pages, through its public API, in real time.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "platform/web/WebTestSupport.h"
+#include "tavro/agent/AgentTestSupport.h"
+#include "tavro/surfaces/WebSurface.h"
+
+using namespace std::chrono_literals;
+using namespace tavro;
+using namespace tavro::agenttest;
+
+namespace {
+
+// Points and speaks without the on-screen pauses: the page and the agent's own pacing are real.
+class QuickPresenter : public RecordingPresenter {
+public:
+    rt::Task<void> point(TavroRect at, std::string label) override {
+        calls.push_back({.name = "point", .text = std::move(label), .rect = at, .at = rt::now()});
+        co_return;
+    }
+    rt::Task<void> say(std::string text) override {
+        calls.push_back({.name = "say", .text = std::move(text), .at = rt::now()});
+        co_return;
+    }
+};
+
+struct ChromiumAgent : AgentTest {
+    std::shared_ptr<rt::MainActor> real = rt::MainActor::create(rt::ClockKind::real);
+    rt::MainActor::Scope realScope{real};
+    webtest::PageServer& server = webtest::ChromiumTest::sharedServer();
+    std::shared_ptr<ui::WebView> view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
+    std::shared_ptr<QuickPresenter> presenter = std::make_shared<QuickPresenter>();
+
+    void SetUp() override {
+        AgentTest::SetUp();
+        TAVRO_NEEDS_BROWSER();
+        presenter->web = std::make_shared<WebSurface>(view);
+        presenter->web->setSearchBase(server.url("/search?q="));
+    }
+
+    TavroRunReport runInRealTime(const std::shared_ptr<TavroAgent>& agent, std::string goal) {
+        auto report = rt::runToEnd(real, agent->runAndWait(std::move(goal), 60), 60s);
+        EXPECT_TRUE(report.has_value()) << "the run ended";
+        return report.value_or(TavroRunReport{});
+    }
+    std::string pageText(const std::string& selector) {
+        const auto answer = rt::runToEnd(real, view->evaluate("document.querySelector('" + selector + "').textContent"), 10s);
+        return answer && answer->value && answer->value->is_string() ? answer->value->get<std::string>() : "";
+    }
+};
+
+}  // namespace
+
+TEST_F(ChromiumAgent, RunsAGoalOnARealPageFromItsAddressToTheResult) {
+    server.add("/chat", R"(<title>Chat</title>
+<input aria-label="Message"> <button id="send">Send</button>
+<p id="sent"></p>
+<script>
+  document.querySelector('#send').addEventListener('click', () => {
+    document.querySelector('#sent').textContent = 'Sent: ' + document.querySelector('input').value;
+  });
+</script>)");
+    auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended());
+    agent->presenter = presenter;
+    const auto report = runInRealTime(agent, "open " + server.url("/chat") + " then type hello into Message then tap Send");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(agent->activeSurface(), presenter->web);
+    EXPECT_EQ(pageText("#sent"), "Sent: hello") << "the page shows what the agent did";
+    ASSERT_GE(report.steps.size(), 3u);
+    EXPECT_EQ(std::count_if(report.steps.begin(), report.steps.end(), [](const auto& s) { return s.ok; }),
+              static_cast<long>(report.steps.size()));
+}
+
+TEST_F(ChromiumAgent, ASearchOpensTheSearchAddress) {
+    server.add("/search", "<title>Results</title><p>Results</p>");
+    auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended());
+    agent->presenter = presenter;
+    const auto report = runInRealTime(agent, "search the web for red shoes");
+    EXPECT_EQ(presenter->count("showWeb"), 1) << report.stepsText();
+    EXPECT_TRUE(view->url().starts_with(server.url("/search?q=red%20shoes"))) << view->url();
+    const auto requests = server.requests();
+    EXPECT_NE(std::find(requests.begin(), requests.end(), "/search?q=red shoes"), requests.end());
+}

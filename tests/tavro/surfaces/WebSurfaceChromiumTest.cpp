@@ -1,0 +1,317 @@
+// The web surface on real pages in the browser engine, served on loopback.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "platform/ui/Application.h"
+#include "platform/web/WebTestSupport.h"
+#include "tavro/surfaces/WebSurface.h"
+
+using namespace std::chrono_literals;
+using namespace tavro;
+using nlohmann::json;
+using Kind = TavroAction::Kind;
+
+namespace {
+
+struct ChromiumSurface : webtest::ChromiumTest {
+    std::shared_ptr<ui::WebView> view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
+    std::shared_ptr<WebSurface> surface = std::make_shared<WebSurface>(view);
+
+    ChromiumSurface() { ui::Application::resetShared(); }
+
+    // Opens the page and lets it settle.
+    void open(const std::string& path) {
+        ASSERT_TRUE(load(*view, server.url(path)));
+        ASSERT_EQ(view->loadError(), "");
+        settle();
+    }
+    void settle() { run(surface->settle()); }
+    TavroScreen read() {
+        auto screen = run(surface->snapshotAsync()).value_or(std::nullopt);
+        EXPECT_TRUE(screen.has_value()) << "the page reads";
+        return screen.value_or(TavroScreen{});
+    }
+    std::optional<std::string> perform(Kind kind, std::optional<std::int64_t> id, std::string text = "",
+                                       bool submit = false) {
+        TavroAction action{kind, id, std::move(text), submit, ""};
+        return run(surface->perform(std::move(action))).value_or(std::optional<std::string>("not run"));
+    }
+    // The value of a page expression, read from our world (the DOM is shared, the page's globals
+    // are not).
+    json eval(const std::string& script) {
+        auto answer = run(view->evaluate(script));
+        if (!answer || !answer->value) return json("error: " + (answer ? answer->error : std::string("not run")));
+        return *answer->value;
+    }
+    static const TavroElement* named(const TavroScreen& screen, std::string_view label) {
+        for (const auto& e : screen.elements)
+            if (e.label == label) return &e;
+        return nullptr;
+    }
+};
+
+constexpr const char* kForm = R"(<title>Sign up</title>
+<form action="/done" method="get">
+  <label for="name">Your name</label><input id="name" name="name" data-testid="name-field">
+  <label>Email <input type="email" name="email"></label>
+  <input type="password" name="secret" placeholder="Password" value="abc">
+  <input type="search" aria-label="Find">
+  <textarea name="notes" placeholder="Notes"></textarea>
+  <select id="size" name="size" aria-label="Size"><option value="s">Small</option><option value="m">Medium</option><option value="l">Large</option></select>
+  <input type="checkbox" id="terms" name="terms" style="display:none"><label for="terms">I agree to the terms</label>
+  <span role="switch" aria-checked="true" aria-label="Wi-Fi" tabindex="0"></span>
+  <button type="submit">Create account</button>
+</form>
+<p>Welcome to the shop</p>
+<script>
+  document.querySelector('#name').addEventListener('input', () => document.body.dataset.input = 'yes');
+  document.querySelector('#name').addEventListener('change', () => document.body.dataset.change = 'yes');
+  document.querySelector('#size').addEventListener('change', (e) => document.body.dataset.size = e.target.value);
+</script>)";
+
+}  // namespace
+
+TEST_F(ChromiumSurface, ReadsAFormAndFillsItSoTheValuesLandInThePage) {
+    server.add("/form", kForm);
+    open("/form");
+    const auto screen = read();
+    EXPECT_EQ(screen.title, "Sign up");
+    EXPECT_EQ(screen.location, server.url("/form"));
+    EXPECT_NE(screen.text.find("Welcome to the shop"), std::string::npos);
+    EXPECT_EQ(screen.text.find("Create account"), std::string::npos) << "a control's text is its label, not page text";
+
+    const auto* name = named(screen, "Your name");
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->kind, "input");
+    EXPECT_EQ(name->type, "text");
+    EXPECT_EQ(name->keys, (std::vector<std::string>{"name", "name-field"}));
+    EXPECT_TRUE(name->inView);
+    EXPECT_GT(name->frame.width, 0);
+    ASSERT_NE(named(screen, "Email"), nullptr);
+    EXPECT_EQ(named(screen, "Email")->type, "email");
+    const auto* secret = named(screen, "Password");
+    ASSERT_NE(secret, nullptr);
+    EXPECT_EQ(secret->value, "•••") << "a password is never read out";
+    ASSERT_NE(named(screen, "Find"), nullptr);
+    EXPECT_EQ(named(screen, "Find")->type, "search");
+    ASSERT_NE(named(screen, "Notes"), nullptr);
+    EXPECT_EQ(named(screen, "Notes")->kind, "textarea");
+    const auto size = std::find_if(screen.elements.begin(), screen.elements.end(),
+                                    [](const TavroElement& e) { return e.kind == "select"; });
+    ASSERT_NE(size, screen.elements.end());
+    EXPECT_EQ(size->options, (std::vector<std::string>{"Small", "Medium", "Large"}));
+    EXPECT_EQ(size->value, "Small");
+    const auto* terms = named(screen, "I agree to the terms");
+    ASSERT_NE(terms, nullptr) << "a hidden box drawn by its label is read through the label";
+    EXPECT_EQ(terms->kind, "checkbox");
+    EXPECT_EQ(terms->value, "0");
+    ASSERT_NE(named(screen, "Wi-Fi"), nullptr);
+    EXPECT_EQ(named(screen, "Wi-Fi")->kind, "checkbox");
+    EXPECT_EQ(named(screen, "Wi-Fi")->value, "1");
+    ASSERT_NE(named(screen, "Create account"), nullptr);
+    EXPECT_EQ(named(screen, "Create account")->kind, "button");
+
+    EXPECT_EQ(perform(Kind::type, name->id, "Rin Tanaka"), std::nullopt);
+    EXPECT_EQ(eval("document.querySelector('#name').value"), "Rin Tanaka");
+    EXPECT_EQ(eval("[document.body.dataset.input, document.body.dataset.change]"), json::array({"yes", "yes"}))
+        << "the page's input and change handlers ran";
+    EXPECT_EQ(perform(Kind::type, name->id, "Rin"), std::nullopt) << "typing replaces the field's text";
+    EXPECT_EQ(eval("document.querySelector('#name').value"), "Rin");
+    EXPECT_EQ(perform(Kind::select, size->id, "large"), std::nullopt);
+    EXPECT_EQ(eval("document.body.dataset.size"), "l");
+    EXPECT_EQ(perform(Kind::select, size->id, "m"), std::nullopt) << "an option by its value";
+    EXPECT_EQ(eval("document.querySelector('#size').value"), "m");
+    EXPECT_EQ(perform(Kind::select, size->id, "Huge"), "failed: Size has no option “Huge”; options: Small, Medium, Large");
+
+    // The box by its label: on, on again (no change), off.
+    EXPECT_EQ(perform(Kind::click, terms->id, "on"), std::nullopt);
+    EXPECT_EQ(eval("document.querySelector('#terms').checked"), true);
+    EXPECT_EQ(perform(Kind::click, terms->id, "on"), std::nullopt);
+    EXPECT_EQ(eval("document.querySelector('#terms').checked"), true);
+    EXPECT_EQ(perform(Kind::select, terms->id, "maybe"), "failed: I agree to the terms is a switch; choose on or off");
+    EXPECT_EQ(perform(Kind::click, terms->id, "off"), std::nullopt);
+    EXPECT_EQ(eval("document.querySelector('#terms').checked"), false);
+
+    EXPECT_EQ(perform(Kind::type, named(screen, "Create account")->id, "x"), "failed: Create account is not a text field");
+    EXPECT_EQ(read().elements.front().id, screen.elements.front().id) << "ids stay for the life of the page";
+
+    // Typing with submit presses Enter: the form goes to its action.
+    EXPECT_EQ(perform(Kind::type, name->id, "Mio", true), std::nullopt);
+    settle();
+    EXPECT_EQ(read().location.rfind(server.url("/done?name=Mio"), 0), 0u) << read().location;
+}
+
+TEST_F(ChromiumSurface, ClicksAreAPersonsClicksAndFollowLinks) {
+    server.add("/start", R"(<title>Start</title>
+<a href="/next">Next page</a>
+<div id="plain" style="width:120px;height:30px">Plain box</div>
+<button id="go">Go</button>
+<div id="cover-host"><button id="hidden-go" style="position:absolute;top:300px;left:0;width:100px;height:40px">Under</button>
+<div style="position:absolute;top:290px;left:0;width:200px;height:80px;background:#fff">Sheet</div></div>
+<p id="out"></p>
+<script>
+  document.querySelector('#go').addEventListener('click', (e) => {
+    document.querySelector('#out').textContent = 'clicked trusted=' + e.isTrusted;
+  });
+  document.querySelector('#plain').addEventListener('click', () => document.querySelector('#out').textContent = 'plain');
+</script>)");
+    server.add("/next", "<title>Next</title><p>Second page</p>");
+    open("/start");
+    auto screen = read();
+    const auto* go = named(screen, "Go");
+    ASSERT_NE(go, nullptr);
+    const auto* plain = named(screen, "Plain box");
+    ASSERT_NE(plain, nullptr) << "an element with a click listener is a control";
+    EXPECT_EQ(plain->kind, "button");
+    const auto* under = named(screen, "Under");
+    ASSERT_NE(under, nullptr);
+
+    EXPECT_EQ(perform(Kind::click, go->id), std::nullopt);
+    EXPECT_EQ(eval("document.querySelector('#out').textContent"), "clicked trusted=true");
+    EXPECT_EQ(perform(Kind::click, plain->id), std::nullopt);
+    EXPECT_EQ(eval("document.querySelector('#out').textContent"), "plain");
+    EXPECT_EQ(perform(Kind::click, under->id), "failed: Under is covered by “Sheet”")
+        << "a click that would land on something else is not reported as done";
+    EXPECT_EQ(perform(Kind::click, std::nullopt), "failed: click needs an element id");
+    EXPECT_EQ(perform(Kind::navigate, std::nullopt, "Home"), "failed: this page has no routes; tap its links instead");
+
+    EXPECT_EQ(perform(Kind::click, named(screen, "Next page")->id), std::nullopt);
+    settle();
+    screen = read();
+    EXPECT_EQ(screen.location, server.url("/next"));
+    EXPECT_EQ(screen.title, "Next");
+    EXPECT_EQ(view->url(), server.url("/next"));
+    EXPECT_EQ(perform(Kind::click, go->id), "failed: element " + std::to_string(go->id) + " is not on screen")
+        << "an element of the page before";
+
+    EXPECT_EQ(perform(Kind::back, std::nullopt), std::nullopt);
+    settle();
+    EXPECT_EQ(read().location, server.url("/start"));
+}
+
+TEST_F(ChromiumSurface, ScrollsTheLargestAreaOrThePageAndSaysWhenAtTheEnd) {
+    std::string rows;
+    for (int i = 0; i < 60; ++i) rows += "<div style='height:40px'><button>Row " + std::to_string(i) + "</button></div>";
+    server.add("/list", "<title>List</title><div id='box' style='height:500px;overflow:auto'>" + rows + "</div>");
+    server.add("/short", "<title>Short</title><p>Nothing more</p>");
+    open("/list");
+    auto screen = read();
+    const auto* last = named(screen, "Row 59");
+    ASSERT_NE(last, nullptr);
+    EXPECT_FALSE(last->inView) << "rows clipped by their scrolling box are out of view";
+    EXPECT_TRUE(named(screen, "Row 0")->inView);
+    EXPECT_EQ(perform(Kind::scroll, std::nullopt, "up"), "failed: already at the top");
+    EXPECT_EQ(perform(Kind::scroll, std::nullopt, "down"), std::nullopt);
+    EXPECT_GT(eval("document.querySelector('#box').scrollTop").get<double>(), 0);
+    for (int i = 0; i < 10; ++i) (void)perform(Kind::scroll, std::nullopt, "down");
+    EXPECT_EQ(perform(Kind::scroll, std::nullopt, "down"), "failed: already at the bottom");
+    EXPECT_TRUE(named(read(), "Row 59")->inView);
+    EXPECT_EQ(perform(Kind::swipe, std::nullopt, "down"), std::nullopt) << "a finger moving down brings back the top";
+    EXPECT_EQ(perform(Kind::swipe, std::nullopt, "sideways"), "failed: swipe needs left, right, up or down");
+    open("/short");
+    EXPECT_EQ(perform(Kind::scroll, std::nullopt, "down"), "failed: nothing to scroll here");
+}
+
+TEST_F(ChromiumSurface, ReadsShadowRootsAndSameOriginFramesButNotOtherOrigins) {
+    server.add("/inner", "<button>Inner button</button>");
+    server.add("/frames", R"(<title>Frames</title>
+<div id="host"></div>
+<iframe src="/inner" style="position:absolute;top:200px;left:10px;width:300px;height:100px;border:0"></iframe>
+<iframe src=")" + server.url("/inner", "localhost") + R"(" style="position:absolute;top:320px;width:300px;height:100px"></iframe>
+<script>
+  const root = document.querySelector('#host').attachShadow({mode: 'open'});
+  root.innerHTML = '<button>Shadow button</button>';
+</script>)");
+    open("/frames");
+    const auto screen = read();
+    ASSERT_NE(named(screen, "Shadow button"), nullptr);
+    const int inner = static_cast<int>(std::count_if(screen.elements.begin(), screen.elements.end(),
+                                                     [](const TavroElement& e) { return e.label == "Inner button"; }));
+    EXPECT_EQ(inner, 1) << "the same-origin frame is read, the other origin's is not";
+    const auto* framed = named(screen, "Inner button");
+    ASSERT_NE(framed, nullptr);
+    EXPECT_NEAR(framed->frame.y, 200 + 8, 2) << "frames are in the top viewport's coordinates";
+    EXPECT_EQ(perform(Kind::click, framed->id), std::nullopt);
+    EXPECT_EQ(perform(Kind::click, named(screen, "Shadow button")->id), std::nullopt);
+}
+
+TEST_F(ChromiumSurface, SettleWaitsForAnElementThatComesLateAndGivesUpOnAPageThatNeverLoads) {
+    server.add("/late", R"(<title>Late</title><p>Loading</p>
+<script>
+  fetch('/slow').then(r => r.text()).then(() => {
+    const b = document.createElement('button'); b.textContent = 'Arrived'; document.body.append(b);
+  });
+</script>)");
+    server.add("/endless", R"(<title>Endless</title><button>Still usable</button><img src="/hang">)");
+    open("/late");
+    EXPECT_NE(named(read(), "Arrived"), nullptr) << "settle waited for the page's fetch";
+
+    view->load(server.url("/endless"));
+    const auto start = std::chrono::steady_clock::now();
+    settle();
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(waited, 5s) << "settle gives up in bounded time";
+    EXPECT_GT(waited, 2s);
+    EXPECT_TRUE(view->isBusy());
+    EXPECT_NE(named(read(), "Still usable"), nullptr) << "a page still loading can be read";
+}
+
+TEST_F(ChromiumSurface, HostilePagesGiveAReadingOrAClearFailure) {
+    const std::string huge(1 << 20, 'x');
+    server.add("/hostile", R"(<title>Hostile</title>
+<button aria-label=")" + huge + R"(">Big</button>
+<button id="ok">Fine</button>
+<script>
+  window.tavro = { read() { return { elements: [] }; }, perform() { return { ok: true }; } };
+  Array.prototype.push = function () { throw new Error('no'); };
+  JSON.stringify = () => '{}';
+</script>)");
+    open("/hostile");
+    const auto screen = read();
+    ASSERT_EQ(screen.elements.size(), 2u) << "the page's own tavro and broken built-ins do not reach our reader";
+    EXPECT_EQ(screen.elements[0].label.size(), 200u) << "labels are capped";
+    EXPECT_EQ(perform(Kind::click, screen.elements[1].id), std::nullopt);
+
+    // A page that keeps leaving: every reading is either a reading or a clear failure, in time.
+    server.add("/restless", R"(<title>Restless</title><button>Soon gone</button>
+<script>setTimeout(() => location.reload(), 15);</script>)");
+    ASSERT_TRUE(load(*view, server.url("/restless")));
+    int readings = 0, failures = 0;
+    for (int i = 0; i < 12; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        const auto answer = run(view->evaluate("tavro.read()"));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 6s);
+        ASSERT_TRUE(answer.has_value());
+        if (answer->value && answer->value->is_object()) {
+            ++readings;
+        } else {
+            ++failures;
+            EXPECT_FALSE(answer->error.empty());
+            EXPECT_EQ(answer->error.find('\n'), std::string::npos);
+        }
+        actor->runFor(10ms);
+    }
+    EXPECT_EQ(readings + failures, 12);
+}
+
+TEST_F(ChromiumSurface, ReadsTenThousandRowsInOneGo) {
+    std::string rows;
+    for (int i = 0; i < 10000; ++i) {
+        rows += "<div class='row'><span>Setting " + std::to_string(i) + "</span><input type='checkbox' aria-label='Toggle " +
+                std::to_string(i) + "'></div>";
+    }
+    server.add("/rows", "<title>Rows</title>" + rows);
+    open("/rows");
+    const auto start = std::chrono::steady_clock::now();
+    const auto screen = read();
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_EQ(screen.elements.size(), 10000u);
+    EXPECT_LT(took, 5s);
+    EXPECT_LE(screen.text.size(), 4000u) << "page text is capped";
+    EXPECT_EQ(screen.elements.back().label, "Toggle 9999");
+    EXPECT_FALSE(screen.elements.back().inView);
+}
