@@ -89,6 +89,26 @@ constexpr std::string_view kPage = R"JS((() => {
   const VALUE_INPUTS = new Set(['date', 'time', 'datetime-local', 'month', 'week']);
   const TEST_KEYS = ['data-testid', 'data-test-id', 'data-test', 'data-qa', 'data-cy'];
 
+  // Labels by the control they name, gathered once per reading for each document or shadow root:
+  // asking an element for its labels searches its whole tree each time.
+  let labelIndex = new Map();
+  const labelsOf = (el) => {
+    if (!el.labels) return [];
+    const root = el.getRootNode();
+    let index = labelIndex.get(root);
+    if (!index) {
+      index = new Map();
+      for (const label of root.querySelectorAll('label')) {
+        const control = label.control;
+        if (!control) continue;
+        if (!index.has(control)) index.set(control, []);
+        index.get(control).push(label);
+      }
+      labelIndex.set(root, index);
+    }
+    return index.get(el) || [];
+  };
+
   const roleOf = (el) => (el.getAttribute('role') || '').trim().split(/\s+/)[0].toLowerCase();
   const isEditingHost = (el) => el.isContentEditable && !(el.parentElement && el.parentElement.isContentEditable);
 
@@ -153,8 +173,9 @@ constexpr std::string_view kPage = R"JS((() => {
     if (labelledBy) { const text = byIds(el, labelledBy); if (text) return text; }
     const aria = squash(el.getAttribute('aria-label'), LABEL);
     if (aria) return aria;
-    if (el.labels && el.labels.length) {
-      const text = squash([...el.labels].map((l) => contentText(l, LABEL)).join(' '), LABEL);
+    const labels = labelsOf(el);
+    if (labels.length) {
+      const text = squash(labels.map((l) => contentText(l, LABEL)).join(' '), LABEL);
       if (text) return text;
     }
     if (el.localName === 'input' && ['submit', 'button', 'reset'].includes(el.type) && el.value) return squash(el.value, LABEL);
@@ -247,6 +268,7 @@ constexpr std::string_view kPage = R"JS((() => {
 
   const read = () => {
     listening = new WeakSet();
+    labelIndex = new Map();
     const vw = window.innerWidth, vh = window.innerHeight;
     const active = deepActive();
     const elements = [];
@@ -268,8 +290,8 @@ constexpr std::string_view kPage = R"JS((() => {
         let shown = r.width > 0 || r.height > 0 ? el.checkVisibility({ visibilityProperty: true }) : false;
         let frame = { x: r.left + dx, y: r.top + dy, width: r.width, height: r.height };
         // A box drawn by its label: the label stands for it on screen.
-        if (!shown && kind === 'checkbox' && el.labels && el.labels.length) {
-          const label = el.labels[0];
+        if (!shown && kind === 'checkbox' && labelsOf(el).length) {
+          const label = labelsOf(el)[0];
           const lr = label.getBoundingClientRect();
           if ((lr.width > 0 || lr.height > 0) && label.checkVisibility({ visibilityProperty: true })) {
             shown = true;
@@ -307,7 +329,7 @@ constexpr std::string_view kPage = R"JS((() => {
       }
       // A box that scrolls clips what is inside it.
       let inner = clip;
-      if (el.scrollHeight > el.clientHeight + 1 || el.scrollWidth > el.clientWidth + 1) {
+      if (!kind && el.firstElementChild && (el.scrollHeight > el.clientHeight + 1 || el.scrollWidth > el.clientWidth + 1)) {
         if (tag !== 'html' && tag !== 'body') {
           const style = getComputedStyle(el);
           if (style.overflowX !== 'visible' || style.overflowY !== 'visible') {
@@ -318,12 +340,17 @@ constexpr std::string_view kPage = R"JS((() => {
         }
       }
       const control = inControl || (kind !== null && kind !== 'cell');
-      const children = el.shadowRoot ? [...el.shadowRoot.childNodes, ...el.childNodes] : el.childNodes;
       let ownText = '';
-      for (let i = children.length - 1; i >= 0; i--) {
-        const child = children[i];
+      for (let child = el.lastChild; child; child = child.previousSibling) {
         if (child.nodeType === 1) stack.push([child, dx, dy, inner, control]);
         else if (child.nodeType === 3 && !control && text.length < TEXT) ownText = child.data + ownText;
+      }
+      // A shadow root's content is drawn in place of the element's own children: read it first.
+      const shadow = el.shadowRoot;
+      if (shadow) {
+        for (let child = shadow.lastChild; child; child = child.previousSibling) {
+          if (child.nodeType === 1) stack.push([child, dx, dy, inner, control]);
+        }
       }
       if (ownText.trim() && text.length < TEXT) {
         r = r || el.getBoundingClientRect();
@@ -385,7 +412,8 @@ constexpr std::string_view kPage = R"JS((() => {
   const aim = (el, name, id) => {
     let target = el;
     let r = el.getBoundingClientRect();
-    if (r.width === 0 && r.height === 0 && el.labels && el.labels.length) target = el.labels[0];
+    labelIndex = new Map();
+    if (r.width === 0 && r.height === 0 && labelsOf(el).length) target = labelsOf(el)[0];
     target.scrollIntoView({ block: 'center', inline: 'center', behavior: 'instant' });
     const f = rectOf(target);
     if (f.width === 0 && f.height === 0) return { error: 'element ' + id + ' is not on screen' };
@@ -395,7 +423,7 @@ constexpr std::string_view kPage = R"JS((() => {
     }
     const hit = hitAt(x, y);
     const reaches = hit && (within(hit, target) || within(hit, el) || within(el, hit) ||
-      (el.labels && [...el.labels].some((l) => within(hit, l))));
+      labelsOf(el).some((l) => within(hit, l)));
     if (!reaches) {
       const other = hit ? labelOf(hit) : '';
       return { error: name + ' is covered by ' + (other ? '“' + other + '”' : 'another element') };
@@ -584,6 +612,7 @@ constexpr std::string_view kPage = R"JS((() => {
     }
     const elId = el ? idOf(el) : null;
     const name = el ? (labelOf(el) || 'element ' + elId) : '';
+    labelIndex = new Map();
     const elKind = el ? kindOf(el) : null;
 
     switch (kind) {
