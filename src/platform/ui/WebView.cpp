@@ -161,7 +161,7 @@ rt::Task<WebView::ScriptResult> WebView::evaluate(std::string script) {
         co_return handler(self->url_, script);
     }
     auto page = self->page_;
-    if (!page || !page->isAlive()) {
+    if (!page) {
         std::string why = self->loadError_.empty() ? "no page is loaded" : self->loadError_;
         if (why.starts_with("failed: ")) why.erase(0, 8);
         co_return ScriptResult{std::nullopt, why};

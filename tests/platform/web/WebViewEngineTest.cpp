@@ -7,7 +7,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <thread>
 #include <string>
 
 #include "platform/web/BrowserPage.h"
@@ -74,8 +76,7 @@ TEST_F(NoEngine, WithoutChromiumALoadFailsAtOnceWithOneClearLine) {
 
 using ChromiumEngine = ChromiumTest;
 
-TEST_F(ChromiumEngine, AnswersCommandsAndStopsWithItsLastHolder) {
-    // The fixture keeps an engine for the program; this test takes a fresh look at its life.
+TEST_F(ChromiumEngine, AnswersCommandsAndReportsProtocolErrors) {
     auto engine = web::BrowserEngine::shared();
     ASSERT_TRUE(engine);
     const auto version = run(engine->call("Browser.getVersion", json::object()));
@@ -114,4 +115,92 @@ TEST_F(ChromiumEngine, AnUnreachableAddressFailsTheLoad) {
     ASSERT_TRUE(load(*view, "http://127.0.0.1:1/"));
     EXPECT_TRUE(view->loadError().starts_with("failed: net::ERR_")) << view->loadError();
     EXPECT_FALSE(view->isLoading());
+}
+
+TEST_F(ChromiumEngine, ABrowserThatDiesFailsItsPageAndTheNextLoadStartsAnother) {
+    server.add("/mortal", "<title>Mortal</title>");
+    auto view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
+    ASSERT_TRUE(load(*view, server.url("/mortal")));
+    auto engine = web::BrowserEngine::shared();
+    const pid_t pid = engine->pid();
+    ::kill(pid, SIGKILL);
+    EXPECT_TRUE(actor->runUntil([&] { return !engine->running(); }, 5s)) << "the reader notices the browser has gone";
+    const auto answer = run(view->evaluate("1"));
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->error, "the browser engine stopped");
+    engine.reset();
+    ASSERT_TRUE(load(*view, server.url("/mortal")));
+    EXPECT_EQ(view->loadError(), "");
+    EXPECT_EQ(view->title(), "Mortal");
+    EXPECT_NE(web::BrowserEngine::shared()->pid(), pid);
+}
+
+// In a process of its own (the fixture keeps an engine for the whole program): two views share one
+// browser, which ends when the last of them goes. Run by TheBrowserEndsWithItsLastWebView only.
+TEST(ChromiumEngineAlone, LastViewEndsTheBrowser) {
+    if (!std::getenv("TAVRO_BROWSER_ALONE")) GTEST_SKIP() << "run by TheBrowserEndsWithItsLastWebView";
+    auto actor = rt::MainActor::create(rt::ClockKind::real);
+    rt::MainActor::Scope scope(actor);
+    auto first = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
+    auto second = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
+    int ended = 0;
+    for (auto* view : {&first, &second}) {
+        (*view)->addLoadObserver([&](ui::WebView&) { ++ended; });
+        (*view)->load("about:blank");
+    }
+    ASSERT_TRUE(actor->runUntil([&] { return ended == 2; }, 10s));
+    pid_t pid = 0;
+    {
+        const auto engine = web::BrowserEngine::shared();
+        ASSERT_TRUE(engine);
+        pid = engine->pid();
+        EXPECT_GE(engine.use_count(), 3) << "both pages hold the one engine";
+    }
+    first.reset();
+    EXPECT_FALSE(waitGone(pid, 300ms)) << "the browser stays while a view is left";
+    second.reset();
+    EXPECT_TRUE(waitGone(pid, 3000ms)) << "the last view took the browser with it";
+}
+
+TEST_F(ChromiumEngine, TheBrowserEndsWithItsLastWebView) {
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe");
+    const std::string command = "TAVRO_BROWSER_ALONE=1 '" + self + "' --gtest_filter=ChromiumEngineAlone.* 2>&1";
+    FILE* out = ::popen(command.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    std::string output;
+    char line[512];
+    while (std::fgets(line, sizeof line, out)) output += line;
+    EXPECT_EQ(::pclose(out), 0) << output;
+    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+}
+
+// Starts the browser, prints its process id and waits to be killed (run by the next test only).
+TEST_F(ChromiumEngine, HostForTheOrphanCheck) {
+    if (!std::getenv("TAVRO_BROWSER_HOST")) GTEST_SKIP() << "run by DiesWithTheHostProcess";
+    auto view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
+    ASSERT_TRUE(load(*view, "about:blank"));
+    std::printf("browser=%d\n", static_cast<int>(web::BrowserEngine::shared()->pid()));
+    std::fflush(stdout);
+    std::this_thread::sleep_for(30s);
+}
+
+TEST_F(ChromiumEngine, DiesWithTheHostProcess) {
+    if (std::getenv("TAVRO_BROWSER_HOST")) GTEST_SKIP();
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe");
+    const std::string command = "TAVRO_BROWSER_HOST=1 '" + self +
+                                "' --gtest_filter=ChromiumEngine.HostForTheOrphanCheck & echo host=$!";
+    FILE* out = ::popen(command.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    pid_t host = 0, browser = 0;
+    char line[512];
+    while ((host == 0 || browser == 0) && std::fgets(line, sizeof line, out)) {
+        std::sscanf(line, "host=%d", &host);
+        std::sscanf(line, "browser=%d", &browser);
+    }
+    ASSERT_GT(host, 0);
+    ASSERT_GT(browser, 0);
+    EXPECT_FALSE(processGone(browser));
+    ::kill(host, SIGKILL);  // no destructor runs: only the kernel can end the browser now
+    EXPECT_TRUE(waitGone(browser, 5000ms)) << "no browser is left behind by a killed host";
+    ::pclose(out);
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <algorithm>
 #include <string>
 
 #include "platform/foundation/NotificationCenter.h"
@@ -67,6 +68,31 @@ TEST_F(Browser, SettleWaitsForThePageToLoad) {
     rt::runToEnd(actor, surface->settle());
     EXPECT_FALSE(web->isLoading());
     EXPECT_EQ(actor->now().time_since_epoch(), 560ms);  // 200, 320, 440, 560
+}
+
+TEST_F(Browser, SettleWaitsUntilThePageStopsChanging) {
+    // The page changes on each of the first three looks, then holds still.
+    int looks = 0;
+    web->setScriptHandler([&](const std::string&, const std::string& script) {
+        if (script != "tavro.activity()") return ui::WebView::ScriptResult{json::object(), ""};
+        ++looks;
+        return ui::WebView::ScriptResult{json{{"mutations", std::min(looks, 3) * 10}}, ""};
+    });
+    web->setLoadDuration(50ms);
+    surface->open("example.org");
+    rt::runToEnd(actor, surface->settle());
+    EXPECT_EQ(looks, 4);
+    EXPECT_EQ(actor->now().time_since_epoch(), 560ms);  // 200, then looks at 200, 320, 440, 560
+
+    // A page that never stops changing is given up on after the last round.
+    looks = 0;
+    web->setScriptHandler([&](const std::string&, const std::string&) {
+        return ui::WebView::ScriptResult{json{{"mutations", ++looks}}, ""};
+    });
+    const auto start = actor->now();
+    rt::runToEnd(actor, surface->settle());
+    EXPECT_EQ(looks, 25);
+    EXPECT_EQ(actor->now() - start, 200ms + 25 * 120ms);
 }
 
 TEST_F(Browser, FramesAreCachedInOverlayCoordinatesWithoutEmptyOnes) {
