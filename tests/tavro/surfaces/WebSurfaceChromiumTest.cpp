@@ -150,6 +150,7 @@ TEST_F(ChromiumSurface, ClicksAreAPersonsClicksAndFollowLinks) {
 <a href="/next">Next page</a>
 <div id="plain" style="width:120px;height:30px">Plain box</div>
 <button id="go">Go</button>
+<button id="hold">Hold</button>
 <div id="cover-host"><button id="hidden-go" style="position:absolute;top:300px;left:0;width:100px;height:40px">Under</button>
 <div style="position:absolute;top:290px;left:0;width:200px;height:80px;background:#fff">Sheet</div></div>
 <p id="out"></p>
@@ -158,6 +159,11 @@ TEST_F(ChromiumSurface, ClicksAreAPersonsClicksAndFollowLinks) {
     document.querySelector('#out').textContent = 'clicked trusted=' + e.isTrusted;
   });
   document.querySelector('#plain').addEventListener('click', () => document.querySelector('#out').textContent = 'plain');
+  let down = 0;
+  document.querySelector('#hold').addEventListener('pointerdown', () => { down = performance.now(); });
+  document.querySelector('#hold').addEventListener('pointerup', () => {
+    document.querySelector('#out').textContent = performance.now() - down >= 500 ? 'held' : 'tapped';
+  });
 </script>)");
     server.add("/next", "<title>Next</title><p>Second page</p>");
     open("/start");
@@ -174,6 +180,8 @@ TEST_F(ChromiumSurface, ClicksAreAPersonsClicksAndFollowLinks) {
     EXPECT_EQ(eval("document.querySelector('#out').textContent"), "clicked trusted=true");
     EXPECT_EQ(perform(Kind::click, plain->id), std::nullopt);
     EXPECT_EQ(eval("document.querySelector('#out').textContent"), "plain");
+    EXPECT_EQ(perform(Kind::longPress, named(screen, "Hold")->id), std::nullopt);
+    EXPECT_EQ(eval("document.querySelector('#out').textContent"), "held");
     EXPECT_EQ(perform(Kind::click, under->id), "failed: Under is covered by “Sheet”")
         << "a click that would land on something else is not reported as done";
     EXPECT_EQ(perform(Kind::click, std::nullopt), "failed: click needs an element id");
