@@ -60,6 +60,7 @@
 #include "platform/ui/Window.h"
 #include "platform/ui/WindowScene.h"
 #include "platform/views/Node.h"
+#include "platform/web/BrowserEngine.h"
 
 // core/: values, text, JSON and the model interface
 #include "tavro/core/TavroAction.h"

@@ -255,11 +255,6 @@ constexpr std::string_view kPage = R"JS((() => {
     }
     return { x, y };
   };
-  const rectOf = (el) => {
-    const r = el.getBoundingClientRect();
-    const o = frameOffset(el);
-    return { x: r.left + o.x, y: r.top + o.y, width: r.width, height: r.height };
-  };
   const meet = (a, b) => {
     const l = Math.max(a.l, b.l), t = Math.max(a.t, b.t), r = Math.min(a.r, b.r), bo = Math.min(a.b, b.b);
     return { l, t, r: Math.max(l, r), b: Math.max(t, bo) };
@@ -415,9 +410,17 @@ constexpr std::string_view kPage = R"JS((() => {
     labelIndex = new Map();
     if (r.width === 0 && r.height === 0 && labelsOf(el).length) target = labelsOf(el)[0];
     target.scrollIntoView({ block: 'center', inline: 'center', behavior: 'instant' });
-    const f = rectOf(target);
-    if (f.width === 0 && f.height === 0) return { error: 'element ' + id + ' is not on screen' };
-    const x = f.x + f.width / 2, y = f.y + f.height / 2;
+    // An inline element broken over lines is touched in its first box in view, not in the middle of
+    // the area around all of them.
+    const o = frameOffset(target);
+    const boxes = [...target.getClientRects()].filter((b) => b.width > 0 && b.height > 0);
+    const inside = (b) => {
+      const cx = b.left + o.x + b.width / 2, cy = b.top + o.y + b.height / 2;
+      return cx >= 0 && cy >= 0 && cx < window.innerWidth && cy < window.innerHeight;
+    };
+    const box = boxes.find(inside) || boxes[0];
+    if (!box) return { error: 'element ' + id + ' is not on screen' };
+    const x = box.left + o.x + box.width / 2, y = box.top + o.y + box.height / 2;
     if (x < 0 || y < 0 || x >= window.innerWidth || y >= window.innerHeight) {
       return { error: 'element ' + id + ' is not on screen' };
     }
@@ -512,7 +515,8 @@ constexpr std::string_view kPage = R"JS((() => {
       selection.removeAllRanges();
       selection.addRange(range);
     }
-    const steps = [text ? { insertText: text } : { key: 'Backspace' }, { script: 'tavro.changed(' + id + ')' }];
+    const steps = [text ? { insertText: text } : { key: 'Backspace' },
+      { script: 'tavro.changed(' + id + ', ' + JSON.stringify(text) + ')' }];
     if (submit) steps.push({ key: 'Enter' });
     return input(steps);
   };
@@ -656,11 +660,16 @@ constexpr std::string_view kPage = R"JS((() => {
     return fail(kind + ' is not a screen action');
   };
 
-  const changed = (id) => {
+  // After typing: the change event a person's leaving the field would give, and a failure when
+  // the field kept none of the text (a number field given words, say).
+  const changed = (id, text) => {
     const ref = nodes.get(id);
     const el = ref ? ref.deref() : null;
     if (!el || !el.isConnected) return fail('element ' + id + ' is not on screen');
-    if (el.localName === 'input' || el.localName === 'textarea') fire(el, 'change');
+    if (el.localName === 'input' || el.localName === 'textarea') {
+      fire(el, 'change');
+      if (text && !el.value) return fail((labelOf(el) || 'element ' + id) + ' does not take “' + text + '”');
+    }
     return ok;
   };
 

@@ -60,6 +60,7 @@ constexpr const char* kForm = R"(<title>Sign up</title>
   <label>Email <input type="email" name="email"></label>
   <input type="password" name="secret" placeholder="Password" value="abc">
   <input type="search" aria-label="Find">
+  <input type="number" aria-label="Age">
   <textarea name="notes" placeholder="Notes"></textarea>
   <select id="size" name="size" aria-label="Size"><option value="s">Small</option><option value="m">Medium</option><option value="l">Large</option></select>
   <input type="checkbox" id="terms" name="terms" style="display:none"><label for="terms">I agree to the terms</label>
@@ -121,6 +122,9 @@ TEST_F(ChromiumSurface, ReadsAFormAndFillsItSoTheValuesLandInThePage) {
         << "the page's input and change handlers ran";
     EXPECT_EQ(perform(Kind::type, name->id, "Rin"), std::nullopt) << "typing replaces the field's text";
     EXPECT_EQ(eval("document.querySelector('#name').value"), "Rin");
+    EXPECT_EQ(perform(Kind::type, named(screen, "Age")->id, "many"), "failed: Age does not take “many”");
+    EXPECT_EQ(perform(Kind::type, named(screen, "Age")->id, "42"), std::nullopt);
+    EXPECT_EQ(eval("document.querySelector('[aria-label=Age]').value"), "42");
     EXPECT_EQ(perform(Kind::select, size->id, "large"), std::nullopt);
     EXPECT_EQ(eval("document.body.dataset.size"), "l");
     EXPECT_EQ(perform(Kind::select, size->id, "m"), std::nullopt) << "an option by its value";
