@@ -204,7 +204,8 @@ rt::Task<std::string> BrowserPage::runStep(const json& step) {
         return self->call("Input.dispatchMouseEvent", std::move(params));
     };
     if (!step.is_object() || step.empty()) co_return "the page asked for an unknown input";
-    const auto& [name, arg] = *step.items().begin();
+    const std::string name = step.begin().key();
+    const json arg = step.begin().value();
     std::string failure;
     if (name == "click" || name == "press") {
         const double x = point(arg, 0), y = point(arg, 1);

@@ -101,22 +101,44 @@ private:
     int port_ = 0;
 };
 
-// A real-clock actor for each test. The server and the engine stay up for the whole test program,
-// so that no test pays for starting the browser or waits for the server's idle connections to
-// close; each test serves its pages under paths of its own.
+// What the browser tests of one program share: the server and the engine stay up for the whole
+// program, so that no test pays for starting the browser or waits for the server's idle
+// connections to close (each test serves its pages under paths of its own). They are shut down
+// when the tests end, before the program's statics go: the browser first, then the server.
+struct Shared {
+    std::unique_ptr<PageServer> server;
+    std::shared_ptr<web::BrowserEngine> engine;
+
+    static Shared& get() {
+        static Shared shared;
+        return shared;
+    }
+};
+
+class SharedTearDown : public ::testing::Environment {
+public:
+    void TearDown() override {
+        Shared::get().engine.reset();
+        Shared::get().server.reset();
+    }
+};
+inline const bool sharedTearDownRegistered = (::testing::AddGlobalTestEnvironment(new SharedTearDown), true);
+
+// A real-clock actor for each test, the shared server, and the shared engine kept running.
 struct ChromiumTest : ::testing::Test {
     std::shared_ptr<rt::MainActor> actor = rt::MainActor::create(rt::ClockKind::real);
     rt::MainActor::Scope scope{actor};
     PageServer& server = sharedServer();
 
     static PageServer& sharedServer() {
-        static PageServer shared;
-        return shared;
+        auto& shared = Shared::get();
+        if (!shared.server) shared.server = std::make_unique<PageServer>();
+        return *shared.server;
     }
 
     void SetUp() override {
         TAVRO_NEEDS_BROWSER();
-        static std::shared_ptr<web::BrowserEngine> kept;
+        auto& kept = Shared::get().engine;
         if (!kept || !kept->running()) kept = web::BrowserEngine::shared();
         ASSERT_TRUE(kept) << "the browser engine starts";
     }

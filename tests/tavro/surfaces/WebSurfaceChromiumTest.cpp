@@ -191,13 +191,14 @@ TEST_F(ChromiumSurface, ClicksAreAPersonsClicksAndFollowLinks) {
     EXPECT_EQ(perform(Kind::click, std::nullopt), "failed: click needs an element id");
     EXPECT_EQ(perform(Kind::navigate, std::nullopt, "Home"), "failed: this page has no routes; tap its links instead");
 
+    const auto goId = go->id;
     EXPECT_EQ(perform(Kind::click, named(screen, "Next page")->id), std::nullopt);
     settle();
     screen = read();
     EXPECT_EQ(screen.location, server.url("/next"));
     EXPECT_EQ(screen.title, "Next");
     EXPECT_EQ(view->url(), server.url("/next"));
-    EXPECT_EQ(perform(Kind::click, go->id), "failed: element " + std::to_string(go->id) + " is not on screen")
+    EXPECT_EQ(perform(Kind::click, goId), "failed: element " + std::to_string(goId) + " is not on screen")
         << "an element of the page before";
 
     EXPECT_EQ(perform(Kind::back, std::nullopt), std::nullopt);
