@@ -45,15 +45,28 @@ void WebView::load(std::string url) {
     }
     loading_ = true;
     if (scripts_) {
-        loadTimer_ = rt::MainActor::shared()->schedule(loadDuration_, [weak] {
-            if (auto self = lockWeb(weak)) {
-                self->loading_ = false;
-                self->finishLoad();
-            }
-        });
+        endLoadOnClock();
         return;
     }
     rt::spawn(loadInEngine(weak, generation, url_));
+}
+
+void WebView::setScriptHandler(ScriptHandler handler) {
+    const bool takeOver = handler && !scripts_ && loading_;
+    scripts_ = std::move(handler);
+    if (!takeOver) return;
+    ++generation_;  // the engine's answer to the old load no longer counts
+    endLoadOnClock();
+}
+
+void WebView::endLoadOnClock() {
+    std::weak_ptr<View> weak = weak_from_this();
+    loadTimer_ = rt::MainActor::shared()->schedule(loadDuration_, [weak] {
+        if (auto self = lockWeb(weak)) {
+            self->loading_ = false;
+            self->finishLoad();
+        }
+    });
 }
 
 rt::Task<void> WebView::loadInEngine(std::weak_ptr<View> weak, std::uint64_t generation, std::string url) {
@@ -99,7 +112,7 @@ void WebView::attach(std::shared_ptr<web::BrowserPage> page) {
 }
 
 void WebView::pageLoaded() {
-    if (!page_) return;
+    if (!page_ || scripts_) return;
     if (!page_->isAlive()) {
         if (loading_) failLoad("failed: the browser engine stopped");
         return;

@@ -61,7 +61,9 @@ public:
     int addLoadObserver(std::function<void(WebView&)> observer);
     void removeLoadObserver(int id);
 
-    void setScriptHandler(ScriptHandler handler) { scripts_ = std::move(handler); }
+    // Installs the stand-in page. A load the engine has in hand is taken over: it ends on the
+    // main actor's clock instead.
+    void setScriptHandler(ScriptHandler handler);
     // Runs the script in the page. Without an engine it fails while loading ("the page is still
     // loading") and without a page handler ("no script engine"); with one it fails while no page
     // has been loaded and when the page went away under the script.
@@ -73,6 +75,7 @@ public:
 private:
     static rt::Task<void> loadInEngine(std::weak_ptr<View> weak, std::uint64_t generation, std::string url);
     void attach(std::shared_ptr<web::BrowserPage> page);
+    void endLoadOnClock();
     void pageLoaded();
     void failLoad(std::string failure);
     void finishLoad();

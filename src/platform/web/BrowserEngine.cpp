@@ -375,9 +375,11 @@ BrowserEngine::~BrowserEngine() {
             ::kill(pid, SIGKILL);
         }
         c.reader.join();
+        // The browser may have been started while we were stopping, before it made its own group.
         const pid_t after = c.pid.load();
         if (after > 0) {
             ::kill(-after, SIGKILL);
+            ::kill(after, SIGKILL);
             ::waitpid(after, nullptr, 0);
         }
     }
