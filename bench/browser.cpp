@@ -59,14 +59,21 @@ std::string middleButton(int controls) {
     return "Open " + std::to_string(i);
 }
 
+// The pages as files in a temporary folder, removed when the program ends.
 const fs::path& pageFolder() {
-    static const fs::path folder = [] {
-        auto dir = fs::temp_directory_path() / ("tavro-bench-pages-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-        for (int n : {1000, 10000}) std::ofstream(dir / ("settings-" + std::to_string(n) + ".html")) << settingsPage(n);
-        return dir;
-    }();
-    return folder;
+    struct Folder {
+        fs::path path = fs::temp_directory_path() / ("tavro-bench-pages-" + std::to_string(::getpid()));
+        Folder() {
+            fs::create_directories(path);
+            for (int n : {1000, 10000}) std::ofstream(path / ("settings-" + std::to_string(n) + ".html")) << settingsPage(n);
+        }
+        ~Folder() {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+    };
+    static const Folder folder;
+    return folder.path;
 }
 
 std::string pageURL(int controls) {
