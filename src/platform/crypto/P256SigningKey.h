@@ -1,0 +1,28 @@
+// A P-256 private key that makes ECDSA signatures with SHA-256 in DER form, through OpenSSL 3: the
+// signing half of P256PublicKey. A value type: copies share the immutable key.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+typedef struct evp_pkey_st EVP_PKEY;
+
+namespace crypto {
+
+class P256SigningKey {
+public:
+    // A fresh random key.
+    static P256SigningKey generate();
+
+    // The DER-encoded ECDSA signature over the SHA-256 digest of the message.
+    std::string sign(std::string_view message) const;
+    // The public half as PEM text ("-----BEGIN PUBLIC KEY-----").
+    std::string publicKeyPEM() const;
+
+private:
+    explicit P256SigningKey(std::shared_ptr<EVP_PKEY> key) : key_(std::move(key)) {}
+    std::shared_ptr<EVP_PKEY> key_;
+};
+
+}  // namespace crypto
