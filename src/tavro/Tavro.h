@@ -82,6 +82,7 @@
 #include "tavro/remote/TavroApproval.h"
 #include "tavro/remote/TavroModelSwitch.h"
 #include "tavro/remote/TavroPack.h"
+#include "tavro/remote/TavroPackLoader.h"
 #include "tavro/remote/TavroPackSettings.h"
 #include "tavro/remote/TavroRemoteFlags.h"
 

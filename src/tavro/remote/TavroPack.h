@@ -9,6 +9,7 @@
 
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,18 @@
 namespace tavro {
 
 struct TavroPack {
+    // Why a pack envelope was refused; thrown by the loader's verification. what() is one line of
+    // English that says why.
+    class Invalid : public std::runtime_error {
+    public:
+        enum class Reason { tooLarge, malformed, unknownKey, badKey, badSignature, badPack, rollback };
+        Invalid(Reason reason, const std::string& text) : std::runtime_error(text), reason_(reason) {}
+        Reason reason() const { return reason_; }
+
+    private:
+        Reason reason_;
+    };
+
     // One goal rewrite: the first match of `pattern` (ICU syntax, case-insensitive) is replaced by
     // `templateText`, in which "$1" and the like insert the match's groups.
     struct Rewrite {

@@ -1,0 +1,206 @@
+#include "tavro/remote/TavroPackLoader.h"
+
+#include <chrono>
+#include <system_error>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/crypto/Base64.h"
+#include "platform/crypto/P256PublicKey.h"
+#include "platform/foundation/AppDirectories.h"
+#include "platform/foundation/AtomicFile.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/net/HttpClient.h"
+
+namespace tavro {
+
+namespace {
+
+using Reason = TavroPack::Invalid::Reason;
+
+std::string percentEncoded(std::string_view text) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                                c == '.' || c == '_' || c == '~';
+        if (unreserved) {
+            out += c;
+        } else {
+            out += '%';
+            out += hex[byte >> 4];
+            out += hex[byte & 15];
+        }
+    }
+    return out;
+}
+
+const std::string* textMember(const nlohmann::json& object, const char* key) {
+    const auto it = object.find(key);
+    if (it == object.end() || !it->is_string()) return nullptr;
+    return it->get_ptr<const std::string*>();
+}
+
+void forgetCache() {
+    std::error_code ignored;
+    std::filesystem::remove(TavroPackLoader::cacheURL(), ignored);
+    fnd::UserDefaults::standard()->remove(TavroPackLoader::etagKey);
+}
+
+TavroPack::Invalid tooLarge() { return TavroPack::Invalid(Reason::tooLarge, "the envelope is larger than 1 MiB"); }
+
+std::optional<int> activeVersion() {
+    const auto active = TavroPacks::current();
+    if (!active) return std::nullopt;
+    return active->version;
+}
+
+}  // namespace
+
+TavroPackLoader::TavroPackLoader(Key, TavroPackSettings settings, std::string appID, std::function<std::string()> tavroID)
+    : settings_(std::move(settings)), appID_(std::move(appID)), tavroID_(std::move(tavroID)) {}
+
+std::shared_ptr<TavroPackLoader> TavroPackLoader::create(TavroPackSettings settings, std::string appID,
+                                                         std::function<std::string()> tavroID) {
+    return std::make_shared<TavroPackLoader>(Key{}, std::move(settings), std::move(appID), std::move(tavroID));
+}
+
+std::filesystem::path TavroPackLoader::cacheURL() { return fnd::AppDirectories::applicationSupport() / "TavroPack.json"; }
+
+std::string TavroPackLoader::packURL(std::string_view base, std::string_view name) {
+    while (!base.empty() && base.back() == '/') base.remove_suffix(1);
+    return std::string(base) + "/tavro/packs/" + percentEncoded(name) + ".json";
+}
+
+TavroPack TavroPackLoader::verify(std::string_view envelope, const std::map<std::string, std::string>& keys,
+                                  std::optional<int> activeVersion) {
+    if (envelope.size() > maxEnvelopeBytes) throw tooLarge();
+    const auto json = nlohmann::json::parse(envelope, nullptr, false);
+    const std::string* kid = json.is_object() ? textMember(json, "kid") : nullptr;
+    const std::string* sig = json.is_object() ? textMember(json, "sig") : nullptr;
+    const std::string* text = json.is_object() ? textMember(json, "pack") : nullptr;
+    if (!kid || !sig || !text) {
+        throw TavroPack::Invalid(Reason::malformed, "the envelope is not a JSON object with the texts kid, sig and pack");
+    }
+    const auto key = keys.find(*kid);
+    if (key == keys.end()) throw TavroPack::Invalid(Reason::unknownKey, "the envelope's key id is not a known signing key");
+    const auto publicKey = crypto::P256PublicKey::fromPEM(key->second);
+    if (!publicKey) throw TavroPack::Invalid(Reason::badKey, "the signing key for this key id is not a P-256 public key");
+    const auto signature = crypto::base64Decode(*sig);
+    if (!signature) throw TavroPack::Invalid(Reason::badSignature, "the signature is not valid base64");
+    if (!publicKey->verify(*text, *signature)) throw TavroPack::Invalid(Reason::badSignature, "the signature does not verify");
+    auto pack = TavroPack::parse(*text);
+    if (!pack) throw TavroPack::Invalid(Reason::badPack, "the signed pack is not a valid pack");
+    if (activeVersion && pack->version < *activeVersion) {
+        throw TavroPack::Invalid(Reason::rollback, "version " + std::to_string(pack->version) + " is older than the active version " +
+                                                       std::to_string(*activeVersion));
+    }
+    return std::move(*pack);
+}
+
+void TavroPackLoader::applyCached() {
+    const auto file = cacheURL();
+    std::error_code error;
+    if (!std::filesystem::exists(file, error)) return;
+    const auto envelope = fnd::readFile(file);
+    if (!envelope) {
+        forgetCache();
+        status_ = "Cached pack refused: the cached envelope cannot be read";
+        return;
+    }
+    try {
+        TavroPacks::setCurrent(verify(*envelope, settings_.keys, activeVersion()));
+    } catch (const TavroPack::Invalid& invalid) {
+        forgetCache();
+        status_ = std::string("Cached pack refused: ") + invalid.what();
+    }
+}
+
+bool TavroPackLoader::checkedRecently() const {
+    const auto checkedAt = fnd::UserDefaults::standard()->date(checkedAtKey);
+    if (!checkedAt) return false;
+    const std::chrono::duration<double> since = std::chrono::system_clock::now() - *checkedAt;
+    // A check time in the future (the device clock was set back) does not count as recent: it
+    // would otherwise hold off every check until the clock caught up.
+    return since.count() >= 0 && since.count() < settings_.interval;
+}
+
+std::string TavroPackLoader::accept(const std::string& envelope, const TavroPack& pack, const std::optional<std::string>& etag) {
+    auto defaults = fnd::UserDefaults::standard();
+    // The ETag names the cached envelope: without a cache that holds this envelope it would make
+    // the server answer "not modified" for a pack the next launch does not have.
+    if (fnd::writeAtomically(cacheURL(), envelope) && etag) {
+        defaults->setString(etagKey, *etag);
+    } else {
+        defaults->remove(etagKey);
+    }
+    defaults->setDate(checkedAtKey, std::chrono::system_clock::now());
+    TavroPacks::setCurrent(pack);
+    return "Pack " + std::to_string(pack.version) + " active";
+}
+
+rt::Task<std::string> TavroPackLoader::refresh(bool force) {
+    if (!running_ || running_.isDone()) running_ = rt::spawn(check(shared_from_this(), force));
+    return join(shared_from_this(), running_);
+}
+
+rt::Task<std::string> TavroPackLoader::join(std::shared_ptr<TavroPackLoader> self, rt::TaskHandle<std::string> running) {
+    co_await running.join();
+    co_return running.result().value_or(self->status_);
+}
+
+rt::Task<std::string> TavroPackLoader::check(std::shared_ptr<TavroPackLoader> self, bool force) {
+    auto& status = self->status_;
+    if (!force && self->checkedRecently()) {
+        status = "Checked recently";
+        co_return status;
+    }
+    const std::string appURL = packURL(self->settings_.base, self->appID_);
+    if (!net::HttpClient::permits(appURL)) {
+        status = "Pack check failed: the pack server address is not HTTPS";
+        co_return status;
+    }
+
+    std::string install;
+    try {
+        if (self->tavroID_) install = self->tavroID_();
+    } catch (...) {
+        // An install id the host cannot give is sent empty.
+    }
+    net::Request request{.url = appURL, .headers = {{"Accept", "application/json"}, {"X-Tavro-Install", install}}, .timeout = self->requestTimeout_,
+                         .limit = maxEnvelopeBytes};
+    std::error_code error;
+    const auto etag = fnd::UserDefaults::standard()->string(etagKey);
+    if (etag && std::filesystem::is_regular_file(cacheURL(), error)) request.headers.emplace_back("If-None-Match", *etag);
+
+    auto response = co_await net::HttpClient::send(request);
+    if (response.ok() && response.status == 404) {
+        request.url = packURL(self->settings_.base, "default");
+        response = co_await net::HttpClient::send(request);
+    }
+
+    if (response.truncated) {
+        status = std::string("Pack refused: ") + tooLarge().what();
+    } else if (!response.ok()) {
+        status = "Pack check failed: " + response.error;
+    } else if (response.status == 304) {
+        fnd::UserDefaults::standard()->setDate(checkedAtKey, std::chrono::system_clock::now());
+        status = "No change";
+    } else if (response.status == 404) {
+        fnd::UserDefaults::standard()->setDate(checkedAtKey, std::chrono::system_clock::now());
+        status = "No pack for this app";
+    } else if (response.status == 200) {
+        try {
+            const auto pack = verify(response.body, self->settings_.keys, activeVersion());
+            status = self->accept(response.body, pack, response.header("ETag"));
+        } catch (const TavroPack::Invalid& invalid) {
+            status = std::string("Pack refused: ") + invalid.what();
+        }
+    } else {
+        status = "Pack check failed: HTTP " + std::to_string(response.status);
+    }
+    co_return status;
+}
+
+}  // namespace tavro

@@ -1,0 +1,86 @@
+// Fetches, verifies and activates the remote pack of one app, and keeps the last good one.
+//
+// The pack server answers GET <base>/tavro/packs/<appID>.json (then .../default.json) with an
+// envelope {"kid": key id, "sig": base64 of a DER ECDSA P-256 signature over the SHA-256 of the
+// exact bytes of "pack", "pack": the pack's own JSON text}. A pack is used only after every check
+// has passed, never replaces a newer active pack, and the last accepted envelope is cached as
+// received in "TavroPack.json" in Application Support; no network or server fault touches it.
+// The check time and the ETag live in the standard user defaults.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/runtime/Task.h"
+#include "tavro/remote/TavroPack.h"
+#include "tavro/remote/TavroPackSettings.h"
+
+namespace tavro {
+
+class TavroPackLoader : public std::enable_shared_from_this<TavroPackLoader> {
+public:
+    static constexpr const char* etagKey = "tavro.sdk.pack.etag";
+    static constexpr const char* checkedAtKey = "tavro.sdk.pack.checkedAt";
+    // The largest envelope accepted, from the server or the cache.
+    static constexpr std::size_t maxEnvelopeBytes = 1024 * 1024;
+
+    // A loader for one app; `tavroID` yields the install id sent with each request.
+    static std::shared_ptr<TavroPackLoader> create(TavroPackSettings settings, std::string appID,
+                                                   std::function<std::string()> tavroID);
+
+    // Re-verifies the cached envelope with the current keys and makes its pack the active one. An
+    // envelope that no longer verifies (a key removed from the table revokes its packs) or cannot
+    // be read is removed together with the ETag, and the status says why. No file: nothing
+    // changes. Never throws.
+    void applyCached();
+
+    // Asks the server for a newer pack unless the last check is less than `interval` seconds old
+    // (`force` checks anyway), and returns the new status. A refresh started while one is running
+    // gets that one's result instead of sending a second request. Never throws.
+    rt::Task<std::string> refresh(bool force);
+
+    // The last status text; "" until something happened.
+    const std::string& status() const { return status_; }
+
+    // Seconds each request to the pack server may take (30 by default).
+    void setRequestTimeout(double seconds) { requestTimeout_ = seconds; }
+
+    // "TavroPack.json" in Application Support.
+    static std::filesystem::path cacheURL();
+    // <base>/tavro/packs/<name>.json with the name percent-encoded, so that no app id leaves the
+    // folder.
+    static std::string packURL(std::string_view base, std::string_view name);
+
+    // The pack an envelope carries, after every check in order: size, form, key id, key, signature,
+    // the pack itself, and no version below `activeVersion`. Throws TavroPack::Invalid.
+    static TavroPack verify(std::string_view envelope, const std::map<std::string, std::string>& keys,
+                            std::optional<int> activeVersion);
+
+private:
+    struct Key {};
+
+public:
+    TavroPackLoader(Key, TavroPackSettings settings, std::string appID, std::function<std::string()> tavroID);
+
+private:
+    static rt::Task<std::string> check(std::shared_ptr<TavroPackLoader> self, bool force);
+    static rt::Task<std::string> join(std::shared_ptr<TavroPackLoader> self, rt::TaskHandle<std::string> running);
+    bool checkedRecently() const;
+    // Keeps an accepted envelope: cache file, ETag, check time, then the active pack.
+    std::string accept(const std::string& envelope, const TavroPack& pack, const std::optional<std::string>& etag);
+
+    const TavroPackSettings settings_;
+    const std::string appID_;
+    const std::function<std::string()> tavroID_;
+    std::string status_;
+    double requestTimeout_ = 30.0;
+    rt::TaskHandle<std::string> running_;
+};
+
+}  // namespace tavro
