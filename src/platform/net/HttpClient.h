@@ -4,7 +4,7 @@
 //
 // Rules every request follows: HTTPS with peer and host verification, or plain HTTP to a loopback
 // host (127.0.0.1, ::1, localhost) only; at most three redirects, never from HTTPS to HTTP and
-// never to a address these rules refuse; a body above the request's limit is cut off and reported
+// never to an address these rules refuse; a body above the request's limit is cut off and reported
 // as an error; connecting may take 10 s and the whole request its timeout (30 s by default).
 //
 // Observers registered with observe() hear of every finished transfer, on the worker thread.
@@ -83,7 +83,8 @@ public:
     static bool permits(std::string_view url);
 
     // Adds an observer of finished transfers until the token ends. Observers are called on the
-    // transfer's worker thread, after the lock of the observer list is released.
+    // transfer's worker thread, after the lock of the observer list is released, so one may still
+    // hear a transfer that finished while its token was ending. What an observer throws is dropped.
     static fnd::ObserverToken observe(std::function<void(const TransferRecord&)> observer);
 };
 

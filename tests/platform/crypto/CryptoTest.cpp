@@ -40,8 +40,7 @@ std::string otherPublicKeyPEM(EVP_PKEY* key) {
 TEST(CryptoSha256, KnownDigests) {
     EXPECT_EQ(hex(sha256("")), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
     EXPECT_EQ(hex(sha256("abc")), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    EXPECT_EQ(hex(sha256(std::string("a\0b", 3))), hex(sha256(std::string("a\0b", 3))));
-    EXPECT_NE(hex(sha256(std::string("a\0b", 3))), hex(sha256("a")));
+    EXPECT_NE(hex(sha256(std::string("a\0b", 3))), hex(sha256("a"))) << "bytes after a zero count";
 }
 
 TEST(CryptoBase64, RoundTripsAndRefusesEverythingNotStrictlyStandard) {

@@ -139,10 +139,15 @@ TEST_F(HttpClientLoopback, ABodyOverTheLimitIsCutOffAndReported) {
     EXPECT_TRUE(exact.ok()) << "a body of exactly the limit is whole: " << exact.error;
 }
 
-TEST_F(HttpClientLoopback, RefusedAddressesSendNothing) {
+TEST_F(HttpClientLoopback, OnlyHTTPSOrLoopbackHTTPIsPermittedAndRefusedAddressesSendNothing) {
     server.start();
-    for (const std::string url : {"http://example.com/pack.json", "ftp://127.0.0.1/x", "file:///etc/passwd", "", "not a url",
-                                  "http://127.0.0.2.example.com/"}) {
+    for (const char* url : {"https://packs.example.com/tavro/packs/app.json", "HTTPS://Packs.Example.com", "http://127.0.0.1:8080/x",
+                            "http://[::1]:8080/x", "http://LocalHost/x"}) {
+        EXPECT_TRUE(HttpClient::permits(url)) << url;
+    }
+    for (const char* url : {"http://packs.example.com/", "http://127.0.0.1.nip.io/", "http://localhost.example.com/",
+                            "ftp://127.0.0.1/", "file:///etc/passwd", "https://", "packs.example.com/x", ""}) {
+        EXPECT_FALSE(HttpClient::permits(url)) << url;
         const auto response = fetch(Request{.url = url});
         EXPECT_FALSE(response.ok()) << url;
         EXPECT_EQ(response.status, 0) << url;
@@ -150,20 +155,6 @@ TEST_F(HttpClientLoopback, RefusedAddressesSendNothing) {
     const auto badMethod = fetch(Request{.method = "GET /x HTTP/1.1\r\n", .url = server.url("/")});
     EXPECT_FALSE(badMethod.ok());
     EXPECT_EQ(server.requests(), 0u);
-}
-
-TEST(HttpClientAddresses, OnlyHTTPSOrLoopbackHTTPIsPermitted) {
-    EXPECT_TRUE(HttpClient::permits("https://packs.example.com/tavro/packs/app.json"));
-    EXPECT_TRUE(HttpClient::permits("HTTPS://Packs.Example.com"));
-    EXPECT_TRUE(HttpClient::permits("http://127.0.0.1:8080/x"));
-    EXPECT_TRUE(HttpClient::permits("http://[::1]:8080/x"));
-    EXPECT_TRUE(HttpClient::permits("http://LocalHost/x"));
-    EXPECT_FALSE(HttpClient::permits("http://packs.example.com/"));
-    EXPECT_FALSE(HttpClient::permits("http://127.0.0.1.nip.io/"));
-    EXPECT_FALSE(HttpClient::permits("http://localhost.example.com/"));
-    EXPECT_FALSE(HttpClient::permits("ftp://127.0.0.1/"));
-    EXPECT_FALSE(HttpClient::permits("https://"));
-    EXPECT_FALSE(HttpClient::permits("packs.example.com/x"));
 }
 
 TEST_F(HttpClientLoopback, AServerThatNeverAnswersTimesOut) {
@@ -177,11 +168,6 @@ TEST_F(HttpClientLoopback, AServerThatNeverAnswersTimesOut) {
     EXPECT_FALSE(response.ok());
     EXPECT_EQ(response.status, 0);
     EXPECT_LT(wallSecondsSince(start), 3.0);
-
-    // A closed port fails at once.
-    const auto closed = fetch(Request{.url = "http://127.0.0.1:1/x", .timeout = 2.0});
-    EXPECT_FALSE(closed.ok());
-    EXPECT_FALSE(closed.error.empty());
 }
 
 TEST_F(HttpClientLoopback, CancellingTheAwaitingTaskAbortsTheTransferAtOnce) {

@@ -174,10 +174,8 @@ TEST_F(PackLoader, EveryFaultKeepsTheActivePackAndTheCacheAndSaysWhy) {
         {"unknown kid", {.body = envelope(pack(6), "other")}, "Pack refused: the envelope's key id is not a known signing key"},
         {"flipped byte in pack", {.body = flippedPack}, "Pack refused: the signature does not verify"},
         {"flipped byte in sig", {.body = flippedSig.dump()}, "Pack refused: the signature does not verify"},
-        {"sig not base64", {.body = R"({"kid": "test-1", "sig": "**", "pack": "{}"})"}, "Pack refused: the signature is not valid base64"},
         {"pack that does not parse", {.body = envelope(R"({"verson": 6})")}, "Pack refused: the signed pack is not a valid pack"},
         {"lower version", {.body = envelope(pack(4))}, "Pack refused: version 4 is older than the active version 5"},
-        {"not an envelope", {.body = R"(["kid", "sig", "pack"])"}, "Pack refused: the envelope is not a JSON object"},
         {"2 MiB body", {.body = std::string(2 * 1024 * 1024, ' ')}, "Pack refused: the envelope is larger than 1 MiB"},
         {"server error", {.status = 500, .body = "oops"}, "Pack check failed: HTTP 500"},
         {"server that never answers", {.delay = 10s}, "Pack check failed: "},
@@ -298,4 +296,24 @@ TEST_F(PackLoader, VerificationRefusesForTheFirstFailingCheck) {
     EXPECT_EQ(reason(envelope(pack(2)), 2), std::nullopt) << "the same version is no rollback";
     keys["test-1"] = "-----BEGIN PUBLIC KEY-----\nMFkw\n-----END PUBLIC KEY-----\n";
     EXPECT_EQ(reason(envelope(pack(1))), Reason::badKey);
+}
+
+TEST(PackEnvelope, AnEnvelopeMadeWithTheOpenSSLCommandLineVerifies) {
+    // Made as the maker does: openssl ecparam/ec for the key, openssl dgst -sha256 -sign over the
+    // pack file, base64 of the signature, and jq --rawfile to carry the file's exact bytes.
+    const std::map<std::string, std::string> keys{
+        {"maker-1",
+         "-----BEGIN PUBLIC KEY-----\n"
+         "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAE8Fli9mC7iE4wfM1KCF4h/QV+3LNR\n"
+         "3p4riUBqmTHaaj2SrZ3Xqag3xgXOgzfTr6aJEKL+pJnTkQ4Ynmgsjs8FAw==\n"
+         "-----END PUBLIC KEY-----\n"}};
+    const std::string envelope = R"({
+  "kid": "maker-1",
+  "sig": "MEYCIQC+3GJWH+ED/Pfb/HYLw9fDcp0OZodnxxqwpgDW1KxfqwIhAIbJnODOa0qo8kSao8sse3qJK1ObzHsPvBsD7rYdHG0e",
+  "pack": "{\"version\": 7, \"maxSteps\": 20, \"notes\": [\"Settings are under Profile.\"], \"verbs\": {\"hit\": \"tap\"}, \"rewrites\": [{\"pattern\": \"^dm (\\\\w+)$\", \"template\": \"send a message to $1\"}]}"
+})";
+    const auto pack = TavroPackLoader::verify(envelope, keys, std::nullopt);
+    EXPECT_EQ(pack.version, 7);
+    EXPECT_EQ(pack.maxSteps, 20);
+    EXPECT_EQ(pack.rewrite("dm Tuli"), "send a message to Tuli");
 }
