@@ -140,13 +140,17 @@ std::string TavroPackLoader::accept(const std::string& envelope, const TavroPack
     return "Pack " + std::to_string(pack.version) + " active";
 }
 
-rt::Task<std::string> TavroPackLoader::refresh(bool force) {
-    if (!running_ || running_.isDone()) running_ = rt::spawn(check(shared_from_this(), force));
-    return join(shared_from_this(), running_);
-}
+rt::Task<std::string> TavroPackLoader::refresh(bool force) { return refreshing(shared_from_this(), force); }
 
-rt::Task<std::string> TavroPackLoader::join(std::shared_ptr<TavroPackLoader> self, rt::TaskHandle<std::string> running) {
-    co_await running.join();
+rt::Task<std::string> TavroPackLoader::refreshing(std::shared_ptr<TavroPackLoader> self, bool force) {
+    if (!self->running_ || self->running_.isDone()) self->running_ = rt::spawn(check(self, force));
+    const auto running = self->running_;
+    try {
+        co_await running.join();
+    } catch (const std::exception& error) {
+        // Nothing was kept from a check that failed this way; the next one starts afresh.
+        self->status_ = std::string("Pack check failed: ") + error.what();
+    }
     co_return running.result().value_or(self->status_);
 }
 

@@ -70,7 +70,8 @@ public:
 
 private:
     static rt::Task<std::string> check(std::shared_ptr<TavroPackLoader> self, bool force);
-    static rt::Task<std::string> join(std::shared_ptr<TavroPackLoader> self, rt::TaskHandle<std::string> running);
+    // Starts a check unless one is running, and awaits its result.
+    static rt::Task<std::string> refreshing(std::shared_ptr<TavroPackLoader> self, bool force);
     bool checkedRecently() const;
     // Keeps an accepted envelope: cache file, ETag, check time, then the active pack.
     std::string accept(const std::string& envelope, const TavroPack& pack, const std::optional<std::string>& etag);
