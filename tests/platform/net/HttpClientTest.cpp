@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -204,4 +207,31 @@ TEST_F(HttpClientLoopback, TheVirtualClockWaitsForAnOutstandingTransfer) {
     ASSERT_TRUE(answeredAt.has_value());
     EXPECT_LT(answeredAt->time_since_epoch(), 1s) << "the clock did not jump to the sleeper's deadline first";
     EXPECT_TRUE(sleeper.isDone());
+}
+
+TEST_F(HttpClientLoopback, AServerWhoseCertificateNoAuthoritySignedIsRefused) {
+    // A self-signed certificate for 127.0.0.1, made on the spot.
+    const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(EVP_EC_gen("prime256v1"), &EVP_PKEY_free);
+    const std::unique_ptr<X509, decltype(&X509_free)> certificate(X509_new(), &X509_free);
+    X509_set_version(certificate.get(), 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(certificate.get()), 1);
+    X509_gmtime_adj(X509_getm_notBefore(certificate.get()), -60);
+    X509_gmtime_adj(X509_getm_notAfter(certificate.get()), 3600);
+    X509_NAME_add_entry_by_txt(X509_get_subject_name(certificate.get()), "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+    X509_set_issuer_name(certificate.get(), X509_get_subject_name(certificate.get()));
+    X509_set_pubkey(certificate.get(), key.get());
+    ASSERT_GT(X509_sign(certificate.get(), key.get(), EVP_sha256()), 0);
+
+    httplib::SSLServer tls(certificate.get(), key.get());
+    tls.Get("/", [](const httplib::Request&, httplib::Response& response) { response.set_content("secret", "text/plain"); });
+    const int port = tls.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    std::thread listening([&] { tls.listen_after_bind(); });
+    const auto response = fetch(Request{.url = "https://127.0.0.1:" + std::to_string(port) + "/", .timeout = 5.0});
+    tls.stop();
+    listening.join();
+    EXPECT_FALSE(response.ok());
+    EXPECT_EQ(response.status, 0);
+    EXPECT_TRUE(response.body.empty());
 }
