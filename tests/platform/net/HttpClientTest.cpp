@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/net/HttpClient.h"
@@ -228,6 +229,7 @@ TEST_F(HttpClientLoopback, AServerWhoseCertificateNoAuthoritySignedIsRefused) {
     const int port = tls.bind_to_any_port("127.0.0.1");
     ASSERT_GT(port, 0);
     std::thread listening([&] { tls.listen_after_bind(); });
+    for (int i = 0; i < 5000 && !tls.is_running(); ++i) std::this_thread::sleep_for(1ms);
     const auto response = fetch(Request{.url = "https://127.0.0.1:" + std::to_string(port) + "/", .timeout = 5.0});
     tls.stop();
     listening.join();

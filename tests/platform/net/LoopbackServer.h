@@ -55,6 +55,8 @@ public:
         port_ = http.bind_to_any_port("127.0.0.1");
         if (port_ <= 0) throw std::runtime_error("no loopback port");
         thread_ = std::thread([this] { http.listen_after_bind(); });
+        // stop() does nothing before the server runs, so a test that ended first would hang.
+        for (int i = 0; i < 5000 && !http.is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
     int port() const { return port_; }
