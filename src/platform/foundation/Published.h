@@ -3,7 +3,9 @@
 // did-set observers after. Every set notifies, also when the value stays the same.
 //
 // Used on the main actor. Observers may subscribe or cancel from inside a notification; an
-// observer cancelled during a notification is not called after its cancellation.
+// observer cancelled during a notification is not called after its cancellation. Observing does
+// not change the value, so a read-only reference (const Published&) can observe; only the owner
+// of a non-const one can set.
 #pragma once
 
 #include <cstdint>
@@ -38,9 +40,9 @@ public:
     }
 
     // Called with the new value before it is stored.
-    [[nodiscard]] ObserverToken willChange(Observer fn) { return add(&Lists::willChange, std::move(fn)); }
+    [[nodiscard]] ObserverToken willChange(Observer fn) const { return add(&Lists::willChange, std::move(fn)); }
     // Called with the new value after it is stored.
-    [[nodiscard]] ObserverToken didSet(Observer fn) { return add(&Lists::didSet, std::move(fn)); }
+    [[nodiscard]] ObserverToken didSet(Observer fn) const { return add(&Lists::didSet, std::move(fn)); }
 
 private:
     struct Entry {
@@ -54,7 +56,7 @@ private:
         std::uint64_t next = 1;
     };
 
-    ObserverToken add(List Lists::*list, Observer fn) {
+    ObserverToken add(List Lists::*list, Observer fn) const {
         const auto id = observers_->next++;
         auto entry = std::make_shared<Entry>(Entry{std::move(fn), true});
         ((*observers_).*list).emplace(id, entry);

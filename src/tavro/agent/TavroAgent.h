@@ -74,44 +74,41 @@ public:
         bool operator==(const LogLine&) const = default;
     };
 
-    // Every run of the agent must be owned by a std::shared_ptr (use create or std::make_shared).
-    TavroAgent(std::shared_ptr<TavroSurface> surface, TavroConfiguration configuration,
-               std::shared_ptr<TavroMemory> memory);
+    // The only way to make an agent: it lives in a std::shared_ptr, which its runs hold weakly.
     static std::shared_ptr<TavroAgent> create(std::shared_ptr<TavroSurface> surface,
                                               TavroConfiguration configuration,
                                               std::shared_ptr<TavroMemory> memory);
+    // Dropping the agent ends its run quietly: no "run_end" is sent for it, but the idle timer is
+    // given back and the run's task ends at once.
     ~TavroAgent();
     TavroAgent(const TavroAgent&) = delete;
     TavroAgent& operator=(const TavroAgent&) = delete;
 
+    // Opens the constructor to create alone (std::make_shared needs a public one).
+    class PassKey {
+        friend class TavroAgent;
+        PassKey() = default;
+    };
+    TavroAgent(PassKey, std::shared_ptr<TavroSurface> surface, TavroConfiguration configuration,
+               std::shared_ptr<TavroMemory> memory);
+
     // ---- Published state (the panel follows these) ----
-    // Observe them with willChange/didSet; only the agent sets them (autoRun through setAutoRun).
+    // Hosts read and observe them (willChange/didSet); only the agent sets them. From inside an
+    // observer a host may call run, stop, approve, answer and setAutoRun, and may drop the agent.
     const fnd::Published<bool>& running() const { return running_; }
-    fnd::Published<bool>& running() { return running_; }
     const fnd::Published<std::optional<TavroReasoning>>& reasoning() const { return reasoning_; }
-    fnd::Published<std::optional<TavroReasoning>>& reasoning() { return reasoning_; }
     const fnd::Published<std::string>& goal() const { return goal_; }
-    fnd::Published<std::string>& goal() { return goal_; }
     const fnd::Published<std::optional<Prompt>>& prompt() const { return prompt_; }
-    fnd::Published<std::optional<Prompt>>& prompt() { return prompt_; }
     const fnd::Published<std::vector<LogLine>>& log() const { return log_; }
-    fnd::Published<std::vector<LogLine>>& log() { return log_; }
     const fnd::Published<std::optional<std::string>>& status() const { return status_; }
-    fnd::Published<std::optional<std::string>>& status() { return status_; }
     const fnd::Published<std::optional<std::string>>& currentStep() const { return currentStep_; }
-    fnd::Published<std::optional<std::string>>& currentStep() { return currentStep_; }
     const fnd::Published<std::vector<std::string>>& plan() const { return plan_; }
-    fnd::Published<std::vector<std::string>>& plan() { return plan_; }
     const fnd::Published<int>& planIndex() const { return planIndex_; }
-    fnd::Published<int>& planIndex() { return planIndex_; }
     const fnd::Published<std::string>& engineName() const { return engineName_; }
-    fnd::Published<std::string>& engineName() { return engineName_; }
     const fnd::Published<bool>& succeeded() const { return succeeded_; }
-    fnd::Published<bool>& succeeded() { return succeeded_; }
     // Whether steps run without the user's approval of each one. Changing it during a run turns
     // the glow on or off at once.
     const fnd::Published<bool>& autoRun() const { return autoRun_; }
-    fnd::Published<bool>& autoRun() { return autoRun_; }
     void setAutoRun(bool value);
 
     // ---- Settings and collaborators ----
@@ -140,7 +137,8 @@ public:
     // The user's answer to a pending question (trimmed).
     void answer(std::string_view text);
 
-    // Runs the goal and waits for its end, stopping it after max(timeout, 5) seconds.
+    // Runs the goal and waits for its end, stopping it after max(timeout, 5) seconds. Never throws:
+    // a run that failed on an exception reports it in its status.
     rt::Task<TavroRunReport> runAndWait(std::string goal, double timeout);
 
     // Carries out one exact test step with the rules engine alone: nothing when it passed, else why.
@@ -160,7 +158,14 @@ public:
     const rt::TaskHandle<void>& task() const { return task_; }
 
 private:
+    // Where a turn's action came from. Its text form ("recipe", "rules", "model", empty for the
+    // agent's own) is what the activity log shows.
+    enum class Source { recipe, rules, model, agent };
+    static std::string_view sourceName(Source source);
+
     struct Run;
+    class Life;
+    struct RunOver;
     enum class Flow;
     struct Choice;
 
@@ -172,21 +177,28 @@ private:
     };
 
     // ---- Lifecycle ----
+    // Whether run or stop was called again since the call that took this count; the later call
+    // has then done its own ending and starting, and the earlier one returns at once.
+    bool overtaken(std::uint64_t call) const { return calls_ != call; }
+    void end(std::optional<std::string> note);
     void finish();
+    // Ends the run as a failure that an exception caused: the status says so.
+    void failRun(std::string_view reason);
+    static std::string failureStatus(std::string_view reason);
     static rt::Task<void> runTask(std::weak_ptr<TavroAgent> weak, std::string goal, fnd::Uuid id);
     static rt::Task<void> hideCursorLater(std::shared_ptr<TavroPresenter> presenter);
     static rt::Task<void> timeoutTask(std::weak_ptr<TavroAgent> weak, double timeout);
     std::string engineLabel() const;
 
     // ---- User turns and the gate ----
-    rt::Task<std::optional<std::string>> wait(Prompt prompt);
+    rt::Task<std::optional<std::string>> wait(Life& life, Prompt prompt);
     void resume(std::string text);
     void releaseGate();
     static rt::Task<void> systemPromptWatcher(std::weak_ptr<TavroAgent> weak);
     static rt::Task<void> photoPickerWatcher(std::weak_ptr<TavroAgent> weak);
 
     // ---- The turn loop ----
-    rt::Task<void> loop(std::string goal, fnd::Uuid id);
+    rt::Task<void> loop(std::shared_ptr<TavroAgent> self, std::string goal, fnd::Uuid id);
     rt::Task<bool> startUp(Run& run, std::string goal);
     rt::Task<bool> prePass(Run& run);
     rt::Task<std::vector<std::string>> buildPlan(Run& run);
@@ -201,33 +213,30 @@ private:
 
     // ---- Choosing the next action ----
     rt::Task<Choice> choose(Run& run, const TavroScreen& screen);
-    rt::Task<std::optional<TavroAction>> decide(const std::shared_ptr<TavroModel>& model, const std::string& goal,
-                                                const TavroScreen& screen, const std::vector<std::string>& history,
-                                                const std::vector<std::string>& known,
-                                                const std::vector<std::string>& routes);
-    rt::Task<bool> correctiveScroll();
+    rt::Task<std::optional<TavroAction>> decide(Run& run, const std::shared_ptr<TavroModel>& model,
+                                                const TavroScreen& screen);
+    rt::Task<bool> correctiveScroll(Run& run);
 
     // ---- Dispatch and acting ----
-    rt::Task<Flow> dispatch(Run& run, const TavroScreen& screen, TavroAction action, std::string source);
-    rt::Task<Flow> doneTurn(Run& run, const TavroScreen& screen, const TavroAction& action,
-                            const std::string& source);
+    rt::Task<Flow> dispatch(Run& run, const TavroScreen& screen, TavroAction action, Source source);
+    rt::Task<Flow> doneTurn(Run& run, const TavroScreen& screen, const TavroAction& action, Source source);
     rt::Task<Flow> askTurn(Run& run, std::string question);
     rt::Task<Flow> openWebTurn(Run& run, const TavroScreen& screen, const TavroAction& action);
     rt::Task<Flow> localOperationTurn(Run& run, const TavroScreen& screen, const TavroAction& action,
-                                      std::string caption, bool needsApproval, std::string source);
+                                      std::string caption, bool needsApproval, Source source);
     rt::Task<Flow> surfaceActionTurn(Run& run, const TavroScreen& screen, const TavroAction& action,
-                                     std::string caption, bool needsApproval, std::string source);
+                                     std::string caption, bool needsApproval, Source source);
     void learnOnDone(Run& run);
     void advancePlan();
     void reportStep(const std::string& caption);
 
     // ---- Verification ----
-    rt::Task<bool> verify(const TavroAction& action, const TavroScreen& before);
+    rt::Task<bool> verify(Life& life, const TavroAction& action, const TavroScreen& before);
 
     // ---- Run log, captions and pointer ----
     void add(std::string text, bool ok, std::int64_t ms);
-    rt::Task<void> say(std::string text);
-    rt::Task<void> point(const TavroAction& action, std::string caption);
+    rt::Task<void> say(Life& life, std::string text);
+    rt::Task<void> point(Life& life, const TavroAction& action, std::string caption);
 
     // ---- Photo picker, local operations and repeat counts (TavroPhotosHandOff.cpp, TavroOpsPerform.cpp,
     //      TavroRepeatSteps.cpp) ----
@@ -236,9 +245,9 @@ private:
     // Whether a goal asks for a photo.
     static bool photosWanted(std::string_view goal);
     // Picks a photo for the host's handler out of the presented picker.
-    rt::Task<PhotoHandOff> handOffPhoto();
+    rt::Task<PhotoHandOff> handOffPhoto(Life& life);
     // Copy, paste, save image and share: nothing on success, else a "failed: " text.
-    rt::Task<std::optional<std::string>> performOp(TavroAction action, TavroScreen screen);
+    rt::Task<std::optional<std::string>> performOp(Life& life, TavroAction action, TavroScreen screen);
     // A goal's repeat count: the goal without it and the count (2...50), or nothing.
     struct RepeatGoal {
         std::string goal;
@@ -248,7 +257,8 @@ private:
     // The performed steps to replay on the final screen.
     static std::vector<TavroPerformedStep> repeatTail(const std::vector<TavroPerformedStep>& steps);
     // Replays the steps until the goal has been done `total` times; sets the status and success.
-    rt::Task<void> repeatSteps(std::vector<TavroPerformedStep> steps, int total);
+    rt::Task<void> repeatSteps(Run& run, std::vector<TavroPerformedStep> steps, int total);
+    rt::Task<std::optional<std::string>> exactStep(Life& life, std::string step);
 
     // ---- State ----
     fnd::Published<bool> running_{false};
@@ -274,6 +284,7 @@ private:
     std::string runEngine_ = "rules";
     std::optional<rt::Continuation<std::optional<std::string>>> gate_;
     fnd::Uuid runID_;
+    std::uint64_t calls_ = 0;  // calls of run and stop so far
 };
 
 }  // namespace tavro

@@ -30,33 +30,39 @@ std::string TavroAgent::keyOf(const TavroAction& action, const TavroScreen& scre
 }
 
 rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& screen, TavroAction action,
-                                                std::string source) {
+                                                Source source) {
     using Kind = TavroAction::Kind;
     switch (action.kind) {
         case Kind::fail: {
             if (finishIfDone(run, screen, "model gave up")) {
-                co_await say("✓ " + status_.value().value_or(""));
+                co_await say(run.life, "✓ " + status_.value().value_or(""));
                 co_return Flow::end;
             }
             status_.set(action.text.empty() ? L("I couldn't finish this.", "完了できませんでした。") : action.text);
-            co_await say(status_.value().value_or(""));
-            if (!run.live()) co_return Flow::end;
+            co_await say(run.life, status_.value().value_or(""));
             fnd::Console::write("[TAVRO_SDK] fail " + status_.value().value_or(""));
             co_return Flow::end;
         }
         case Kind::ask: {
-            co_await say(action.text);
-            if (!run.live()) co_return Flow::end;
+            co_await say(run.life, action.text);
             co_return co_await askTurn(run, action.text);
         }
         case Kind::done:
-            if (source == "rules" && run.models.empty() && run.rulesStepFailed) {
+            if (source == Source::rules && run.models.empty() && run.rulesStepFailed) {
                 // The rules engine moves past a clause whose step had no effect; with no model to
                 // try another way, finishing here would report as done a goal that visibly is not.
+                // The user hears why: the surface's own reason when it gave one.
                 TavroAction failure = action;
                 failure.kind = Kind::fail;
-                failure.text = L("A step had no visible effect, so the goal is not done.",
-                                 "画面が変わらない手順があったため、目標は完了していません。");
+                if (run.rulesFailureReason) {
+                    const auto& caption = run.rulesFailureCaption;
+                    const auto& reason = *run.rulesFailureReason;
+                    failure.text = L(caption + " failed: " + reason + ", so the goal is not done.",
+                                     caption + " に失敗しました(" + reason + ")。目標は完了していません。");
+                } else {
+                    failure.text = L("A step had no visible effect, so the goal is not done.",
+                                     "画面が変わらない手順があったため、目標は完了していません。");
+                }
                 co_return co_await dispatch(run, screen, std::move(failure), source);
             }
             co_return co_await doneTurn(run, screen, action, source);
@@ -65,8 +71,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& scr
                 status_.set(L("I can't open a browser here.", "ここではブラウザを開けません。"));
                 co_return Flow::end;
             }
-            co_await say(action.describe(&screen));
-            if (!run.live()) co_return Flow::end;
+            co_await say(run.life, action.describe(&screen));
             co_return co_await openWebTurn(run, screen, action);
         }
         default:
@@ -75,6 +80,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& scr
     if (action.isLocalOperation()) {
         std::string caption = action.describe(&screen);
         currentStep_.set(caption);
+        run.life.check();
         const auto policy = autoRun_.value() ? configuration.approval : TavroApproval::everyStep;
         const bool approval = needsApproval(policy, action, screen);
         co_return co_await localOperationTurn(run, screen, action, std::move(caption), approval, source);
@@ -83,7 +89,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& scr
         const int count = ++run.keyCounts[keyOf(action, screen)];
         if (count >= 3) {
             if (finishIfDone(run, screen, "repeating")) {
-                co_await say("✓ " + status_.value().value_or(""));
+                co_await say(run.life, "✓ " + status_.value().value_or(""));
                 co_return Flow::end;
             }
             status_.set(L("I kept repeating the same step, so I stopped. Try saying it another way.",
@@ -92,6 +98,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& scr
         }
         std::string caption = action.describe(&screen);
         currentStep_.set(caption);
+        run.life.check();
         const auto policy = autoRun_.value() ? configuration.approval : TavroApproval::everyStep;
         const bool approval = needsApproval(policy, action, screen);
         co_return co_await surfaceActionTurn(run, screen, action, std::move(caption), approval, source);
@@ -100,11 +107,11 @@ rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& scr
 }
 
 rt::Task<TavroAgent::Flow> TavroAgent::doneTurn(Run& run, const TavroScreen& screen, const TavroAction& action,
-                                                const std::string& source) {
+                                                Source source) {
     const auto& plan = reasoning_.value();
     const bool typedLast = !run.performed.empty() && run.performed.back().action.kind == TavroAction::Kind::type &&
                            !run.performed.back().action.submit;
-    if (!run.models.empty() && (source != "rules" || run.rules->usedFallback) && !run.typedNudged && typedLast &&
+    if (!run.models.empty() && (source != Source::rules || run.rules->usedFallback) && !run.typedNudged && typedLast &&
         !(plan && plan->isDone(screen, true))) {
         run.rules->handOff();
         run.history.push_back(
@@ -119,7 +126,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::doneTurn(Run& run, const TavroScreen& scr
     if (run.repeatTimes) {
         auto tail = repeatTail(run.performed);
         if (!tail.empty()) {
-            co_await repeatSteps(std::move(tail), *run.repeatTimes);
+            co_await repeatSteps(run, std::move(tail), *run.repeatTimes);
             co_return Flow::end;
         }
         TavroDebug::shared()->log("repeat", "nothing to repeat on the final screen", false);
@@ -129,8 +136,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::doneTurn(Run& run, const TavroScreen& scr
     status_.set(action.text.empty() ? L("Done.", "完了しました。") : action.text);
     const std::string line = "✓ " + status_.value().value_or("");
     add(line, true, 0);
-    co_await say(line);
-    if (!run.live()) co_return Flow::end;
+    co_await say(run.life, line);
     learnOnDone(run);
     co_return Flow::end;
 }
@@ -146,8 +152,8 @@ void TavroAgent::learnOnDone(Run& run) {
 }
 
 rt::Task<TavroAgent::Flow> TavroAgent::askTurn(Run& run, std::string question) {
-    auto answer = co_await wait(Prompt::ask(question));
-    if (!run.live() || !answer || answer->empty()) co_return Flow::end;
+    auto answer = co_await wait(run.life, Prompt::ask(question));
+    if (!answer || answer->empty()) co_return Flow::end;
     run.workingGoal += "\n" + question + " → " + *answer;
     run.history.push_back("Asked the user “" + question + "”; they answered “" + *answer + "”");
     add(L("You answered: " + *answer, "回答: " + *answer), true, 0);
@@ -179,72 +185,72 @@ rt::Task<TavroAgent::Flow> TavroAgent::openWebTurn(Run& run, const TavroScreen& 
 
 rt::Task<TavroAgent::Flow> TavroAgent::localOperationTurn(Run& run, const TavroScreen& screen,
                                                           const TavroAction& action, std::string caption,
-                                                          bool needsApproval, std::string source) {
+                                                          bool needsApproval, Source source) {
     if (needsApproval) {
-        auto answer = co_await wait(Prompt::approve(caption));
-        if (!answer || !run.live()) co_return Flow::end;
+        auto answer = co_await wait(run.life, Prompt::approve(caption));
+        if (!answer) co_return Flow::end;
     }
-    co_await point(action, caption);
-    if (!run.live()) co_return Flow::end;
-    const auto failure = co_await performOp(action, screen);
-    if (!run.live()) co_return Flow::end;
+    co_await point(run.life, action, caption);
+    const auto failure = co_await performOp(run.life, action, screen);
 
     add(caption, !failure, 0);
+    run.life.check();
     run.history.push_back(caption + " → " + failure.value_or("ok"));
     TavroDebug::shared()->log("act", caption, !failure);
     if (!failure) {
         reportStep(caption);
-        if (!run.live()) co_return Flow::end;
+        run.life.check();
         advancePlan();
-        if (source == "recipe") run.replayCursor += 1;
+        if (source == Source::recipe) run.replayCursor += 1;
     }
-    (void)co_await rt::sleep(pacing::afterLocalOperation);
-    if (!run.live()) co_return Flow::end;
+    (void)co_await run.life.sleep(pacing::afterLocalOperation);
     co_return Flow::tail;
 }
 
 rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroScreen& screen,
                                                          const TavroAction& action, std::string caption,
-                                                         bool needsApproval, std::string source) {
+                                                         bool needsApproval, Source source) {
     if (needsApproval) {
         if (action.id && configuration.showsCursor) {
             const auto frame = activeSurface_->frame(*action.id);
             auto shown = presenter.lock();
-            if (frame && shown) {
-                co_await shown->point(*frame, caption);
-                if (!run.live()) co_return Flow::end;
-            }
+            if (frame && shown) co_await run.life.await(shown, shown->point(*frame, caption));
         }
-        auto answer = co_await wait(Prompt::approve(caption));
-        if (!answer || !run.live()) co_return Flow::end;
+        auto answer = co_await wait(run.life, Prompt::approve(caption));
+        if (!answer) co_return Flow::end;
     }
 
-    co_await point(action, caption);
-    if (!run.live()) co_return Flow::end;
-    std::optional<std::string> failure;
-    {
-        auto active = activeSurface_;
-        failure = co_await active->perform(action);
-    }
-    if (!run.live()) co_return Flow::end;
+    co_await point(run.life, action, caption);
+    std::optional<std::string> failure = co_await run.life.await(activeSurface_, activeSurface_->perform(action));
+    const std::optional<std::string> surfaceFailure = failure;
     if (!failure) {
-        const bool effect = co_await verify(action, screen);
-        if (!run.live()) co_return Flow::end;
+        const bool effect = co_await verify(run.life, action, screen);
         if (!effect) failure = "no visible effect";
     }
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(rt::now() - run.stepStart).count();
 
     add(caption, !failure, ms);
+    run.life.check();
     run.history.push_back(caption + " → " + failure.value_or("ok"));
     TavroDebug::shared()->log("act", caption, !failure);
 
     if (failure) {
         run.blockedKeys.insert(keyOf(action, screen));
-        if (source == "rules") run.rulesStepFailed = true;
+        if (source == Source::rules) {
+            run.rulesStepFailed = true;
+            run.rulesFailureCaption = caption;
+            run.rulesFailureReason.reset();
+            if (surfaceFailure) {
+                std::string reason = *surfaceFailure;
+                if (reason.starts_with("failed: ")) reason.erase(0, 8);
+                reason = TavroText::trim(reason);
+                if (!reason.empty()) run.rulesFailureReason = std::move(reason);
+            }
+        }
         TavroDebug::shared()->log("decide", "step had no effect; will try another way", false);
     } else {
         reportStep(caption);
-        if (!run.live()) co_return Flow::end;
+        run.life.check();
         std::optional<TavroElement> element;
         if (action.id) {
             if (const auto* found = screen.element(*action.id)) element = *found;
@@ -252,23 +258,19 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
         run.performed.push_back(TavroPerformedStep{action, std::move(element), caption, screen.location});
         run.blockedKeys.clear();
         advancePlan();
-        if (source == "recipe") run.replayCursor += 1;
+        run.life.check();
+        if (source == Source::recipe) run.replayCursor += 1;
         run.misses = 0;
         if (run.performed.size() >= plan_.value().size() && !run.repeatTimes) {
-            std::optional<TavroScreen> after;
-            {
-                auto active = activeSurface_;
-                after = co_await active->snapshotAsync();
-            }
-            if (!run.live()) co_return Flow::end;
+            const std::optional<TavroScreen> after =
+                co_await run.life.await(activeSurface_, activeSurface_->snapshotAsync());
             if (after && finishIfDone(run, *after, "plan finished")) {
-                co_await say("✓ " + status_.value().value_or(""));
+                co_await say(run.life, "✓ " + status_.value().value_or(""));
                 co_return Flow::end;
             }
         }
     }
-    (void)co_await rt::sleep(pacing::afterSurfaceAction);
-    if (!run.live()) co_return Flow::end;
+    (void)co_await run.life.sleep(pacing::afterSurfaceAction);
     co_return Flow::tail;
 }
 

@@ -25,7 +25,8 @@ rt::Task<TavroAgent::Choice> TavroAgent::choose(Run& run, const TavroScreen& scr
         }
         if (action && run.usable(*action, screen)) {
             engineName_.set(L("Learned · on-device", "学習済み · オンデバイス"));
-            co_return Choice{std::move(action), "recipe"};
+            run.life.check();
+            co_return Choice{std::move(action), Source::recipe};
         }
     }
 
@@ -34,7 +35,8 @@ rt::Task<TavroAgent::Choice> TavroAgent::choose(Run& run, const TavroScreen& scr
         if (action.kind != TavroAction::Kind::fail) {
             if (run.usable(action, screen)) {
                 if (run.models.empty()) engineName_.set(L("Rules · on-device", "ルール · オンデバイス"));
-                co_return Choice{std::move(action), "rules"};
+                run.life.check();
+                co_return Choice{std::move(action), Source::rules};
             }
         } else {
             rulesFailure = std::move(action);
@@ -42,18 +44,18 @@ rt::Task<TavroAgent::Choice> TavroAgent::choose(Run& run, const TavroScreen& scr
     }
 
     for (const auto& model : run.models) {
-        auto action = co_await decide(model, run.workingGoal, screen, run.history, run.known, run.routes);
-        if (!run.live()) co_return Choice{};
+        auto action = co_await decide(run, model, screen);
         if (action && run.usable(*action, screen)) {
             engineName_.set(model->name());
-            co_return Choice{std::move(action), "model"};
+            run.life.check();
+            co_return Choice{std::move(action), Source::model};
         }
         if (co_await rt::isCancelled()) co_return Choice{};
     }
 
     // Nothing usable from any source.
     if (finishIfDone(run, screen, "no next step")) {
-        co_await say("✓ " + status_.value().value_or(""));
+        co_await say(run.life, "✓ " + status_.value().value_or(""));
         co_return Choice{};
     }
 
@@ -62,8 +64,7 @@ rt::Task<TavroAgent::Choice> TavroAgent::choose(Run& run, const TavroScreen& scr
             "Your last reply wasn't a usable action. Look at ELEMENTS again; if the goal is already complete, reply "
             "done.");
         if (!run.scrolledOnce) {
-            const bool scrolled = co_await correctiveScroll();
-            if (!run.live()) co_return Choice{};
+            const bool scrolled = co_await correctiveScroll(run);
             TavroDebug::shared()->log("decide", "no usable step; retrying (" + std::to_string(run.misses + 1) + ")",
                                       false);
             run.scrolledOnce = scrolled;
@@ -76,8 +77,7 @@ rt::Task<TavroAgent::Choice> TavroAgent::choose(Run& run, const TavroScreen& scr
     }
 
     if (!run.scrolledOnce) {
-        const bool scrolled = co_await correctiveScroll();
-        if (!run.live()) co_return Choice{};
+        const bool scrolled = co_await correctiveScroll(run);
         if (scrolled) {
             if (run.models.empty() && run.rules->lastFailed) {
                 auto& clauses = run.rules->clauses;
@@ -90,35 +90,34 @@ rt::Task<TavroAgent::Choice> TavroAgent::choose(Run& run, const TavroScreen& scr
         }
     }
 
-    if (run.models.empty() && rulesFailure) co_return Choice{std::move(rulesFailure), ""};
+    if (run.models.empty() && rulesFailure) co_return Choice{std::move(rulesFailure), Source::agent};
     co_return Choice{TavroAction{.kind = TavroAction::Kind::fail,
                                  .text = L("I couldn't find the next control.", "次の操作先が見つかりませんでした。")},
-                     ""};
+                     Source::agent};
 }
 
-rt::Task<bool> TavroAgent::correctiveScroll() {
-    auto active = activeSurface_;
+rt::Task<bool> TavroAgent::correctiveScroll(Run& run) {
     // Built before the await: a braced temporary handed to a coroutine inside co_await is
     // miscompiled by GCC 12.
     TavroAction down{.kind = TavroAction::Kind::scroll, .text = "down", .submit = false};
-    const auto failure = co_await active->perform(std::move(down));
+    const auto failure = co_await run.life.await(activeSurface_, activeSurface_->perform(std::move(down)));
     co_return !failure.has_value();
 }
 
-rt::Task<std::optional<TavroAction>> TavroAgent::decide(const std::shared_ptr<TavroModel>& model,
-                                                        const std::string& goal, const TavroScreen& screen,
-                                                        const std::vector<std::string>& history,
-                                                        const std::vector<std::string>& known,
-                                                        const std::vector<std::string>& routes) {
-    const auto weak = weak_from_this();
+rt::Task<std::optional<TavroAction>> TavroAgent::decide(Run& run, const std::shared_ptr<TavroModel>& model,
+                                                        const TavroScreen& screen) {
     const auto keep = model;
+    const std::string& goal = run.workingGoal;
+    const std::vector<std::string>& history = run.history;
+    const std::vector<std::string>& known = run.known;
+    const std::vector<std::string>& routes = run.routes;
     TavroContextBudget budget = keep->budget();
     std::string system = TavroPrompt::system(activeSurface_->surfaceDescription(), keep->wantsJSONInstructions(), routes);
     std::string user = TavroPrompt::user(goal, screen, history, budget, known, routes);
     bool retried = false;
     for (;;) {
-        auto reply = co_await keep->decide(system, user);
-        if (weak.expired() || co_await rt::isCancelled()) co_return std::nullopt;
+        auto reply = co_await run.life.await(keep->decide(system, user));
+        if (co_await rt::isCancelled()) co_return std::nullopt;
 
         std::optional<std::string> reason;
         if (!reply) {

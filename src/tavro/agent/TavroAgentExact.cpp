@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "tavro/agent/TavroAgent.h"
+#include "tavro/agent/TavroAgentRun.h"
 #include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/models/TavroRules.h"
@@ -12,9 +13,20 @@ namespace tavro {
 
 using namespace std::chrono_literals;
 
+// The step holds the agent while its code runs and lets go of it while it waits; an agent dropped
+// meanwhile ends the step as stopped.
 rt::Task<std::optional<std::string>> TavroAgent::performExact(std::string step) {
-    // The caller awaits the step; the agent stays alive until it is over.
-    const auto self = shared_from_this();
+    std::optional<std::string> outcome;
+    try {
+        Life life(shared_from_this(), std::nullopt);
+        outcome = co_await exactStep(life, std::move(step));
+    } catch (const RunOver&) {
+        outcome = L("Stopped.", "停止しました。");
+    }
+    co_return outcome;
+}
+
+rt::Task<std::optional<std::string>> TavroAgent::exactStep(Life& life, std::string step) {
     activeSurface_ = surface_;
     const auto native = surface_;
     TavroRules rules(step, native->routes(), false);
@@ -23,8 +35,8 @@ rt::Task<std::optional<std::string>> TavroAgent::performExact(std::string step) 
     constexpr int maxActions = 8;
     for (int taken = 0; taken < maxActions; ++taken) {
         if (co_await rt::isCancelled()) co_return L("Stopped.", "停止しました。");
-        co_await native->settle();
-        const auto screen = co_await native->snapshotAsync();
+        co_await life.await(native, native->settle());
+        const auto screen = co_await life.await(native, native->snapshotAsync());
         if (!screen) co_return L("I couldn't read this screen.", "この画面を読み取れませんでした。");
 
         const TavroAction decided = rules.decide(*screen);
@@ -44,21 +56,21 @@ rt::Task<std::optional<std::string>> TavroAgent::performExact(std::string step) 
 
         const std::string caption = action.describe(&*screen);
         currentStep_.set(caption);
-        co_await point(action, caption);
+        co_await point(life, action, caption);
 
         std::optional<std::string> failure;
         if (action.isLocalOperation()) {
-            failure = co_await performOp(action, *screen);
+            failure = co_await performOp(life, action, *screen);
         } else {
-            failure = co_await native->perform(action);
-            if (!failure && !co_await verify(action, *screen)) failure = L("no visible effect", "変化がありません");
+            failure = co_await life.await(native, native->perform(action));
+            if (!failure && !co_await verify(life, action, *screen)) failure = L("no visible effect", "変化がありません");
         }
         if (failure) {
             add(caption, false, 0);
             co_return caption + ": " + *failure;
         }
         add(caption, true, 0);
-        (void)co_await rt::sleep(pacing::afterSurfaceAction);
+        (void)co_await life.sleep(pacing::afterSurfaceAction);
     }
     co_return std::nullopt;
 }

@@ -14,17 +14,20 @@ namespace tavro {
 
 using namespace std::chrono_literals;
 
-rt::Task<std::optional<std::string>> TavroAgent::wait(Prompt prompt) {
-    const auto weak = weak_from_this();
-    prompt_.set(std::move(prompt));
-    if (auto shown = presenter.lock()) shown->setGlow(autoRun_.value() && configuration.showsGlow, true);
-
+// The gate is in place before the prompt is published, so that an answer given at any moment after
+// (even by an observer of the prompt, inside its publication) reaches this wait.
+rt::Task<std::optional<std::string>> TavroAgent::wait(Life& life, Prompt prompt) {
+    life.check();
     rt::Continuation<std::optional<std::string>> gate;
     gate_ = gate;
-    auto value = co_await gate;
-    if (weak.expired()) co_return std::nullopt;
-
+    prompt_.set(std::move(prompt));
+    life.check();
+    if (!gate.isResumed()) {
+        if (auto shown = presenter.lock()) shown->setGlow(autoRun_.value() && configuration.showsGlow, true);
+    }
+    auto value = co_await life.await(gate);
     prompt_.set(std::nullopt);
+    life.check();
     if (co_await rt::isCancelled()) co_return std::nullopt;
     co_return value;
 }
@@ -53,9 +56,15 @@ void TavroAgent::resume(std::string text) {
     gate->resume(std::move(text));
 }
 
-void TavroAgent::approve() { resume(""); }
+void TavroAgent::approve() {
+    const auto keep = shared_from_this();
+    resume("");
+}
 
-void TavroAgent::answer(std::string_view text) { resume(TavroText::trim(text)); }
+void TavroAgent::answer(std::string_view text) {
+    const auto keep = shared_from_this();
+    resume(TavroText::trim(text));
+}
 
 rt::Task<void> TavroAgent::systemPromptWatcher(std::weak_ptr<TavroAgent> weak) {
     for (;;) {

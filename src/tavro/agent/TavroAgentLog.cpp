@@ -1,6 +1,7 @@
 // How a run becomes visible: lines of the run log (copied to the QA log), captions on the pointer,
 // and the pointer moving to the element an action is about to touch.
 #include "tavro/agent/TavroAgent.h"
+#include "tavro/agent/TavroAgentRun.h"
 #include "tavro/agent/TavroPresenter.h"
 #include "tavro/diagnostics/TavroLog.h"
 #include "tavro/surfaces/TavroSurface.h"
@@ -17,14 +18,14 @@ void TavroAgent::add(std::string text, bool ok, std::int64_t ms) {
     TavroLog::add(qa);
 }
 
-rt::Task<void> TavroAgent::say(std::string text) {
+rt::Task<void> TavroAgent::say(Life& life, std::string text) {
     if (!configuration.showsCursor) co_return;
     auto shown = presenter.lock();
     if (!shown) co_return;
-    co_await shown->say(std::move(text));
+    co_await life.await(shown, shown->say(std::move(text)));
 }
 
-rt::Task<void> TavroAgent::point(const TavroAction& action, std::string caption) {
+rt::Task<void> TavroAgent::point(Life& life, const TavroAction& action, std::string caption) {
     if (!configuration.showsCursor) co_return;
     auto shown = presenter.lock();
     if (!shown) co_return;
@@ -39,17 +40,17 @@ rt::Task<void> TavroAgent::point(const TavroAction& action, std::string caption)
             if (action.id) frame = activeSurface_->frame(*action.id);
             if (frame && *frame != TavroRect{}) {
                 const bool tap = action.kind == Kind::click;
-                co_await shown->point(*frame, std::move(caption));
-                if (tap) co_await shown->tap();
+                co_await life.await(shown, shown->point(*frame, std::move(caption)));
+                if (tap) co_await life.await(shown, shown->tap());
             } else {
-                co_await shown->say(std::move(caption));
+                co_await life.await(shown, shown->say(std::move(caption)));
             }
             break;
         }
         case Kind::scroll:
         case Kind::navigate:
         case Kind::back:
-            co_await shown->say(std::move(caption));
+            co_await life.await(shown, shown->say(std::move(caption)));
             break;
         default:
             break;

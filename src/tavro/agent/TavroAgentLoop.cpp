@@ -43,14 +43,19 @@ std::string numbered(const std::vector<std::string>& items, std::string_view sep
 
 constexpr std::string_view keyValuePattern = R"([\p{L}\p{N}_\-]\s*=\s*\S)";
 
+// A watcher of a user turn is cancelled when the wait is over, however it ends.
+struct CancelOnExit {
+    rt::TaskHandle<void> task;
+    ~CancelOnExit() { task.cancel(); }
+};
+
 }  // namespace
 
-rt::Task<void> TavroAgent::loop(std::string goal, fnd::Uuid id) {
-    Run run;
-    run.agent = weak_from_this();
-    run.id = id;
+// The loop's code runs only while run.life holds the agent; every wait goes through run.life, which
+// ends the loop (RunOver) when the agent is gone or the run was stopped or replaced meanwhile.
+rt::Task<void> TavroAgent::loop(std::shared_ptr<TavroAgent> self, std::string goal, fnd::Uuid id) {
+    Run run(std::move(self), id);
     if (!co_await startUp(run, std::move(goal))) co_return;
-    if (!run.live()) co_return;
 
     if (run.maxSteps <= 0) {
         co_await stepLimit(run);
@@ -59,7 +64,7 @@ rt::Task<void> TavroAgent::loop(std::string goal, fnd::Uuid id) {
     run.step = 0;
     for (;;) {
         const Flow flow = co_await turn(run);
-        if (flow == Flow::end || !run.live()) co_return;
+        if (flow == Flow::end) co_return;
         if (flow == Flow::tail) run.scrolledOnce = false;
         if (run.step + 1 >= run.maxSteps) {
             co_await stepLimit(run);
@@ -101,26 +106,22 @@ rt::Task<bool> TavroAgent::startUp(Run& run, std::string goal) {
 
     // A run stopped before its task first ran ends here, without touching the screen.
     if (co_await rt::isCancelled()) co_return false;
-    {
-        auto active = activeSurface_;
-        co_await active->settle();
-    }
-    if (!run.live() || co_await rt::isCancelled()) co_return false;
+    co_await run.life.await(activeSurface_, activeSurface_->settle());
+    if (co_await rt::isCancelled()) co_return false;
 
     if (!co_await prePass(run)) co_return false;
-    if (!run.live()) co_return false;
 
     if (reasoning_.value() && !reasoning_.value()->steps.empty()) {
         plan_.set(reasoning_.value()->steps);
     } else {
         auto labels = co_await buildPlan(run);
-        if (!run.live()) co_return false;
         plan_.set(std::move(labels));
     }
+    run.life.check();
     planIndex_.set(0);
+    run.life.check();
     TavroDebug::shared()->log("plan", numbered(plan_.value(), "  "), true);
-    co_await say(planSummary());
-    if (!run.live()) co_return false;
+    co_await say(run.life, planSummary());
 
     std::string names = "[";
     for (std::size_t i = 0; i < run.models.size(); ++i) {
@@ -153,20 +154,21 @@ rt::Task<bool> TavroAgent::prePass(Run& run) {
     const auto model = run.models.front();
     const auto system = TavroReasoning::system(surface_->surfaceDescription(), run.routes);
     const auto user = TavroPrompt::user(run.workingGoal, *screen, {}, model->budget(), run.known, run.routes);
-    auto text = co_await model->think(system, user);
-    if (!run.live() || co_await rt::isCancelled()) co_return false;
+    auto text = co_await run.life.await(model->think(system, user));
+    if (co_await rt::isCancelled()) co_return false;
 
     auto parsed = TavroReasoning::parse(text);
     if (!parsed) co_return true;
     const TavroReasoning r = std::move(*parsed);
     reasoning_.set(r);
+    run.life.check();
     add("🧠 " + r.summary(), true, 0);
+    run.life.check();
     TavroDebug::shared()->log("reason", r.summary(), true);
     if (!r.steps.empty()) run.history = {"Plan: " + numbered(r.steps, " ")};
 
     if (!r.ask.empty()) {
-        auto answer = co_await wait(Prompt::ask(r.ask));
-        if (!run.live()) co_return false;
+        auto answer = co_await wait(run.life, Prompt::ask(r.ask));
         if (!answer || answer->empty()) {
             status_.set(L("Stopped: I needed “" + r.ask + "”.", "停止:「" + r.ask + "」が必要でした。"));
             co_return false;
@@ -197,8 +199,7 @@ rt::Task<std::vector<std::string>> TavroAgent::buildPlan(Run& run) {
                 "Open…). Use only what the GOAL implies and what is on SCREEN. Do not invent personal details.";
             const std::string user = TavroPrompt::planUser(run.workingGoal, *screen, run.known, run.routes);
             for (const auto& model : run.models) {
-                auto steps = co_await model->plan(system, user);
-                if (!run.live()) co_return std::vector<std::string>{};
+                auto steps = co_await run.life.await(model->plan(system, user));
                 if (steps && !steps->empty()) co_return std::move(*steps);
                 if (co_await rt::isCancelled()) break;
             }
@@ -241,22 +242,13 @@ std::vector<std::string> TavroAgent::planLabels(const TavroRecipe& recipe) {
 rt::Task<TavroAgent::Flow> TavroAgent::turn(Run& run) {
     run.stepStart = rt::now();
     if (co_await rt::isCancelled()) co_return Flow::end;
-    {
-        auto active = activeSurface_;
-        co_await active->settle();
-    }
-    if (!run.live() || co_await rt::isCancelled()) co_return Flow::end;
+    co_await run.life.await(activeSurface_, activeSurface_->settle());
+    if (co_await rt::isCancelled()) co_return Flow::end;
 
     if (activeSurface_->systemAlertShowing()) co_return co_await systemPromptPause(run);
     if (photoPickerShowing()) co_return co_await photoPickerTurn(run);
 
-    std::optional<TavroScreen> screen;
-    {
-        auto active = activeSurface_;
-        screen = co_await active->snapshotAsync();
-    }
-    if (!run.live()) co_return Flow::end;
-
+    const std::optional<TavroScreen> screen = co_await run.life.await(activeSurface_, activeSurface_->snapshotAsync());
     if (!screen) {
         status_.set(L("I couldn't read this screen.", "この画面を読み取れませんでした。"));
         co_return Flow::end;
@@ -265,30 +257,31 @@ rt::Task<TavroAgent::Flow> TavroAgent::turn(Run& run) {
     if (screen->humanCheck) co_return co_await humanCheckPause(run);
 
     Choice choice = co_await choose(run, *screen);
-    if (!run.live()) co_return Flow::end;
     if (!choice.action) co_return choice.flow;
 
-    TavroDebug::shared()->log("decide", "[" + choice.source + "] " + choice.action->describe(&*screen), true);
-    co_return co_await dispatch(run, *screen, std::move(*choice.action), std::move(choice.source));
+    TavroDebug::shared()->log(
+        "decide", "[" + std::string(sourceName(choice.source)) + "] " + choice.action->describe(&*screen), true);
+    co_return co_await dispatch(run, *screen, std::move(*choice.action), choice.source);
 }
 
 rt::Task<TavroAgent::Flow> TavroAgent::systemPromptPause(Run& run) {
-    co_await say(L("Your turn: answer the iOS prompt", "iOSの確認に答えてください"));
-    if (!run.live()) co_return Flow::end;
-    auto watcher = rt::spawn(systemPromptWatcher(weak_from_this()));
-    auto answer = co_await wait(Prompt::human(
-        L("iOS is asking you something (permission, Apple Pay…). Answer it and I'll carry on.",
-          "iOSが確認を表示しています(許可・Apple Payなど)。答えると続きを行います。")));
-    watcher.cancel();
-    if (!answer || !run.live()) co_return Flow::end;
+    co_await say(run.life, L("Your turn: answer the iOS prompt", "iOSの確認に答えてください"));
+    std::optional<std::string> answer;
+    {
+        const CancelOnExit watcher{rt::spawn(systemPromptWatcher(weak_from_this()))};
+        answer = co_await wait(run.life,
+                               Prompt::human(L("iOS is asking you something (permission, Apple Pay…). Answer it and I'll "
+                                               "carry on.",
+                                               "iOSが確認を表示しています(許可・Apple Payなど)。答えると続きを行います。")));
+    }
+    if (!answer) co_return Flow::end;
     run.history.push_back("The user answered an iOS system prompt");
     co_return Flow::nextTurn;
 }
 
 rt::Task<TavroAgent::Flow> TavroAgent::photoPickerTurn(Run& run) {
     if (photosWanted(run.workingGoal)) {
-        const auto outcome = co_await handOffPhoto();
-        if (!run.live()) co_return Flow::end;
+        const auto outcome = co_await handOffPhoto(run.life);
         switch (outcome.kind) {
             case PhotoHandOff::Kind::picked:
                 add(L("Picked " + outcome.text, outcome.text + "を選択"), true, 0);
@@ -303,37 +296,33 @@ rt::Task<TavroAgent::Flow> TavroAgent::photoPickerTurn(Run& run) {
     }
     if (!photoPickerShowing()) co_return Flow::nextTurn;
 
-    co_await say(L("Your turn: pick a photo", "写真を選んでください"));
-    if (!run.live()) co_return Flow::end;
-    auto watcher = rt::spawn(photoPickerWatcher(weak_from_this()));
-    auto answer = co_await wait(Prompt::human(
-        L("Pick a photo. iOS keeps its photo picker private, so Tavro can't see inside it; I'll carry on when you're "
-          "done.",
-          "写真を選んでください。iOS の写真ピッカーの中は Tavro から見えません。選び終わったら続けます。")));
-    watcher.cancel();
-    if (!answer || !run.live()) co_return Flow::end;
+    co_await say(run.life, L("Your turn: pick a photo", "写真を選んでください"));
+    std::optional<std::string> answer;
+    {
+        const CancelOnExit watcher{rt::spawn(photoPickerWatcher(weak_from_this()))};
+        answer = co_await wait(
+            run.life,
+            Prompt::human(L("Pick a photo. iOS keeps its photo picker private, so Tavro can't see inside it; I'll "
+                            "carry on when you're done.",
+                            "写真を選んでください。iOS の写真ピッカーの中は Tavro から見えません。選び終わったら続けます。")));
+    }
+    if (!answer) co_return Flow::end;
     run.history.push_back("The user picked a photo in the photo picker");
     co_return Flow::nextTurn;
 }
 
 rt::Task<TavroAgent::Flow> TavroAgent::humanCheckPause(Run& run) {
-    co_await say(L("Your turn: solve the check", "確認を解いてください"));
-    if (!run.live()) co_return Flow::end;
-    auto answer = co_await wait(Prompt::human(
-        L("A human check (CAPTCHA) is showing. Solve it, then tap Continue and I'll carry on.",
-          "人間確認(CAPTCHA)が表示されています。解いてから「続ける」を押すと続きを行います。")));
-    if (!answer || !run.live()) co_return Flow::end;
+    co_await say(run.life, L("Your turn: solve the check", "確認を解いてください"));
+    const auto answer = co_await wait(
+        run.life, Prompt::human(L("A human check (CAPTCHA) is showing. Solve it, then tap Continue and I'll carry on.",
+                                  "人間確認(CAPTCHA)が表示されています。解いてから「続ける」を押すと続きを行います。")));
+    if (!answer) co_return Flow::end;
     run.history.push_back("The user solved a human check");
     co_return Flow::nextTurn;
 }
 
 rt::Task<void> TavroAgent::stepLimit(Run& run) {
-    std::optional<TavroScreen> screen;
-    {
-        auto active = activeSurface_;
-        screen = co_await active->snapshotAsync();
-    }
-    if (!run.live()) co_return;
+    const std::optional<TavroScreen> screen = co_await run.life.await(activeSurface_, activeSurface_->snapshotAsync());
     if (screen && finishIfDone(run, *screen, "step limit")) co_return;
     const auto n = std::to_string(std::max(run.maxSteps, 0));
     status_.set(L("Stopped after " + n + " steps.", n + "手順で停止しました。"));

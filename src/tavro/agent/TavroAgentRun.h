@@ -1,5 +1,6 @@
-// The run-local state of one goal run and the ways a turn can end. Private to the agent's sources:
-// created when a run's loop starts, kept in the loop's frame, gone when the loop returns.
+// The run-local state of one goal run, the ways a turn can end, and what keeps the run's code safe
+// across its waits. Private to the agent's sources: created when a run's loop starts, kept in the
+// loop's frame, gone when the loop returns.
 #pragma once
 
 #include <cstdint>
@@ -8,9 +9,13 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
+#include "platform/runtime/Continuation.h"
 #include "platform/runtime/MainActor.h"
+#include "platform/runtime/Task.h"
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/core/TavroAction.h"
 #include "tavro/core/TavroModel.h"
@@ -30,20 +35,94 @@ enum class TavroAgent::Flow {
 // The action a turn settled on, or how the turn ended without one.
 struct TavroAgent::Choice {
     std::optional<TavroAction> action;
-    std::string source;  // "recipe", "rules", "model", or empty for the agent's own fail action
+    Source source = Source::agent;
     Flow flow = Flow::end;
 };
 
-struct TavroAgent::Run {
-    // The agent, held weakly, and the run's identity. After every suspension the loop goes on only
-    // while the agent exists and no stop or newer run has superseded this run.
-    std::weak_ptr<TavroAgent> agent;
-    fnd::Uuid id;
+// Thrown out of a wait whose run is over (the agent is gone, or a stop or a newer run took its
+// place); it unwinds the run's frames without touching the agent and is caught where the run's
+// task awaits the loop (or where an exact step is carried out).
+struct TavroAgent::RunOver {};
 
-    bool live() const {
-        auto self = agent.lock();
-        return self && self->runID_ == id;
+// Keeps the agent alive while a run's code runs and lets go of it while the run waits, so that
+// dropping the agent ends the run and nothing of the agent is touched after it is gone. Every wait
+// of the run goes through `await` or `sleep`: they let go of the agent for the wait and, when it
+// is over, take it back or throw RunOver. A wait written without them keeps the agent alive until
+// it returns: the worst a forgotten one can do is delay the end of a dropped agent's run.
+// `check` does the same test without waiting, after the run called out to host code (an observer)
+// that may have stopped it.
+class TavroAgent::Life {
+public:
+    // With an id the life ends when the agent moves to another run; without one only with the agent.
+    Life(std::shared_ptr<TavroAgent> agent, std::optional<fnd::Uuid> id)
+        : weak_(agent), strong_(std::move(agent)), id_(id) {}
+    Life(const Life&) = delete;
+    Life& operator=(const Life&) = delete;
+
+    bool live() const { return strong_ && (!id_ || strong_->runID_ == *id_); }
+    void check() const {
+        if (!live()) throw RunOver{};
     }
+
+    template <class T>
+    rt::Task<T> await(rt::Task<T> task) {
+        letGo();
+        if constexpr (std::is_void_v<T>) {
+            co_await std::move(task);
+            takeBack();
+        } else {
+            T value = co_await std::move(task);
+            takeBack();
+            co_return value;
+        }
+    }
+
+    // The same for a task of an object the agent may let go of meanwhile (its active surface): the
+    // wait holds the object until the task is over.
+    template <class T>
+    rt::Task<T> await(std::shared_ptr<void> owner, rt::Task<T> task) {
+        const auto keep = std::move(owner);
+        co_return co_await await(std::move(task));
+    }
+
+    // A pause; whether the whole time passed (false: the run's task was cancelled).
+    rt::Task<bool> sleep(rt::Duration duration) {
+        letGo();
+        const bool full = co_await rt::sleep(duration);
+        takeBack();
+        co_return full;
+    }
+
+    // The value the gate is resumed with.
+    rt::Task<std::optional<std::string>> await(rt::Continuation<std::optional<std::string>> gate) {
+        letGo();
+        auto value = co_await gate;
+        takeBack();
+        co_return value;
+    }
+
+private:
+    // A run that is over begins no wait. Letting go may destroy the agent on the spot (its last
+    // owner dropped it meanwhile); then the wait is not begun either.
+    void letGo() {
+        check();
+        strong_.reset();
+        if (weak_.expired()) throw RunOver{};
+    }
+    void takeBack() {
+        strong_ = weak_.lock();
+        check();
+    }
+
+    std::weak_ptr<TavroAgent> weak_;
+    std::shared_ptr<TavroAgent> strong_;
+    std::optional<fnd::Uuid> id_;
+};
+
+struct TavroAgent::Run {
+    Run(std::shared_ptr<TavroAgent> agent, fnd::Uuid id) : life(std::move(agent), id) {}
+
+    Life life;
 
     // The goal without a repeat count; after an answered question it also carries the answer.
     std::string workingGoal;
@@ -74,8 +153,11 @@ struct TavroAgent::Run {
     int misses = 0;
     bool scrolledOnce = false;
     bool typedNudged = false;
-    // A step the rules engine chose had no effect (its clause is used up all the same).
+    // A step the rules engine chose had no effect (its clause is used up all the same); with the
+    // surface's reason when it gave one.
     bool rulesStepFailed = false;
+    std::string rulesFailureCaption;
+    std::optional<std::string> rulesFailureReason;
 
     bool usable(const TavroAction& action, const TavroScreen& screen) const {
         return !blockedKeys.contains(TavroAgent::keyOf(action, screen));

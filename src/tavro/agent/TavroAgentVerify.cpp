@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "tavro/agent/TavroAgent.h"
+#include "tavro/agent/TavroAgentRun.h"
 #include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/surfaces/TavroSurface.h"
@@ -34,23 +35,20 @@ bool TavroAgent::changed(const TavroScreen& a, const TavroScreen& b) {
     return a.text != b.text;
 }
 
-rt::Task<bool> TavroAgent::verify(const TavroAction& action, const TavroScreen& before) {
+rt::Task<bool> TavroAgent::verify(Life& life, const TavroAction& action, const TavroScreen& before) {
     using Kind = TavroAction::Kind;
     const Kind kind = action.kind;
     if (kind != Kind::click && kind != Kind::type && kind != Kind::select && kind != Kind::navigate &&
         kind != Kind::back) {
         co_return true;
     }
-    const auto weak = weak_from_this();
     const auto& delays = pacing::verifyReadings;
     const bool waitsForChange = kind == Kind::click || kind == Kind::navigate || kind == Kind::back;
 
     std::optional<TavroScreen> after;
     for (std::size_t reading = 0; reading < delays.size(); ++reading) {
-        (void)co_await rt::sleep(delays[reading]);
-        if (weak.expired()) co_return true;
-        auto active = activeSurface_;
-        after = co_await active->snapshotAsync();
+        (void)co_await life.sleep(delays[reading]);
+        after = co_await life.await(activeSurface_, activeSurface_->snapshotAsync());
         if (!after) co_return true;
         if (!waitsForChange || changed(before, *after)) break;
     }

@@ -1,13 +1,14 @@
 // The agent's local operations: copy, paste, save image and share, done by the agent itself rather
 // than by a screen surface.
 #include "tavro/agent/TavroAgent.h"
+#include "tavro/agent/TavroAgentRun.h"
 #include "tavro/agent/TavroOps.h"
 #include "tavro/surfaces/TavroSurface.h"
 #include "platform/ui/Pasteboard.h"
 
 namespace tavro {
 
-rt::Task<std::optional<std::string>> TavroAgent::performOp(TavroAction action, TavroScreen screen) {
+rt::Task<std::optional<std::string>> TavroAgent::performOp(Life& life, TavroAction action, TavroScreen screen) {
     using Kind = TavroAction::Kind;
     switch (action.kind) {
         case Kind::copy: {
@@ -31,13 +32,12 @@ rt::Task<std::optional<std::string>> TavroAgent::performOp(TavroAction action, T
             typing.id = action.id;
             typing.text = std::move(text);
             typing.submit = action.submit;
-            auto active = activeSurface_;
-            co_return co_await active->perform(std::move(typing));
+            co_return co_await life.await(activeSurface_, activeSurface_->perform(std::move(typing)));
         }
         case Kind::saveImage: {
             auto image = TavroOps::windowImage(TavroOps::appWindow(surface_));
             if (!image) co_return "failed: nothing to save";
-            co_return co_await TavroOps::saveToPhotos(std::move(*image));
+            co_return co_await life.await(TavroOps::saveToPhotos(std::move(*image)));
         }
         case Kind::share: {
             const auto window = TavroOps::appWindow(surface_);

@@ -2,6 +2,7 @@
 #include <chrono>
 
 #include "tavro/agent/TavroAgent.h"
+#include "tavro/agent/TavroAgentRun.h"
 #include "tavro/agent/TavroRepeat.h"
 #include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
@@ -24,16 +25,7 @@ std::vector<TavroPerformedStep> TavroAgent::repeatTail(const std::vector<TavroPe
     return TavroRepeat::tail(steps);
 }
 
-rt::Task<void> TavroAgent::repeatSteps(std::vector<TavroPerformedStep> steps, int total) {
-    // The replay belongs to the run that called it: after every suspension it goes on only while the
-    // agent exists and no stop or newer run has superseded that run.
-    const std::weak_ptr<TavroAgent> weak = weak_from_this();
-    const fnd::Uuid id = runID_;
-    const auto live = [&weak, &id] {
-        auto self = weak.lock();
-        return self && self->runID_ == id;
-    };
-
+rt::Task<void> TavroAgent::repeatSteps(Run& run, std::vector<TavroPerformedStep> steps, int total) {
     struct Item {
         TavroAction action;
         std::optional<TavroTarget> target;
@@ -59,19 +51,18 @@ rt::Task<void> TavroAgent::repeatSteps(std::vector<TavroPerformedStep> steps, in
     }
     if (risky && !(autoRun_.value() && configuration.approval == TavroApproval::never)) {
         const std::string more = std::to_string(total - 1);
-        const auto answer = co_await wait(Prompt::approve(L("Do it " + more + " more times?", "あと" + more + "回行いますか?")));
-        if (!answer || !live()) co_return;
+        auto question = Prompt::approve(L("Do it " + more + " more times?", "あと" + more + "回行いますか?"));
+        const auto answer = co_await wait(run.life, std::move(question));
+        if (!answer) co_return;
     }
 
     const std::string all = std::to_string(total);
     for (int pass = 1; pass < total; ++pass) {
         for (const auto& item : items) {
-            if (co_await rt::isCancelled() || !live()) co_return;
-            auto active = activeSurface_;
-            co_await active->settle();
-            if (!live()) co_return;
-            const auto screen = co_await active->snapshotAsync();
-            if (!live()) co_return;
+            if (co_await rt::isCancelled()) co_return;
+            const auto active = activeSurface_;
+            co_await run.life.await(active, active->settle());
+            const auto screen = co_await run.life.await(active, active->snapshotAsync());
             if (!screen) {
                 status_.set(L("I couldn't read this screen.", "この画面を読み取れませんでした。"));
                 co_return;
@@ -88,7 +79,7 @@ rt::Task<void> TavroAgent::repeatSteps(std::vector<TavroPerformedStep> steps, in
                     const std::string& label = item.target->label;
                     status_.set(L("Did it " + done + " of " + all + " times. I couldn't find “" + label + "” again.",
                                   all + "回中" + done + "回行いました。「" + label + "」が見つかりません。"));
-                    co_await say(status_.value().value_or(""));
+                    co_await say(run.life, status_.value().value_or(""));
                     co_return;
                 }
                 action.id = found->id;
@@ -99,24 +90,20 @@ rt::Task<void> TavroAgent::repeatSteps(std::vector<TavroPerformedStep> steps, in
             const std::string caption =
                 L(desc + " (" + number + " of " + all + ")", desc + "(" + number + "/" + all + ")");
             currentStep_.set(caption);
-            co_await point(action, caption);
-            if (!live()) co_return;
+            co_await point(run.life, action, caption);
 
-            const auto failure = co_await active->perform(action);
-            if (!live()) co_return;
+            const auto failure = co_await run.life.await(active, active->perform(action));
             if (failure) {
                 add(caption, false, 0);
                 const std::string done = std::to_string(pass);
                 status_.set(L("Did it " + done + " of " + all + " times, then “" + desc + "” failed: " + *failure,
                               all + "回中" + done + "回行いました。「" + desc + "」に失敗: " + *failure));
-                co_await say(status_.value().value_or(""));
+                co_await say(run.life, status_.value().value_or(""));
                 co_return;
             }
             add(caption, true, 0);
             reportStep(caption);
-            if (!live()) co_return;
-            (void)co_await rt::sleep(pacing::afterSurfaceAction);
-            if (!live()) co_return;
+            (void)co_await run.life.sleep(pacing::afterSurfaceAction);
         }
     }
 
@@ -124,8 +111,7 @@ rt::Task<void> TavroAgent::repeatSteps(std::vector<TavroPerformedStep> steps, in
     status_.set(L("Done " + all + " times.", all + "回完了しました。"));
     const std::string line = "✓ " + status_.value().value_or("");
     add(line, true, 0);
-    co_await say(line);
-    if (!live()) co_return;
+    co_await say(run.life, line);
     TavroDebug::shared()->log("act", "repeated " + all + " times", true);
 }
 

@@ -5,15 +5,16 @@ namespace tavro {
 std::string TavroRunReport::stepsText() const {
     std::string out;
     for (std::size_t i = 0; i < steps.size(); ++i) {
+        const Step& step = steps[i];
         if (i > 0) out += '\n';
         out += std::to_string(i + 1);
         out += ". ";
-        out += steps[i].ok ? "✓" : "✗";
+        out += step.ok ? "✓" : "✗";
         out += ' ';
-        out += steps[i].text;
-        if (i < ms.size() && ms[i] >= 1) {
+        out += step.text;
+        if (step.ms >= 1) {
             out += " · ";
-            out += std::to_string(ms[i]);
+            out += std::to_string(step.ms);
             out += " ms";
         }
     }

@@ -1,6 +1,6 @@
 // The outcome of one goal run as callers that wait for it see it (the link's chat tasks, the test
-// runner, the self-test, the demo command): success, the final status, every run-log line with its
-// mark, and the lines' durations. A snapshot: later runs do not change it.
+// runner, the self-test, the demo command): success, the final status, and every run-log line
+// with its mark and its duration. A snapshot: later runs do not change it.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +10,12 @@
 namespace tavro {
 
 struct TavroRunReport {
+    // One run-log line.
     struct Step {
         std::string text;
         bool ok = false;
+        // The step's duration in whole milliseconds; 0 when untimed. Callers may change it.
+        std::int64_t ms = 0;
 
         bool operator==(const Step&) const = default;
     };
@@ -23,9 +26,6 @@ struct TavroRunReport {
     std::string status;
     // Every run-log line, in order.
     std::vector<Step> steps;
-    // The duration of every run-log line in whole milliseconds, same order as steps (0: untimed).
-    // Callers may shorten it; steps without an entry then print no duration.
-    std::vector<std::int64_t> ms;
 
     bool operator==(const TavroRunReport&) const = default;
 

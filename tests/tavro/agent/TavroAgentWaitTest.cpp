@@ -22,7 +22,6 @@ TEST_F(AgentWait, AnEmptyGoalAnswersNothingToDoAtOnce) {
     EXPECT_FALSE(report.ok);
     EXPECT_EQ(report.status, "Nothing to do.");
     EXPECT_TRUE(report.steps.empty());
-    EXPECT_TRUE(report.ms.empty());
 
     fnd::PreferredLanguages::setOverride(std::vector<std::string>{"ja-JP"});
     EXPECT_EQ(runGoal(agent, "", 60).status, "実行する内容がありません。");
