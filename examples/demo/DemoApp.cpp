@@ -65,7 +65,7 @@ DemoApp::~DemoApp() {
 }
 
 void DemoApp::build() {
-    if (!fnd::MainBundle::info("CFBundleDisplayName")) fnd::MainBundle::setInfo("CFBundleDisplayName", "Demo");
+    if (!fnd::MainBundle::info("CFBundleDisplayName")) fnd::MainBundle::setInfo("CFBundleDisplayName", "Tavro Demo");
     if (!fnd::MainBundle::identifier()) fnd::MainBundle::setIdentifier("com.example.demo");
     state_ = std::make_shared<DemoState>(DemoState::initial());
     scene_ = ui::Application::shared()->connectScene();

@@ -25,7 +25,7 @@ namespace demo {
 class DemoApp : public std::enable_shared_from_this<DemoApp> {
 public:
     // A new app on a new foreground-active scene of the shared application, with its key window
-    // showing the Home tab. Sets the main bundle's display name to "Demo" when none is set. The
+    // showing the Home tab. Sets the main bundle's display name to "Tavro Demo" when none is set. The
     // shared photo library then holds exactly the demo's photos with read-write access granted,
     // and the host's photo handler is this app's.
     static std::shared_ptr<DemoApp> create();

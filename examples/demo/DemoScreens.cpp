@@ -422,6 +422,8 @@ void ShopScreen::loadView() {
         row->addSubview(std::make_shared<Label>(item.price, Rect{margin + 178, 0, 80, 56}));
         auto buy = std::make_shared<Button>("Buy", Rect{w - margin - 72, 6, 72, 44});
         buy->setAccessibilityIdentifier("shop.buy." + item.id);
+        // Five buttons read "Buy": each one's label says what it buys, as approvals and readings show.
+        buy->setAccessibilityLabel("Buy " + item.name);
         buy->setAccessibilityUserInputLabels({"Buy " + item.name});
         buy->onTap([weak, item] {
             if (auto self = weak.lock()) self->confirmBuy(item);

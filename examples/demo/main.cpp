@@ -4,7 +4,8 @@
 //   tavro-demo [--show] [--realtime] "GOAL"
 //
 // Each run-log line is printed as it is added, then the final status and the numbered steps.
-// --show prints the screen reading (its elements as a model would see them) before and after.
+// --show prints the screen reading (its visible text and elements as a model would see them) before
+// and after. Control characters in what is printed are written out (\n, \x1b, ...).
 // --realtime paces the run in real time; by default the main actor's clock is virtual, so a run
 // prints at once and its timings are the agent's own.
 // A step that needs approval is asked on the terminal (y/n); without a terminal it is refused.
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "demo/DemoApp.h"
+#include "demo/DemoOutput.h"
 #include "platform/foundation/AppDirectories.h"
 #include "platform/runtime/MainActor.h"
 #include "platform/runtime/Task.h"
@@ -93,18 +95,7 @@ void printScreen(tavro::TavroSurface& surface, const char* when) {
         std::cout << "(no screen)\n";
         return;
     }
-    std::cout << "SCREEN: " << screen->location << (screen->keyboardVisible ? " (keyboard up)" : "") << "\n";
-    if (!screen->title.empty()) std::cout << "TITLE: " << screen->title << "\n";
-    for (const auto& element : screen->elements) std::cout << tavro::TavroPrompt::line(element) << "\n";
-    std::cout << "---\n";
-}
-
-std::string mark(const tavro::TavroAgent::LogLine& line) {
-    // The success line carries its own mark.
-    std::string out = line.ok && line.text.starts_with("✓") ? "" : (line.ok ? "✓ " : "✗ ");
-    out += line.text;
-    if (line.ms >= 1) out += " (" + std::to_string(line.ms) + " ms)";
-    return out;
+    std::cout << demo::screenReading(*screen) << "---\n";
 }
 
 // One line from the terminal; nothing at the end of input.
@@ -123,11 +114,11 @@ void answer(const std::shared_ptr<tavro::TavroAgent>& agent, const tavro::TavroA
     switch (prompt.kind()) {
         case Case::approve: {
             if (!terminal) {
-                std::cout << "? approve \"" << prompt.text() << "\": refused (standard input is not a terminal)\n";
+                std::cout << "? approve \"" << demo::printable(prompt.text()) << "\": refused (standard input is not a terminal)\n";
                 agent->stop(stopped);
                 return;
             }
-            std::cout << "? approve \"" << prompt.text() << "\"? [y/n] " << std::flush;
+            std::cout << "? approve \"" << demo::printable(prompt.text()) << "\"? [y/n] " << std::flush;
             const auto reply = readLine();
             const auto word = reply ? tavro::TavroText::lower(tavro::TavroText::trim(*reply)) : std::string();
             if (word == "y" || word == "yes") {
@@ -138,7 +129,7 @@ void answer(const std::shared_ptr<tavro::TavroAgent>& agent, const tavro::TavroA
             return;
         }
         case Case::human: {
-            std::cout << "? " << prompt.text() << "\n";
+            std::cout << "? " << demo::printable(prompt.text()) << "\n";
             if (!terminal) {
                 agent->stop(stopped);
                 return;
@@ -153,7 +144,7 @@ void answer(const std::shared_ptr<tavro::TavroAgent>& agent, const tavro::TavroA
             return;
         }
         case Case::ask: {
-            std::cout << "? " << prompt.text() << "\n";
+            std::cout << "? " << demo::printable(prompt.text()) << "\n";
             if (!terminal) {
                 agent->stop(stopped);
                 return;
@@ -199,7 +190,10 @@ int main(int argc, char** argv) {
         std::size_t printed = 0;
         auto lines = agent->log().didSet([&printed](const std::vector<tavro::TavroAgent::LogLine>& log) {
             if (log.size() < printed) printed = 0;
-            for (; printed < log.size(); ++printed) std::cout << mark(log[printed]) << "\n" << std::flush;
+            for (; printed < log.size(); ++printed) {
+                const auto& line = log[printed];
+                std::cout << demo::logLine(line.text, line.ok, line.ms) << "\n" << std::flush;
+            }
         });
         std::weak_ptr<tavro::TavroAgent> weak = agent;
         auto prompts = agent->prompt().didSet([weak, actor](const std::optional<tavro::TavroAgent::Prompt>& prompt) {
@@ -212,15 +206,16 @@ int main(int argc, char** argv) {
             });
         });
 
-        std::cout << "Goal: " << options->goal << "\n" << std::flush;
+        std::cout << "Goal: " << demo::printable(options->goal) << "\n" << std::flush;
         if (options->show) printScreen(*surface, "before");
         const auto report = rt::runToEnd(actor, agent->runAndWait(options->goal, 300));
         if (options->show) printScreen(*surface, "after");
 
         if (report) {
-            std::cout << "Status: " << (report->status.empty() ? (report->ok ? "done" : "not done") : report->status)
+            std::cout << "Status: "
+                      << (report->status.empty() ? (report->ok ? "done" : "not done") : demo::printable(report->status))
                       << "\n";
-            std::cout << "Steps:\n" << (report->steps.empty() ? "(none)" : report->stepsText()) << "\n";
+            std::cout << "Steps:\n" << demo::stepsList(*report) << "\n";
             status = report->ok ? 0 : 1;
         } else {
             std::cout << "Status: the run did not end\n";

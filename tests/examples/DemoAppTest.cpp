@@ -75,7 +75,7 @@ struct Demo : ::testing::Test {
 
 TEST_F(Demo, StartsOnHomeWithItsNameAndTheFourRoutes) {
     EXPECT_EQ(top()->title(), "Home");
-    EXPECT_EQ(fnd::MainBundle::info("CFBundleDisplayName"), "Demo");
+    EXPECT_EQ(fnd::MainBundle::info("CFBundleDisplayName"), "Tavro Demo");
     EXPECT_TRUE(app->window()->isKeyWindow());
     std::vector<std::string> names;
     for (const auto& [name, action] : app->routes()) names.push_back(name);

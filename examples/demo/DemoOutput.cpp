@@ -1,0 +1,76 @@
+#include "demo/DemoOutput.h"
+
+#include <cstdio>
+
+#include "tavro/agent/TavroPrompt.h"
+
+namespace demo {
+
+namespace {
+
+std::string hex(const char* format, unsigned value) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+// The mark goes first unless an ok line brings its own ("✓ Done.").
+std::string marked(std::string_view text, bool ok) {
+    std::string out = ok && text.starts_with("✓") ? "" : (ok ? "✓ " : "✗ ");
+    out += text;
+    return printable(out);
+}
+
+}  // namespace
+
+std::string printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7f) {
+            out += hex("\\x%02x", c);
+        } else if (c == 0xc2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
+            out += hex("\\u%04x", static_cast<unsigned char>(text[i + 1]));
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string logLine(std::string_view text, bool ok, std::int64_t ms) {
+    std::string out = marked(text, ok);
+    if (ms >= 1) out += " (" + std::to_string(ms) + " ms)";
+    return out;
+}
+
+std::string stepsList(const tavro::TavroRunReport& report) {
+    if (report.steps.empty()) return "(none)";
+    std::string out;
+    for (std::size_t i = 0; i < report.steps.size(); ++i) {
+        const auto& step = report.steps[i];
+        if (i > 0) out += '\n';
+        out += std::to_string(i + 1) + ". " + marked(step.text, step.ok);
+        if (step.ms >= 1) out += " · " + std::to_string(step.ms) + " ms";
+    }
+    return out;
+}
+
+std::string screenReading(const tavro::TavroScreen& screen) {
+    std::string out = "SCREEN: " + printable(screen.location) + (screen.keyboardVisible ? " (keyboard up)" : "") + "\n";
+    if (!screen.title.empty()) out += "TITLE: " + printable(screen.title) + "\n";
+    if (!screen.text.empty()) out += "TEXT: " + printable(screen.text) + "\n";
+    for (const auto& element : screen.elements) out += printable(tavro::TavroPrompt::line(element)) + "\n";
+    return out;
+}
+
+}  // namespace demo
