@@ -78,37 +78,39 @@ void TavroAgent::refreshEngine() {
 // Every published change may call into a host's observer, which may call run or stop again (or
 // drop its last reference to the agent: `keep` holds it for the call). After each change the call
 // returns at once when it has been overtaken: the later call has ended or started what it wanted.
-void TavroAgent::run(std::string goal) {
+void TavroAgent::run(std::string goal) { (void)start(std::move(goal)); }
+
+rt::TaskHandle<void> TavroAgent::start(std::string goal) {
     const auto keep = shared_from_this();
     const auto call = ++calls_;
     end(std::nullopt);
-    if (overtaken(call)) return;
+    if (overtaken(call)) return {};
 
     status_.set(std::nullopt);
-    if (overtaken(call)) return;
+    if (overtaken(call)) return {};
     log_.set({});
-    if (overtaken(call)) return;
+    if (overtaken(call)) return {};
     currentStep_.set(std::nullopt);
-    if (overtaken(call)) return;
+    if (overtaken(call)) return {};
     plan_.set({});
-    if (overtaken(call)) return;
+    if (overtaken(call)) return {};
     planIndex_.set(0);
-    if (overtaken(call)) return;
+    if (overtaken(call)) return {};
     succeeded_.set(false);
-    if (overtaken(call)) return;
+    if (overtaken(call)) return {};
 
     activeSurface_ = surface_;
     webSurface_.reset();
     if (auto shown = presenter.lock()) shown->hideWeb();
-    if (overtaken(call)) return;
+    if (overtaken(call)) return {};
 
     const auto pack = TavroPacks::current();
     if (pack) goal = pack->rewrite(goal);
     std::string trimmed = TavroText::trim(goal);
-    if (trimmed.empty()) return;
+    if (trimmed.empty()) return {};
     if (pack && pack->paused) {
         status_.set(L("Tavro is paused for this app right now.", "このアプリでは Tavro は一時停止中です。"));
-        return;
+        return {};
     }
 
     std::shared_ptr<TavroModel> first;
@@ -125,23 +127,25 @@ void TavroAgent::run(std::string goal) {
     runEngine_ = engine(first.get());
     runID_ = fnd::Uuid::random();
     task_ = rt::spawn(runTask(weak_from_this(), trimmed, runID_));
+    const auto started = task_;
     try {
         TavroAnalytics::log("run_start", {{"engine", runEngine_},
                                           {"repeat", repeatCount(trimmed).has_value()},
                                           {"auto", autoRun_.value()}});
-        if (overtaken(call)) return;
+        if (overtaken(call)) return started;
         TavroAwake::shared().hold();
         goal_.set(std::move(trimmed));
-        if (overtaken(call)) return;
+        if (overtaken(call)) return started;
         running_.set(true);
-        if (overtaken(call)) return;
+        if (overtaken(call)) return started;
         if (auto shown = presenter.lock()) shown->setGlow(autoRun_.value() && configuration.showsGlow, false);
     } catch (const std::exception& e) {
         // A host's code failed while the run was being announced: the run ends as a failure.
-        if (overtaken(call)) return;
+        if (overtaken(call)) return started;
         failRun(e.what());
         if (!overtaken(call)) end(std::nullopt);
     }
+    return started;
 }
 
 rt::Task<void> TavroAgent::runTask(std::weak_ptr<TavroAgent> weak, std::string goal, fnd::Uuid id) {
@@ -260,11 +264,10 @@ rt::Task<TavroRunReport> TavroAgent::runAndWait(std::string goal, double timeout
     } timer;
     std::optional<std::string> failure;
     try {
-        run(std::move(goal));
-        if (!task_) {
+        const auto handle = start(std::move(goal));
+        if (!handle) {
             co_return TavroRunReport{.ok = false, .status = L("Nothing to do.", "実行する内容がありません。")};
         }
-        const auto handle = task_;
         // An endless timeout (positive infinity) sets no timer at all.
         if (!(std::isinf(timeout) && timeout > 0)) timer.handle = rt::spawn(timeoutTask(weak, timeout));
         co_await handle.join();

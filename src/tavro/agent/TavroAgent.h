@@ -177,6 +177,8 @@ private:
     };
 
     // ---- Lifecycle ----
+    // Starts a run as `run` does; the run's task, or none when nothing was started.
+    rt::TaskHandle<void> start(std::string goal);
     // Whether run or stop was called again since the call that took this count; the later call
     // has then done its own ending and starting, and the earlier one returns at once.
     bool overtaken(std::uint64_t call) const { return calls_ != call; }
