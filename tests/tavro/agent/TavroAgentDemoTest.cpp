@@ -133,6 +133,7 @@ TEST_F(AgentOnDemo, ABuyIsAskedTwiceAndRefusingStopsIt) {
     auto agent = makeAgent(surface, TavroConfiguration{});
     agent->run("open Shop then tap Buy then tap Buy");
     ASSERT_TRUE(waitForPrompt(agent, TavroAgent::Prompt::Case::approve));
+    EXPECT_EQ(agent->prompt().value()->text(), "Tap “Buy Coffee Beans”") << "the approval says what is bought";
     agent->approve();
     ASSERT_TRUE(waitForPrompt(agent, TavroAgent::Prompt::Case::approve)) << "the confirmation's Buy asks again";
     agent->approve();
@@ -147,6 +148,15 @@ TEST_F(AgentOnDemo, ABuyIsAskedTwiceAndRefusingStopsIt) {
     actor->runFor(5s);
     EXPECT_TRUE(app->purchases().empty());
     EXPECT_EQ(agent->status().value(), "Stopped.");
+}
+
+TEST_F(AgentOnDemo, AStepThatFailsSaysWhyInTheRunsStatus) {
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    const auto report = runGoal(agent, "open Profile then type hunter2 into Password then tap Save");
+    EXPECT_FALSE(report.ok);
+    EXPECT_EQ(report.status, "Tap “Save” failed: Save is disabled, so the goal is not done.");
+    ASSERT_FALSE(report.steps.empty());
+    EXPECT_FALSE(report.steps.back().ok);
 }
 
 TEST_F(AgentOnDemo, TheSystemPromptPauseEndsWhenThePromptIsAnswered) {

@@ -1,0 +1,38 @@
+// What the demo command prints: control characters written out, marks printed once.
+#include <gtest/gtest.h>
+
+#include "demo/DemoOutput.h"
+
+namespace {
+
+TEST(DemoOutput, ControlCharactersAreWrittenOutAndOtherTextIsKept) {
+    EXPECT_EQ(demo::printable("open Settings\x1b[2J\x07 now"), "open Settings\\x1b[2J\\x07 now");
+    EXPECT_EQ(demo::printable("a\nb\r\tc\x7f"), "a\\nb\\r\\tc\\x7f");
+    EXPECT_EQ(demo::printable("next\xc2\x85line \xc2\x9b" "31m"), "next\\u0085line \\u009b31m");
+    EXPECT_EQ(demo::printable("Tap “Buy Mug” · 設定 é"), "Tap “Buy Mug” · 設定 é");
+    EXPECT_EQ(demo::printable("cut \xc2"), "cut \xc2") << "a lone lead byte at the end is left alone";
+}
+
+TEST(DemoOutput, EveryLineCarriesItsMarkOnce) {
+    EXPECT_EQ(demo::logLine("Open Settings", true, 550), "✓ Open Settings (550 ms)");
+    EXPECT_EQ(demo::logLine("✓ Done.", true, 0), "✓ Done.");
+    EXPECT_EQ(demo::logLine("Tap “Save”", false, 0), "✗ Tap “Save”");
+
+    tavro::TavroRunReport report{.ok = true,
+                                 .status = "Done.",
+                                 .steps = {{"Open Settings", true, 550}, {"Tap “Dark\nMode”", false, 0}, {"✓ Done.", true, 0}}};
+    EXPECT_EQ(demo::stepsList(report), "1. ✓ Open Settings · 550 ms\n2. ✗ Tap “Dark\\nMode”\n3. ✓ Done.");
+    EXPECT_EQ(demo::stepsList(tavro::TavroRunReport{}), "(none)");
+}
+
+TEST(DemoOutput, TheScreenReadingShowsTheVisibleTextEscaped) {
+    tavro::TavroScreen screen{.location = "Home", .title = "Home", .text = "Welcome\nto \x1b[31mthe app"};
+    screen.elements.push_back(tavro::TavroElement{.id = 1, .kind = "button", .label = "Pro\x1b" "file", .inView = true});
+    const auto reading = demo::screenReading(screen);
+    EXPECT_NE(reading.find("SCREEN: Home\nTITLE: Home\nTEXT: Welcome\\nto \\x1b[31mthe app\n"), std::string::npos)
+        << reading;
+    EXPECT_NE(reading.find("Pro\\x1bfile"), std::string::npos) << reading;
+    EXPECT_EQ(reading.find('\x1b'), std::string::npos);
+}
+
+}  // namespace
