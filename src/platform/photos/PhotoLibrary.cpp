@@ -37,13 +37,13 @@ void later(std::function<void(AuthorizationStatus)> handler, AuthorizationStatus
 std::shared_ptr<PhotoLibrary> PhotoLibrary::shared() {
     std::lock_guard lock(sharedMutex());
     auto& slot = sharedSlot();
-    if (!slot) slot = std::make_shared<PhotoLibrary>();
+    if (!slot) slot = std::make_shared<PhotoLibrary>(PassKey{});
     return slot;
 }
 
 void PhotoLibrary::resetShared() {
     std::lock_guard lock(sharedMutex());
-    sharedSlot() = std::make_shared<PhotoLibrary>();
+    sharedSlot() = std::make_shared<PhotoLibrary>(PassKey{});
 }
 
 AuthorizationStatus PhotoLibrary::status(AccessLevel level) const {

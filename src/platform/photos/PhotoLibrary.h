@@ -52,7 +52,12 @@ public:
     // Replaces the shared library with a fresh, empty one whose access is undetermined (tests).
     static void resetShared();
 
-    PhotoLibrary() = default;
+    // Only shared() and resetShared() make a library: its prompts hold it weakly.
+    class PassKey {
+        friend class PhotoLibrary;
+        PassKey() = default;
+    };
+    explicit PhotoLibrary(PassKey) {}
     PhotoLibrary(const PhotoLibrary&) = delete;
     PhotoLibrary& operator=(const PhotoLibrary&) = delete;
 

@@ -95,7 +95,7 @@ void Application::setApplicationState(State target) {
 }
 
 std::shared_ptr<WindowScene> Application::connectScene() {
-    auto scene = std::make_shared<WindowScene>();
+    auto scene = std::make_shared<WindowScene>(WindowScene::PassKey{});
     scene->application_ = weak_from_this();
     scenes_.push_back(scene);
     scene->setActivationState(sceneStateFor(state_));

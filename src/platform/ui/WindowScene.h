@@ -17,7 +17,12 @@ class WindowScene : public std::enable_shared_from_this<WindowScene> {
 public:
     enum class ActivationState : std::uint8_t { unattached, foregroundActive, foregroundInactive, background };
 
-    WindowScene() = default;
+    // Only the application connects (makes) a scene: its notifications name it by shared pointer.
+    class PassKey {
+        friend class Application;
+        PassKey() = default;
+    };
+    explicit WindowScene(PassKey) {}
     WindowScene(const WindowScene&) = delete;
     WindowScene& operator=(const WindowScene&) = delete;
 

@@ -1,3 +1,4 @@
+#include <type_traits>
 #include <fstream>
 #include <iterator>
 
@@ -6,6 +7,10 @@
 #include "platform/photos/UniformType.h"
 
 using namespace photos;
+
+// A library is only made by shared(), so that the weak references its prompts keep always work.
+static_assert(!std::is_default_constructible_v<PhotoLibrary>);
+static_assert(!std::is_default_constructible_v<PhotoLibrary::PassKey>);
 using phototest::PhotosTest;
 
 namespace {

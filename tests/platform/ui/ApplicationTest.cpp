@@ -1,3 +1,4 @@
+#include <type_traits>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,10 @@
 #include "platform/ui/WebView.h"
 
 using namespace ui;
+
+// A scene is only made by the application, which hands it out by shared pointer.
+static_assert(!std::is_default_constructible_v<WindowScene>);
+static_assert(!std::is_default_constructible_v<WindowScene::PassKey>);
 using namespace std::chrono_literals;
 using uitest::UiTest;
 
