@@ -204,7 +204,7 @@ TEST_F(Reading, FlagsForHumanCheckSystemPromptAndCaptchaNames) {
 
 TEST_F(Reading, APresentedAlertHidesTheScreenBeneathIt) {
     go("Shop");
-    EXPECT_EQ(perform(Kind::click, element(read(), "Buy").id), std::nullopt);
+    EXPECT_EQ(perform(Kind::click, element(read(), "Buy Coffee Beans").id), std::nullopt);
     settle();
     const auto screen = read();
     EXPECT_EQ(screen.location, "Buy Coffee Beans?");
@@ -227,7 +227,7 @@ TEST_F(Reading, FramesComeFromTheLastReadingOnly) {
 
 TEST_F(Reading, DescriptionNamesTheAppAndRoutesAreTheTablesNames) {
     EXPECT_EQ(surface->surfaceDescription(),
-              "the iOS app “Demo” the user is using (native screens; tap with click, fill fields with type)");
+              "the iOS app “Tavro Demo” the user is using (native screens; tap with click, fill fields with type)");
     fnd::MainBundle::reset();
     fnd::MainBundle::setInfo("CFBundleName", "Shop Pro");
     EXPECT_EQ(surface->surfaceDescription(),
