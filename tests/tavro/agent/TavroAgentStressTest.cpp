@@ -64,6 +64,7 @@ protected:
 };
 
 void AgentStress::play(unsigned seed) {
+    events.clear();  // each seed counts its own events
     std::mt19937 random(seed);
     const auto chance = [&random](int percent) { return static_cast<int>(random() % 100) < percent; };
     const auto pick = [&random](std::size_t n) { return static_cast<std::size_t>(random() % n); };
