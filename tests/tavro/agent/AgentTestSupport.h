@@ -360,4 +360,31 @@ inline std::shared_ptr<FakeSurface> chatScreen() {
     return surface;
 }
 
+// A shop screen: Buy needs approval (it pays); Save does not. A tap shows what was tapped.
+inline std::shared_ptr<FakeSurface> shopScreen() {
+    auto surface = std::make_shared<FakeSurface>();
+    surface->screen = TavroScreen{.location = "Shop",
+                                  .title = "Shop",
+                                  .elements = {element(1, "button", "Buy"), element(2, "button", "Save")}};
+    surface->onPerform = [](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
+        if (a.kind == TavroAction::Kind::click && a.id) s.title = "Tapped " + std::to_string(*a.id);
+        return std::nullopt;
+    };
+    return surface;
+}
+
+// An application object registered under the platform's name, as the idle-timer hold finds it.
+struct StandInApplication {
+    objc::ObjectPtr object = objc::Object::make("UIApplication");
+
+    void install(bool idleTimerDisabled) {
+        object->setValue(idleTimerDisabled, "idleTimerDisabled");
+        auto cls = objc::Object::make("UIApplication");
+        auto app = object;
+        cls->method("sharedApplication", [app](objc::Object&, const objc::Args&) { return objc::Value(app); });
+        objc::Runtime::registerClass(cls);
+    }
+    bool idleTimerDisabled() const { return object->valueForKey("idleTimerDisabled")->boolean().value_or(false); }
+};
+
 }  // namespace tavro::agenttest

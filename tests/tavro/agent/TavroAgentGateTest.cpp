@@ -5,19 +5,6 @@
 namespace tavro::agenttest {
 namespace {
 
-// A shop screen: Buy needs approval (it pays); Save does not. A tap shows what was tapped.
-std::shared_ptr<FakeSurface> shopScreen() {
-    auto surface = std::make_shared<FakeSurface>();
-    surface->screen = TavroScreen{.location = "Shop",
-                                  .title = "Shop",
-                                  .elements = {element(1, "button", "Buy"), element(2, "button", "Save")}};
-    surface->onPerform = [](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
-        if (a.kind == TavroAction::Kind::click && a.id) s.title = "Tapped " + std::to_string(*a.id);
-        return std::nullopt;
-    };
-    return surface;
-}
-
 class AgentGate : public AgentTest {
 protected:
     bool waitFor(const std::shared_ptr<TavroAgent>& agent, TavroAgent::Prompt::Case kind) {

@@ -260,16 +260,10 @@ TEST_F(AgentLifecycle, DroppingAnAgentThatWaitsForTheUserEndsTheWait) {
 
 class AgentIdleTimer : public AgentTest {
 protected:
-    objc::ObjectPtr application = objc::Object::make("UIApplication");
+    StandInApplication application;
 
-    void registerApplication(bool disabled) {
-        application->setValue(disabled, "idleTimerDisabled");
-        auto cls = objc::Object::make("UIApplication");
-        auto app = application;
-        cls->method("sharedApplication", [app](objc::Object&, const objc::Args&) { return objc::Value(app); });
-        objc::Runtime::registerClass(cls);
-    }
-    bool idleTimerDisabled() { return application->valueForKey("idleTimerDisabled")->boolean().value_or(false); }
+    void registerApplication(bool disabled) { application.install(disabled); }
+    bool idleTimerDisabled() const { return application.idleTimerDisabled(); }
 };
 
 TEST_F(AgentIdleTimer, ARunHoldsTheIdleTimerAndGivesItBack) {
@@ -304,7 +298,7 @@ TEST_F(AgentIdleTimer, ReleaseWithoutHoldLeavesTheAppAlone) {
     registerApplication(true);
     TavroAwake::shared().release();
     EXPECT_TRUE(idleTimerDisabled());
-    application->setValue(false, "idleTimerDisabled");
+    application.object->setValue(false, "idleTimerDisabled");
     TavroAwake::shared().release();
     EXPECT_FALSE(idleTimerDisabled());
 }

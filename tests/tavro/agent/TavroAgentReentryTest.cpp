@@ -22,38 +22,21 @@ static_assert(readOnly<decltype([](TavroAgent& a) -> decltype(auto) { return a.s
 static_assert(readOnly<decltype([](TavroAgent& a) -> decltype(auto) { return a.autoRun(); })>);
 static_assert(readOnly<decltype([](TavroAgent& a) -> decltype(auto) { return a.plan(); })>);
 
-// Buy waits for approval; Save does not; a question is asked through a model reply.
-std::shared_ptr<FakeSurface> shop() {
-    auto surface = std::make_shared<FakeSurface>();
-    surface->screen = TavroScreen{.location = "Shop",
-                                  .title = "Shop",
-                                  .elements = {element(1, "button", "Buy"), element(2, "button", "Save")}};
-    surface->onPerform = [](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
-        if (a.kind == TavroAction::Kind::click && a.id) s.title = "Tapped " + std::to_string(*a.id);
-        return std::nullopt;
-    };
-    return surface;
-}
-
 class AgentReentry : public AgentTest {
 protected:
-    objc::ObjectPtr application = objc::Object::make("UIApplication");
+    StandInApplication application;
 
     void SetUp() override {
         AgentTest::SetUp();
-        application->setValue(false, "idleTimerDisabled");
-        auto cls = objc::Object::make("UIApplication");
-        auto app = application;
-        cls->method("sharedApplication", [app](objc::Object&, const objc::Args&) { return objc::Value(app); });
-        objc::Runtime::registerClass(cls);
+        application.install(false);
     }
-    bool idleTimerDisabled() { return application->valueForKey("idleTimerDisabled")->boolean().value_or(false); }
+    bool idleTimerDisabled() const { return application.idleTimerDisabled(); }
 };
 
 // ---- Answers given inside the prompt's publication ----
 
 TEST_F(AgentReentry, AnApprovalGivenWhileThePromptIsPublishedReachesTheWait) {
-    auto surface = shop();
+    auto surface = shopScreen();
     auto agent = makeAgent(surface, configuration());
     std::weak_ptr<TavroAgent> weak = agent;
     auto token = agent->prompt().didSet([weak](const std::optional<TavroAgent::Prompt>& prompt) {
@@ -71,7 +54,7 @@ TEST_F(AgentReentry, AnApprovalGivenWhileThePromptIsPublishedReachesTheWait) {
 TEST_F(AgentReentry, AnAnswerGivenWhileTheQuestionIsPublishedReachesTheWait) {
     auto script = std::make_shared<Script>();
     script->replies = {reply("ask", std::nullopt, "Which one?"), reply("done")};
-    auto agent = makeAgent(shop(), configuration({scriptedModel("Host", script)}));
+    auto agent = makeAgent(shopScreen(), configuration({scriptedModel("Host", script)}));
     std::weak_ptr<TavroAgent> weak = agent;
     auto token = agent->prompt().willChange([weak](const std::optional<TavroAgent::Prompt>& prompt) {
         if (prompt && prompt->kind() == TavroAgent::Prompt::Case::ask) weak.lock()->answer("  the red one ");
@@ -84,7 +67,7 @@ TEST_F(AgentReentry, AnAnswerGivenWhileTheQuestionIsPublishedReachesTheWait) {
 }
 
 TEST_F(AgentReentry, AStopGivenWhileThePromptIsPublishedEndsTheRunOnce) {
-    auto surface = shop();
+    auto surface = shopScreen();
     auto presenter = std::make_shared<RecordingPresenter>();
     auto agent = makeAgent(surface, configuration());
     agent->presenter = presenter;
@@ -106,7 +89,7 @@ TEST_F(AgentReentry, AStopGivenWhileThePromptIsPublishedEndsTheRunOnce) {
 // ---- run and stop from observers of the agent's state ----
 
 TEST_F(AgentReentry, AQueuedGoalStartedWhenRunningTurnsFalseRunsAndEveryRunEndsOnce) {
-    auto surface = shop();
+    auto surface = shopScreen();
     auto agent = makeAgent(surface, configuration());
     std::weak_ptr<TavroAgent> weak = agent;
     std::vector<std::string> queue;
@@ -135,7 +118,7 @@ TEST_F(AgentReentry, AQueuedGoalStartedWhenRunningTurnsFalseRunsAndEveryRunEndsO
 }
 
 TEST_F(AgentReentry, AStopFromTheObserverOfTheRunsStartEndsItBeforeItTakesAStep) {
-    auto surface = shop();
+    auto surface = shopScreen();
     auto agent = makeAgent(surface, configuration());
     std::weak_ptr<TavroAgent> weak = agent;
     auto token = agent->running().didSet([weak](const bool& running) {
@@ -153,7 +136,7 @@ TEST_F(AgentReentry, AStopFromTheObserverOfTheRunsStartEndsItBeforeItTakesAStep)
 }
 
 TEST_F(AgentReentry, ARunStartedFromAnAnalyticsSinkReplacesTheRunBeingStarted) {
-    auto surface = shop();
+    auto surface = shopScreen();
     auto agent = makeAgent(surface, configuration());
     std::weak_ptr<TavroAgent> weak = agent;
     bool again = true;
@@ -176,7 +159,7 @@ TEST_F(AgentReentry, ARunStartedFromAnAnalyticsSinkReplacesTheRunBeingStarted) {
 // ---- Dropped agents ----
 
 TEST_F(AgentReentry, DroppingAnAgentThatWaitsForApprovalGivesTheIdleTimerBack) {
-    auto surface = shop();
+    auto surface = shopScreen();
     auto agent = TavroAgent::create(surface, configuration(), freshMemory());
     agent->run("tap Buy");
     ASSERT_TRUE(runUntil([&] { return agent->prompt().value().has_value(); }));
@@ -192,7 +175,7 @@ TEST_F(AgentReentry, DroppingAnAgentThatWaitsForApprovalGivesTheIdleTimerBack) {
 }
 
 TEST_F(AgentReentry, AnAgentDroppedByItsOwnObserverEndsItsRunQuietlyAtItsNextWait) {
-    auto surface = shop();
+    auto surface = shopScreen();
     auto agent = TavroAgent::create(surface, configuration(), freshMemory());
     std::weak_ptr<TavroAgent> weak = agent;
     std::shared_ptr<TavroAgent> owner = agent;
@@ -223,7 +206,7 @@ public:
 };
 
 TEST_F(AgentReentry, AHostModelThatThrowsEndsTheRunAsAFailureAndCancelsTheTimeout) {
-    auto agent = makeAgent(shop(), configuration({std::make_shared<ThrowingModel>()}));
+    auto agent = makeAgent(shopScreen(), configuration({std::make_shared<ThrowingModel>()}));
     const auto report = runGoal(agent, "find something nice", 60);
     EXPECT_FALSE(report.ok);
     EXPECT_EQ(report.status, "Something went wrong, so I stopped: model broke");
@@ -241,7 +224,7 @@ TEST_F(AgentReentry, AHostModelThatThrowsEndsTheRunAsAFailureAndCancelsTheTimeou
 }
 
 TEST_F(AgentReentry, ASurfaceThatThrowsEndsTheRunAsAFailure) {
-    auto surface = shop();
+    auto surface = shopScreen();
     surface->onPerform = [](const TavroAction&, TavroScreen&) -> std::optional<std::string> {
         throw std::length_error("surface broke");
     };
@@ -254,7 +237,7 @@ TEST_F(AgentReentry, ASurfaceThatThrowsEndsTheRunAsAFailure) {
 }
 
 TEST_F(AgentReentry, AnObserverThatThrowsWhileTheRunStartsFailsThatRunOnly) {
-    auto agent = makeAgent(shop(), configuration());
+    auto agent = makeAgent(shopScreen(), configuration());
     bool once = true;
     auto token = agent->goal().didSet([&once](const std::string&) {
         if (std::exchange(once, false)) throw std::runtime_error("observer broke");

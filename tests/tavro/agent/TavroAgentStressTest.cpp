@@ -8,13 +8,7 @@
 #include <cstdlib>
 #include <random>
 
-#include "AgentTestSupport.h"
-#include "demo/DemoApp.h"
-#include "platform/foundation/MainBundle.h"
-#include "platform/foundation/NotificationCenter.h"
-#include "platform/ui/Application.h"
-#include "platform/ui/Pasteboard.h"
-#include "tavro/surfaces/UIKitSurface.h"
+#include "DemoTestSupport.h"
 
 namespace tavro::agenttest {
 namespace {
@@ -37,26 +31,8 @@ const std::vector<std::string> goals = {
     "   ",
 };
 
-class AgentStress : public AgentTest {
+class AgentStress : public AgentOnDemo {
 protected:
-    std::shared_ptr<demo::DemoApp> app;
-    std::shared_ptr<UIKitSurface> surface;
-
-    void SetUp() override {
-        AgentTest::SetUp();
-        fnd::NotificationCenter::resetDefault();
-        fnd::MainBundle::reset();
-        ui::Application::resetShared();
-        ui::Pasteboard::resetGeneral();
-        app = demo::DemoApp::create();
-        surface = std::make_shared<UIKitSurface>(app->routes());
-    }
-    void TearDown() override {
-        AgentTest::TearDown();
-        surface.reset();
-        app.reset();
-    }
-
     static bool idleTimerDisabled() { return ui::Application::shared()->isIdleTimerDisabled(); }
 
     // One seed; failures name it.
