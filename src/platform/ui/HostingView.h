@@ -44,7 +44,7 @@ public:
 
     // Rebuilds after each change of the published value (on the main actor, coalesced).
     template <class T>
-    void observe(fnd::Published<T>& published) {
+    void observe(const fnd::Published<T>& published) {
         observe([&published](std::function<void()> changed) {
             return published.didSet([changed = std::move(changed)](const T&) { changed(); });
         });
