@@ -5,8 +5,10 @@
 // user's approval; what the agent must not do (a CAPTCHA, a system prompt, the photo picker) is
 // handed to the user.
 //
-// Everything runs on the main actor. A run is one main-actor task that holds the agent weakly:
-// dropping the agent ends the run quietly at its next suspension point. The published properties
+// Everything runs on the main actor. A run is one main-actor task that holds the agent only while
+// its code runs, never while it waits: dropping the agent ends the run quietly at its next wait.
+// Hosts may call run, stop, approve and answer from inside their observers of the agent's state:
+// every started run ends exactly once, and the goal asked last is the one that runs. The published properties
 // are what the panel follows; `runAndWait` gives callers that need an outcome a TavroRunReport.
 #pragma once
 
