@@ -73,7 +73,7 @@ public:
         } else {
             T value = co_await std::move(task);
             takeBack();
-            co_return value;
+            co_return std::move(value);
         }
     }
 
@@ -98,7 +98,7 @@ public:
         letGo();
         auto value = co_await gate;
         takeBack();
-        co_return value;
+        co_return std::move(value);
     }
 
 private:
