@@ -5,37 +5,20 @@
 #include <memory>
 #include <string>
 
-#include "demo/DemoApp.h"
-#include "platform/foundation/MainBundle.h"
-#include "platform/foundation/NotificationCenter.h"
-#include "platform/ui/Application.h"
-#include "platform/ui/Pasteboard.h"
-#include "tavro/agent/AgentTestSupport.h"
+#include "tavro/agent/DemoTestSupport.h"
 #include "tavro/remote/TavroAppMap.h"
-#include "tavro/surfaces/UIKitSurface.h"
 
 namespace tavro::learntest {
 
-class OnDemo : public agenttest::AgentTest {
+class OnDemo : public agenttest::AgentOnDemo {
 protected:
-    std::shared_ptr<demo::DemoApp> app;
-    std::shared_ptr<UIKitSurface> surface;
-
     void SetUp() override {
-        AgentTest::SetUp();
-        fnd::NotificationCenter::resetDefault();
-        fnd::MainBundle::reset();
-        ui::Application::resetShared();
-        ui::Pasteboard::resetGeneral();
         TavroMaps::reset();
-        app = demo::DemoApp::create();
-        surface = std::make_shared<UIKitSurface>(app->routes());
+        AgentOnDemo::SetUp();
     }
     void TearDown() override {
-        AgentTest::TearDown();
+        AgentOnDemo::TearDown();
         TavroMaps::reset();
-        surface.reset();
-        app.reset();
     }
 
     std::string location() {

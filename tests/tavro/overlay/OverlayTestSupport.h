@@ -7,38 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "demo/DemoApp.h"
-#include "platform/foundation/MainBundle.h"
-#include "platform/foundation/NotificationCenter.h"
-#include "platform/ui/Application.h"
 #include "platform/ui/HostingView.h"
-#include "platform/ui/Pasteboard.h"
-#include "tavro/agent/AgentTestSupport.h"
+#include "tavro/agent/DemoTestSupport.h"
 #include "tavro/overlay/TavroOverlay.h"
-#include "tavro/surfaces/UIKitSurface.h"
 
 namespace tavro::agenttest {
 
-class OverlayTest : public AgentTest {
+class OverlayTest : public AgentOnDemo {
 protected:
-    std::shared_ptr<demo::DemoApp> app;
-    std::shared_ptr<UIKitSurface> surface;
-
-    void SetUp() override {
-        AgentTest::SetUp();
-        fnd::NotificationCenter::resetDefault();
-        fnd::MainBundle::reset();
-        ui::Application::resetShared();
-        ui::Pasteboard::resetGeneral();
-        app = demo::DemoApp::create();
-        surface = std::make_shared<UIKitSurface>(app->routes());
-    }
-    void TearDown() override {
-        AgentTest::TearDown();
-        surface.reset();
-        app.reset();
-    }
-
     // An overlay on the demo's scene for the agent, made its presenter when there is an agent.
     std::shared_ptr<TavroOverlay> overlayFor(const std::shared_ptr<TavroAgent>& agent) {
         std::weak_ptr<UIKitSurface> weakSurface = surface;
