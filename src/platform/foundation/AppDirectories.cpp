@@ -20,16 +20,7 @@ Box& box() {
 }
 
 std::filesystem::path defaultRoot() {
-    std::filesystem::path data;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
-        data = xdg;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        data = std::filesystem::path(home) / ".local" / "share";
-    } else {
-        std::error_code ec;
-        data = std::filesystem::temp_directory_path(ec);
-        if (ec) data = "/tmp";
-    }
+    const auto data = AppDirectories::userData();
     auto id = MainBundle::identifier().value_or("app");
     if (id.empty() || id.find('/') != std::string::npos || id == "." || id == "..") id = "app";
     return data / id;
@@ -41,6 +32,16 @@ std::filesystem::path ensured(std::filesystem::path dir) {
     return dir;
 }
 }  // namespace
+
+std::filesystem::path AppDirectories::userData() {
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') return xdg;
+    if (const char* home = std::getenv("HOME"); home && *home) {
+        return std::filesystem::path(home) / ".local" / "share";
+    }
+    std::error_code ec;
+    auto temporary = std::filesystem::temp_directory_path(ec);
+    return ec ? std::filesystem::path("/tmp") : temporary;
+}
 
 std::filesystem::path AppDirectories::root() {
     {

@@ -13,6 +13,10 @@ class AppDirectories {
 public:
     AppDirectories() = delete;
 
+    // The user's data directory: $XDG_DATA_HOME when it is an absolute path, else
+    // ~/.local/share, else the system's temporary directory. Not created here.
+    static std::filesystem::path userData();
+
     static std::filesystem::path root();
     static void setRoot(std::optional<std::filesystem::path> root);  // nothing: back to the default
     // Creates a new empty directory under the system's temporary directory and makes it the root.

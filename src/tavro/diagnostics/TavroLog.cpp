@@ -1,62 +1,21 @@
 #include "tavro/diagnostics/TavroLog.h"
 
-#include <deque>
-#include <mutex>
+#include "tavro/diagnostics/TavroQARecorder.h"
 
 namespace tavro {
 
 namespace {
-
-struct Box {
-    std::mutex lock;
-    bool recording = false;
-    std::deque<std::string> lines;
-};
-
-Box& box() {
-    static Box instance;
+TavroQARecorder<std::string, TavroLog::limit>& box() {
+    static TavroQARecorder<std::string, TavroLog::limit> instance;
     return instance;
 }
-
 }  // namespace
 
-void TavroLog::add(std::string line) {
-    auto& b = box();
-    std::lock_guard guard(b.lock);
-    if (!b.recording) return;
-    b.lines.push_back(std::move(line));
-    while (b.lines.size() > limit) b.lines.pop_front();
-}
-
-bool TavroLog::recording() {
-    auto& b = box();
-    std::lock_guard guard(b.lock);
-    return b.recording;
-}
-
-void TavroLog::setRecording(bool on) {
-    auto& b = box();
-    std::lock_guard guard(b.lock);
-    b.recording = on;
-}
-
-std::vector<std::string> TavroLog::lines() {
-    auto& b = box();
-    std::lock_guard guard(b.lock);
-    return {b.lines.begin(), b.lines.end()};
-}
-
-void TavroLog::clear() {
-    auto& b = box();
-    std::lock_guard guard(b.lock);
-    b.lines.clear();
-}
-
-void TavroLog::reset() {
-    auto& b = box();
-    std::lock_guard guard(b.lock);
-    b.recording = false;
-    b.lines.clear();
-}
+void TavroLog::add(std::string line) { box().add(std::move(line)); }
+bool TavroLog::recording() { return box().recording(); }
+void TavroLog::setRecording(bool on) { box().setRecording(on); }
+std::vector<std::string> TavroLog::lines() { return box().items(); }
+void TavroLog::clear() { box().clear(); }
+void TavroLog::reset() { box().reset(); }
 
 }  // namespace tavro

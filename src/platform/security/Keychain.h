@@ -1,0 +1,32 @@
+// Generic secret items by service and account, readable by this user only: one file per service in
+// <user data>/tavro-keychain (folder 0700, files 0600), replaced atomically on every change. A file
+// that opens but does not parse is moved aside and the service starts empty; a file that cannot be
+// opened now is left alone and nothing is written over it. Safe from any thread.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace security {
+
+class Keychain {
+public:
+    Keychain() = delete;
+
+    // The item's bytes, or nothing when there is none (or the service's file cannot be read).
+    static std::optional<std::string> read(std::string_view service, std::string_view account);
+    // Adds or replaces the item. Returns whether it is stored.
+    static bool write(std::string_view service, std::string_view account, std::string_view data);
+    // Removes the item; true when it is gone afterwards.
+    static bool remove(std::string_view service, std::string_view account);
+    // Removes every item of the service (the whole file); true when none is left.
+    static bool removeAll(std::string_view service);
+
+    // The folder that holds the files: <user data>/tavro-keychain unless set (tests).
+    static std::filesystem::path directory();
+    static void setDirectory(std::optional<std::filesystem::path> directory);
+};
+
+}  // namespace security
