@@ -4,6 +4,7 @@
 #include <openssl/ec.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
+#include <openssl/x509.h>
 
 #include <stdexcept>
 
@@ -15,6 +16,35 @@ P256SigningKey P256SigningKey::generate() {
     std::shared_ptr<EVP_PKEY> key(EVP_EC_gen("prime256v1"), &EVP_PKEY_free);
     if (!key) throw std::runtime_error("P-256 key generation failed");
     return P256SigningKey(std::move(key));
+}
+
+std::optional<P256SigningKey> P256SigningKey::fromPKCS8(std::string_view der) {
+    if (der.empty() || der.size() > 4096) return std::nullopt;
+    const auto* cursor = reinterpret_cast<const unsigned char*>(der.data());
+    const std::unique_ptr<PKCS8_PRIV_KEY_INFO, decltype(&PKCS8_PRIV_KEY_INFO_free)> info(
+        d2i_PKCS8_PRIV_KEY_INFO(nullptr, &cursor, static_cast<long>(der.size())), &PKCS8_PRIV_KEY_INFO_free);
+    // Bytes left after the structure mean these are not the bytes of one key.
+    if (!info || cursor != reinterpret_cast<const unsigned char*>(der.data()) + der.size()) return std::nullopt;
+    std::shared_ptr<EVP_PKEY> key(EVP_PKCS82PKEY(info.get()), &EVP_PKEY_free);
+    if (!key || EVP_PKEY_get_base_id(key.get()) != EVP_PKEY_EC) return std::nullopt;
+    char group[64] = {};
+    std::size_t length = 0;
+    if (EVP_PKEY_get_group_name(key.get(), group, sizeof group, &length) != 1 ||
+        std::string_view(group, length) != "prime256v1") {
+        return std::nullopt;
+    }
+    return P256SigningKey(std::move(key));
+}
+
+std::string P256SigningKey::pkcs8() const {
+    const std::unique_ptr<PKCS8_PRIV_KEY_INFO, decltype(&PKCS8_PRIV_KEY_INFO_free)> info(EVP_PKEY2PKCS8(key_.get()),
+                                                                                         &PKCS8_PRIV_KEY_INFO_free);
+    unsigned char* bytes = nullptr;
+    const int length = info ? i2d_PKCS8_PRIV_KEY_INFO(info.get(), &bytes) : -1;
+    if (length <= 0 || !bytes) throw std::runtime_error("writing a private key failed");
+    std::string der(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
+    OPENSSL_free(bytes);
+    return der;
 }
 
 std::string P256SigningKey::sign(std::string_view message) const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,11 @@ class P256SigningKey {
 public:
     // A fresh random key.
     static P256SigningKey generate();
+    // The key in these PKCS#8 DER bytes; nothing unless they hold exactly one P-256 private key.
+    static std::optional<P256SigningKey> fromPKCS8(std::string_view der);
+
+    // The private key as PKCS#8 DER bytes, for storing it.
+    std::string pkcs8() const;
 
     // The DER-encoded ECDSA signature over the SHA-256 digest of the message.
     std::string sign(std::string_view message) const;

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/crypto/P256PrivateKey.h"
+#include "platform/crypto/P256SigningKey.h"
 #include "platform/foundation/Console.h"
 #include "platform/foundation/ProcessInfo.h"
 #include "platform/foundation/UserDefaults.h"
@@ -48,13 +48,18 @@ std::optional<std::string> unhex(const nlohmann::json& value) {
     return out;
 }
 
-// A new record: two fresh keys and a new install id.
-TavroLink::Stored fresh() {
-    TavroLink::Stored stored;
-    if (const auto key = crypto::P256PrivateKey::generate()) stored.signingKey = key->pkcs8();
-    if (const auto key = crypto::P256PrivateKey::generate()) stored.agreementKey = key->pkcs8();
+// Fills a new record: a new install id and two fresh keys. False when the keys could not be made;
+// such a record is not saved, so the next launch makes one afresh.
+bool fresh(TavroLink::Stored& stored) {
     stored.iid = fnd::Uuid::random().text();
-    return stored;
+    try {
+        stored.signingKey = crypto::P256SigningKey::generate().pkcs8();
+        stored.agreementKey = crypto::P256SigningKey::generate().pkcs8();
+    } catch (const std::exception&) {
+        fnd::Console::write("[TAVRO_LINK] could not make the device keys");
+        return false;
+    }
+    return true;
 }
 
 void save(const TavroLink::Stored& stored) {
@@ -73,8 +78,8 @@ TavroLink::Stored loadOrMake() {
                                   *bytes);
         fnd::Console::write("[TAVRO_LINK] the device record could not be read; a new one is made");
     }
-    auto stored = fresh();
-    save(stored);
+    TavroLink::Stored stored;
+    if (fresh(stored)) save(stored);
     return stored;
 }
 
@@ -92,8 +97,8 @@ std::optional<TavroLink::Stored> TavroLink::Stored::decode(std::string_view byte
     Stored stored;
     const auto signing = json.contains("signingKey") ? unhex(json["signingKey"]) : std::nullopt;
     const auto agreement = json.contains("agreementKey") ? unhex(json["agreementKey"]) : std::nullopt;
-    if (!signing || !agreement || !crypto::P256PrivateKey::fromPKCS8(*signing) ||
-        !crypto::P256PrivateKey::fromPKCS8(*agreement)) {
+    if (!signing || !agreement || !crypto::P256SigningKey::fromPKCS8(*signing) ||
+        !crypto::P256SigningKey::fromPKCS8(*agreement)) {
         return std::nullopt;
     }
     const auto iid = json.find("iid");

@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 #include <openssl/pem.h>
+#include <openssl/x509.h>
 
 #include <memory>
 #include <string>
@@ -82,6 +83,30 @@ TEST(CryptoP256, SignaturesVerifyOnlyForTheirMessageAndKey) {
     const auto stranger = P256PublicKey::fromPEM(P256SigningKey::generate().publicKeyPEM());
     ASSERT_TRUE(stranger.has_value());
     EXPECT_FALSE(stranger->verify(message, signature));
+}
+
+TEST(CryptoP256, PrivateKeysRoundTripThroughPkcs8AndNothingElseReads) {
+    const auto key = P256SigningKey::generate();
+    const auto der = key.pkcs8();
+    const auto back = P256SigningKey::fromPKCS8(der);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->pkcs8(), der);
+    EXPECT_EQ(back->publicKeyPEM(), key.publicKeyPEM());
+    EXPECT_NE(P256SigningKey::generate().pkcs8(), der);
+
+    EXPECT_FALSE(P256SigningKey::fromPKCS8(""));
+    EXPECT_FALSE(P256SigningKey::fromPKCS8("garbage"));
+    EXPECT_FALSE(P256SigningKey::fromPKCS8(der + "x")) << "trailing bytes";
+    EXPECT_FALSE(P256SigningKey::fromPKCS8(der.substr(0, der.size() - 1)));
+    const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> other(EVP_EC_gen("secp384r1"), &EVP_PKEY_free);
+    const std::unique_ptr<PKCS8_PRIV_KEY_INFO, decltype(&PKCS8_PRIV_KEY_INFO_free)> info(EVP_PKEY2PKCS8(other.get()),
+                                                                                         &PKCS8_PRIV_KEY_INFO_free);
+    unsigned char* bytes = nullptr;
+    const int length = i2d_PKCS8_PRIV_KEY_INFO(info.get(), &bytes);
+    ASSERT_GT(length, 0);
+    const std::string p384(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
+    OPENSSL_free(bytes);
+    EXPECT_FALSE(P256SigningKey::fromPKCS8(p384)) << "a P-384 key is no P-256 key";
 }
 
 TEST(CryptoP256, OnlyP256PublicKeysLoad) {

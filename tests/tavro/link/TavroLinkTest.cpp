@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/crypto/P256PrivateKey.h"
+#include "platform/crypto/P256SigningKey.h"
 #include "platform/foundation/AppDirectories.h"
 #include "platform/foundation/Console.h"
 #include "platform/foundation/ProcessInfo.h"
@@ -64,8 +64,8 @@ TEST_F(Link, TheInstallIdLastsAsLongAsTheKeychainItem) {
     const auto first = link();
     const auto& stored = first->stored();
     EXPECT_TRUE(fnd::Uuid::parse(stored.iid));
-    EXPECT_TRUE(crypto::P256PrivateKey::fromPKCS8(stored.signingKey));
-    EXPECT_TRUE(crypto::P256PrivateKey::fromPKCS8(stored.agreementKey));
+    EXPECT_TRUE(crypto::P256SigningKey::fromPKCS8(stored.signingKey));
+    EXPECT_TRUE(crypto::P256SigningKey::fromPKCS8(stored.agreementKey));
     EXPECT_NE(stored.signingKey, stored.agreementKey);
     EXPECT_EQ(link()->stored(), stored) << "a new link over the same keychain reads the same record";
 
