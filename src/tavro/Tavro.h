@@ -71,9 +71,10 @@
 #include "tavro/core/TavroScreen.h"
 #include "tavro/core/TavroText.h"
 
-// diagnostics/: activity log, QA log and QA hooks
+// diagnostics/: activity log, QA log, network log and QA hooks
 #include "tavro/diagnostics/TavroDebug.h"
 #include "tavro/diagnostics/TavroLog.h"
+#include "tavro/diagnostics/TavroNetwork.h"
 #include "tavro/diagnostics/TavroQAHooks.h"
 
 // remote/: packs, app map, remote flags, model switch, analytics, approval policy
@@ -124,3 +125,9 @@
 // overlay/: the overlay, its presenter role and the debug screen
 #include "tavro/overlay/TavroDebugView.h"
 #include "tavro/overlay/TavroOverlay.h"
+
+// link/: the remote link's local part
+#include "tavro/link/TavroLink.h"
+
+// sdk/: the facade
+#include "tavro/sdk/TavroSDK.h"
