@@ -1,8 +1,14 @@
-// tavro-demo: runs one goal on the demo app with the default configuration and prints what the
-// agent does. On Linux no on-device model is available, so the rules engine carries the goal.
+// tavro-demo: a host app like any other. It builds the demo app, configures the library's shared
+// instance with the app's routes, and runs one goal through it, printing what the agent does. On
+// Linux no on-device model is available, so the rules engine carries the goal.
 //
-//   tavro-demo [--show] [--realtime] "GOAL"
+//   tavro-demo [--show] [--realtime] [--fresh] "GOAL"
+//   tavro-demo [--fresh] --explore
 //
+// The library's files (learned recipes, the learned map, its settings) stay in the user's data
+// directory between runs, as an installed app's would, so a goal that worked once replays its
+// recipe the next time; --fresh starts from a clean install. The app's own state starts fresh
+// every run. --explore explores the app for up to a minute and prints the map it learned.
 // Each run-log line is printed as it is added, then the final status and the numbered steps.
 // --show prints the screen reading (its visible text and elements as a model would see them) before
 // and after. Control characters in what is printed are written out (\n, \x1b, ...).
@@ -27,19 +33,23 @@
 #include "platform/runtime/Task.h"
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/agent/TavroConfiguration.h"
-#include "tavro/agent/TavroPrompt.h"
+#include "platform/foundation/MainBundle.h"
+#include "platform/foundation/ProcessInfo.h"
 #include "tavro/core/TavroText.h"
-#include "tavro/memory/TavroMemory.h"
-#include "tavro/overlay/TavroOverlay.h"
+#include "tavro/remote/TavroAppMap.h"
+#include "tavro/sdk/TavroSDK.h"
 #include "tavro/surfaces/UIKitSurface.h"
 
 namespace {
 
 constexpr const char* usage =
-    "usage: tavro-demo [--show] [--realtime] \"GOAL\"\n"
+    "usage: tavro-demo [--show] [--realtime] [--fresh] \"GOAL\"\n"
+    "       tavro-demo [--fresh] --explore\n"
     "  Runs GOAL on the demo app (Home, Chats, Shop, Settings, Profile) and prints each step.\n"
     "  --show      print the screen before and after the run\n"
     "  --realtime  pace the run in real time (default: virtual time, prints at once)\n"
+    "  --fresh     start from a clean install (forget learned recipes and the learned map)\n"
+    "  --explore   explore the app for up to a minute and print the map it learned\n"
     "  examples:   tavro-demo \"open Settings then turn on Dark Mode\"\n"
     "              tavro-demo \"open Chats, tap Tuli, type hi into Message and tap Send\"\n"
     "  exit status: 0 goal reached, 1 goal not reached, 2 bad arguments\n";
@@ -47,6 +57,8 @@ constexpr const char* usage =
 struct Options {
     bool show = false;
     bool realtime = false;
+    bool fresh = false;
+    bool explore = false;
     std::string goal;
 };
 
@@ -63,6 +75,10 @@ std::optional<Options> parse(int argc, char** argv) {
             options.show = true;
         } else if (!optionsEnded && arg == "--realtime") {
             options.realtime = true;
+        } else if (!optionsEnded && arg == "--fresh") {
+            options.fresh = true;
+        } else if (!optionsEnded && arg == "--explore") {
+            options.explore = true;
         } else if (!optionsEnded && (arg == "--help" || arg == "-h")) {
             std::cout << usage;
             std::exit(0);
@@ -81,7 +97,11 @@ std::optional<Options> parse(int argc, char** argv) {
         std::cerr << "tavro-demo: the goal is not valid UTF-8\n";
         return std::nullopt;
     }
-    if (tavro::TavroText::trim(options.goal).empty()) {
+    if (options.explore && !words.empty()) {
+        std::cerr << "tavro-demo: --explore takes no goal\n" << usage;
+        return std::nullopt;
+    }
+    if (!options.explore && tavro::TavroText::trim(options.goal).empty()) {
         std::cerr << "tavro-demo: give a goal\n" << usage;
         return std::nullopt;
     }
@@ -163,66 +183,109 @@ void answer(const std::shared_ptr<tavro::TavroAgent>& agent, const tavro::TavroA
 
 }  // namespace
 
+// The learned map: each screen with its controls and where each one leads.
+// The start screen comes first, the others in the order of their names.
+void printMap(const tavro::TavroAppMap& map) {
+    std::size_t controls = 0, leading = 0;
+    for (const auto& [location, screen] : map.screens) {
+        controls += screen.controls.size();
+        for (const auto& control : screen.controls) leading += control.to.has_value();
+    }
+    std::cout << "Map of " << demo::printable(map.app) << " " << demo::printable(map.appVersion) << ": "
+              << map.screens.size() << " screens, " << controls << " controls, " << leading
+              << " known to lead somewhere; starting at " << demo::printable(map.start) << "\n";
+    std::vector<const tavro::TavroAppMap::Screen*> order;
+    if (const auto start = map.screens.find(map.start); start != map.screens.end()) order.push_back(&start->second);
+    for (const auto& [location, screen] : map.screens) {
+        if (location != map.start) order.push_back(&screen);
+    }
+    for (const auto* screen : order) {
+        const auto& location = screen->location;
+        std::cout << demo::printable(location);
+        if (!screen->title.empty() && screen->title != location) std::cout << " (" << demo::printable(screen->title) << ")";
+        std::cout << "\n";
+        for (const auto& control : screen->controls) {
+            std::cout << "  " << demo::printable(control.kind) << " \"" << demo::printable(control.label) << "\"";
+            if (control.to) std::cout << " -> " << demo::printable(*control.to);
+            std::cout << "\n";
+        }
+    }
+}
+
 int main(int argc, char** argv) {
     const auto options = parse(argc, argv);
     if (!options) return 2;
+    fnd::ProcessInfo::setArguments(argc, argv);
 
     auto actor = rt::MainActor::create(options->realtime ? rt::ClockKind::real : rt::ClockKind::virtual_);
     rt::MainActor::Scope scope(actor);
-    // Each run starts from a fresh install: no learned recipes, no saved settings.
-    const auto root = fnd::AppDirectories::useFreshTemporaryRoot();
+    // The app's files live where an installed app's would: the user's data directory, under the
+    // bundle identifier. A clean install removes them first.
+    fnd::MainBundle::setIdentifier("com.example.demo");
+    fnd::MainBundle::setInfo("CFBundleShortVersionString", "1.0");
+    if (options->fresh) {
+        std::error_code ignored;
+        std::filesystem::remove_all(fnd::AppDirectories::root(), ignored);
+    }
 
     int status = 1;
     {
         auto app = demo::DemoApp::create();
-        auto surface = std::make_shared<tavro::UIKitSurface>(app->routes());
-        auto memory = std::make_shared<tavro::TavroMemory>(tavro::TavroMemory::defaultURL());
-        auto agent = tavro::TavroAgent::create(surface, tavro::TavroConfiguration{}, memory);
-        // The overlay shows the run above the app (the pointer, its captions, the glow); nothing
-        // is drawn here, but its pauses pace the run as they would on a phone.
-        std::weak_ptr<tavro::UIKitSurface> weakSurface = surface;
-        auto overlay = tavro::TavroOverlay::create(app->scene(), agent, [weakSurface]() -> std::shared_ptr<ui::Window> {
-            auto native = weakSurface.lock();
-            return native ? native->appWindow() : nullptr;
-        });
-        agent->presenter = overlay;
+        auto& sdk = tavro::TavroSDK::shared();
+        tavro::TavroConfiguration configuration;
+        configuration.routes = app->routes();
+        configuration.packs = std::nullopt;  // the default pack server is a reserved name
+        // Attaches the overlay to the app's scene and makes it the presenter: the pointer, its
+        // captions and the glow are the real ones (nothing is drawn here, but their pauses pace
+        // the run as they would on a phone).
+        sdk.configure(configuration);
+        const auto agent = sdk.agent();
 
-        std::size_t printed = 0;
-        auto lines = agent->log().didSet([&printed](const std::vector<tavro::TavroAgent::LogLine>& log) {
-            if (log.size() < printed) printed = 0;
-            for (; printed < log.size(); ++printed) {
-                const auto& line = log[printed];
-                std::cout << demo::logLine(line.text, line.ok, line.ms) << "\n" << std::flush;
-            }
-        });
-        std::weak_ptr<tavro::TavroAgent> weak = agent;
-        auto prompts = agent->prompt().didSet([weak, actor](const std::optional<tavro::TavroAgent::Prompt>& prompt) {
-            if (!prompt) return;
-            // Answered after the run has settled into its wait, never inside the change itself.
-            actor->post([weak, asked = *prompt] {
-                auto agent = weak.lock();
-                if (!agent || agent->prompt().value() != asked) return;
-                answer(agent, asked);
-            });
-        });
-
-        std::cout << "Goal: " << demo::printable(options->goal) << "\n" << std::flush;
-        if (options->show) printScreen(*surface, "before");
-        const auto report = rt::runToEnd(actor, agent->runAndWait(options->goal, 300));
-        if (options->show) printScreen(*surface, "after");
-
-        if (report) {
-            std::cout << "Status: "
-                      << (report->status.empty() ? (report->ok ? "done" : "not done") : demo::printable(report->status))
-                      << "\n";
-            std::cout << "Steps:\n" << demo::stepsList(*report) << "\n";
-            status = report->ok ? 0 : 1;
+        if (options->explore) {
+            auto learn = sdk.learnApp(1);
+            const auto map = rt::runToEnd(actor, std::move(learn));
+            if (map) printMap(*map);
+            status = map ? 0 : 1;
         } else {
-            std::cout << "Status: the run did not end\n";
+            std::size_t printed = 0;
+            auto lines = agent->log().didSet([&printed](const std::vector<tavro::TavroAgent::LogLine>& log) {
+                if (log.size() < printed) printed = 0;
+                for (; printed < log.size(); ++printed) {
+                    const auto& line = log[printed];
+                    std::cout << demo::logLine(line.text, line.ok, line.ms) << "\n" << std::flush;
+                }
+            });
+            std::weak_ptr<tavro::TavroAgent> weak = agent;
+            auto prompts = agent->prompt().didSet([weak, actor](const std::optional<tavro::TavroAgent::Prompt>& prompt) {
+                if (!prompt) return;
+                // Answered after the run has settled into its wait, never inside the change itself.
+                actor->post([weak, asked = *prompt] {
+                    auto agent = weak.lock();
+                    if (!agent || agent->prompt().value() != asked) return;
+                    answer(agent, asked);
+                });
+            });
+
+            std::cout << "Goal: " << demo::printable(options->goal) << "\n" << std::flush;
+            if (options->show) printScreen(*sdk.surface(), "before");
+            auto run = agent->runAndWait(options->goal, 300);
+            const auto report = rt::runToEnd(actor, std::move(run));
+            if (options->show) printScreen(*sdk.surface(), "after");
+
+            if (report) {
+                std::cout << "Status: "
+                          << (report->status.empty() ? (report->ok ? "done" : "not done") : demo::printable(report->status))
+                          << "\n";
+                std::cout << "Steps:\n" << demo::stepsList(*report) << "\n";
+                status = report->ok ? 0 : 1;
+            } else {
+                std::cout << "Status: the run did not end\n";
+            }
+            agent->stop();
         }
-        agent->stop();
+        // The library lets go of the app's scene before the app goes.
+        tavro::TavroSDK::reset();
+        actor->runFor(std::chrono::seconds(1));
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
     return status;
 }
