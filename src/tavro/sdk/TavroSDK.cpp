@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/foundation/Console.h"
 #include "platform/foundation/MainBundle.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/runtime/MainActor.h"
@@ -36,6 +37,19 @@ struct Box {
 Box& box() {
     static Box b;
     return b;
+}
+
+// Runs one of the host's calls: whatever goes wrong inside is written to the console, never thrown
+// to the host.
+template <class Body>
+void shielded(std::string_view operation, Body&& body) {
+    try {
+        body();
+    } catch (const std::exception& error) {
+        fnd::Console::write("[TAVRO_SDK] " + std::string(operation) + " failed: " + error.what());
+    } catch (...) {
+        fnd::Console::write("[TAVRO_SDK] " + std::string(operation) + " failed");
+    }
 }
 
 std::string appID() {
@@ -92,73 +106,75 @@ TavroSDK::~TavroSDK() {
 }
 
 void TavroSDK::configure(TavroConfiguration config) {
-    configuration_ = config;
-    TavroMaps::loadSaved();
+    shielded("configure", [&] {
+        configuration_ = config;
+        TavroMaps::loadSaved();
 
-    if (config.packs) {
-        const std::weak_ptr<TavroSDK> weak = current();
-        auto loader = TavroPackLoader::create(*config.packs, appID(), [weak] {
-            const auto self = weak.lock();
-            return self ? self->link_->stored().iid : std::string();
-        });
-        loader->applyCached();
-        packLoader_ = std::move(loader);
-        if (!packObserver_) {
-            packObserver_ = fnd::NotificationCenter::defaultCenter()->observe(
-                std::string(ui::Notification::didBecomeActive), [weak](const fnd::Notification&) {
-                    const auto self = weak.lock();
-                    if (self && self->packLoader_) {
-                        auto task = refreshTask(self->packLoader_, false);
-                        rt::spawn(std::move(task));
-                    }
-                    TavroModelSwitch::refreshFromFirebase();
-                });
-        }
-        startPackRefresh(false);
-    } else {
-        packLoader_.reset();
-        TavroPacks::clear();  // also announces the model family again
-    }
-
-    surface_->routeTable = config.routes;
-    std::vector<std::string> prefixes{"tavro.sdk"};
-    prefixes.insert(prefixes.end(), config.excludedIdentifierPrefixes.begin(), config.excludedIdentifierPrefixes.end());
-    surface_->excludedIdentifierPrefixes = std::move(prefixes);
-
-    agent_->configuration = config;
-    agent_->setAutoRun(config.autoRun);
-    TavroModelSwitch::refreshFromFirebase();
-    agent_->refreshEngine();
-    TavroModelDownloads::shared()->onReady = [weak = std::weak_ptr<TavroAgent>(agent_)] {
-        if (const auto agent = weak.lock()) agent->refreshEngine();
-    };
-    TavroDebug::shared()->enabled.set(config.debug);
-    if (!config.allowsLearning) recorder_->recording.set(false);
-
-    attach();
-    if (overlay_) overlay_->setLauncherVisible(config.showsLauncher && !isHidden());
-
-    if (!flagObserver_) {
-        flagObserver_ = true;
-        // Flags may change on any thread: the reaction runs on this main actor, against the
-        // instance that registered it (a later instance after a reset registers its own).
-        TavroRemoteFlags::observe([actor = std::weak_ptr<rt::MainActor>(rt::MainActor::shared()),
-                                   generation = generation_] {
-            const auto main = actor.lock();
-            if (!main) return;
-            main->post([generation] {
-                const auto self = current().lock();
-                if (self && self->generation_ == generation) self->applyRemoteFlags();
+        if (config.packs) {
+            const std::weak_ptr<TavroSDK> weak = current();
+            auto loader = TavroPackLoader::create(*config.packs, appID(), [weak] {
+                const auto self = weak.lock();
+                return self ? self->link_->stored().iid : std::string();
             });
-        });
-    }
+            loader->applyCached();
+            packLoader_ = std::move(loader);
+            if (!packObserver_) {
+                packObserver_ = fnd::NotificationCenter::defaultCenter()->observe(
+                    std::string(ui::Notification::didBecomeActive), [weak](const fnd::Notification&) {
+                        const auto self = weak.lock();
+                        if (self && self->packLoader_) {
+                            auto task = refreshTask(self->packLoader_, false);
+                            rt::spawn(std::move(task));
+                        }
+                        TavroModelSwitch::refreshFromFirebase();
+                    });
+            }
+            startPackRefresh(false);
+        } else {
+            packLoader_.reset();
+            TavroPacks::clear();  // also announces the model family again
+        }
 
-    link_->settings = config.link;
-    if (config.link) {
-        link_->start();
-    } else {
-        link_->stop();
-    }
+        surface_->routeTable = config.routes;
+        std::vector<std::string> prefixes{"tavro.sdk"};
+        prefixes.insert(prefixes.end(), config.excludedIdentifierPrefixes.begin(), config.excludedIdentifierPrefixes.end());
+        surface_->excludedIdentifierPrefixes = std::move(prefixes);
+
+        agent_->configuration = config;
+        agent_->setAutoRun(config.autoRun);
+        TavroModelSwitch::refreshFromFirebase();
+        agent_->refreshEngine();
+        TavroModelDownloads::shared()->onReady = [weak = std::weak_ptr<TavroAgent>(agent_)] {
+            if (const auto agent = weak.lock()) agent->refreshEngine();
+        };
+        TavroDebug::shared()->enabled.set(config.debug);
+        if (!config.allowsLearning) recorder_->recording.set(false);
+
+        attach();
+        if (overlay_) overlay_->setLauncherVisible(config.showsLauncher && !isHidden());
+
+        if (!flagObserver_) {
+            flagObserver_ = true;
+            // Flags may change on any thread: the reaction runs on this main actor, against the
+            // instance that registered it (a later instance after a reset registers its own).
+            TavroRemoteFlags::observe([actor = std::weak_ptr<rt::MainActor>(rt::MainActor::shared()),
+                                       generation = generation_] {
+                const auto main = actor.lock();
+                if (!main) return;
+                main->post([generation] {
+                    const auto self = current().lock();
+                    if (self && self->generation_ == generation) self->applyRemoteFlags();
+                });
+            });
+        }
+
+        link_->settings = config.link;
+        if (config.link) {
+            link_->start();
+        } else {
+            link_->stop();
+        }
+    });
 }
 
 void TavroSDK::attach() {
@@ -192,40 +208,52 @@ void TavroSDK::attach() {
 }
 
 void TavroSDK::run(std::string goal) {
-    if (isHidden()) return;
-    attach();
-    TavroModelDownloads::shared()->offerIfNeeded(configuration_.models, false);
-    if (overlay_) overlay_->collapse();
-    agent_->run(std::move(goal));
+    shielded("run", [&] {
+        if (isHidden()) return;
+        attach();
+        TavroModelDownloads::shared()->offerIfNeeded(configuration_.models, false);
+        if (overlay_) overlay_->collapse();
+        agent_->run(std::move(goal));
+    });
 }
 
-void TavroSDK::stop() { agent_->stop(L("Stopped.", "停止しました。")); }
+void TavroSDK::stop() {
+    shielded("stop", [&] { agent_->stop(L("Stopped.", "停止しました。")); });
+}
 
 void TavroSDK::present() {
-    if (isHidden()) return;
-    attach();
-    if (overlay_) overlay_->ui().expanded.set(true);
+    shielded("present", [&] {
+        if (isHidden()) return;
+        attach();
+        if (overlay_) overlay_->ui().expanded.set(true);
+    });
 }
 
 void TavroSDK::setLauncherVisible(bool visible) {
-    configuration_.showsLauncher = visible;
-    attach();
-    if (overlay_) overlay_->setLauncherVisible(visible && !isHidden());
+    shielded("setLauncherVisible", [&] {
+        configuration_.showsLauncher = visible;
+        attach();
+        if (overlay_) overlay_->setLauncherVisible(visible && !isHidden());
+    });
 }
 
 bool TavroSDK::isHidden() const { return TavroRemoteFlags::isHidden(configuration_.models); }
 
 void TavroSDK::applyRemoteFlags() {
-    const bool hidden = isHidden();
-    if (hidden) {
-        if (agent_->running().value()) agent_->stop(L("Tavro is turned off for now.", "Tavro は現在オフです。"));
-        if (overlay_) overlay_->collapse();
-    }
-    if (overlay_) overlay_->setLauncherVisible(configuration_.showsLauncher && !hidden);
-    fnd::NotificationCenter::defaultCenter()->post(std::string(visibilityChanged));
+    shielded("applyRemoteFlags", [&] {
+        const bool hidden = isHidden();
+        if (hidden) {
+            if (agent_->running().value()) agent_->stop(L("Tavro is turned off for now.", "Tavro は現在オフです。"));
+            if (overlay_) overlay_->collapse();
+        }
+        if (overlay_) overlay_->setLauncherVisible(configuration_.showsLauncher && !hidden);
+        fnd::NotificationCenter::defaultCenter()->post(std::string(visibilityChanged));
+    });
 }
 
-void TavroSDK::refreshPack(bool force) { startPackRefresh(force); }
+void TavroSDK::refreshPack(bool force) {
+    shielded("refreshPack", [&] { startPackRefresh(force); });
+}
 
 void TavroSDK::startPackRefresh(bool force) {
     if (!packLoader_) return;

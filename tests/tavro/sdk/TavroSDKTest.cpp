@@ -219,6 +219,15 @@ TEST_F(SDK, ConfigureHandsEverySettingOn) {
     EXPECT_TRUE(sdk.overlay()->ui().launcherVisible.value());
 }
 
+TEST_F(SDK, WhatAHostsObserverThrowsNeverReachesTheHostsCall) {
+    app = demo::DemoApp::create();
+    auto& sdk = TavroSDK::shared();
+    auto throwing = sdk.agent()->autoRun().didSet([](bool) { throw std::runtime_error("observer broke"); });
+    auto configuration = demoConfiguration();
+    EXPECT_NO_THROW(sdk.configure(configuration));
+    EXPECT_TRUE(console.contains("[TAVRO_SDK] configure failed: observer broke"));
+}
+
 TEST_F(SDK, LearningTheAppWithNoTimeKeepsTheStartScreen) {
     app = demo::DemoApp::create();
     auto& sdk = TavroSDK::shared();
