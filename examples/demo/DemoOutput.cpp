@@ -1,18 +1,12 @@
 #include "demo/DemoOutput.h"
 
-#include <cstdio>
 
+#include "platform/foundation/Console.h"
 #include "tavro/agent/TavroPrompt.h"
 
 namespace demo {
 
 namespace {
-
-std::string hex(const char* format, unsigned value) {
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
-}
 
 // The mark goes first unless an ok line brings its own ("✓ Done.").
 std::string marked(std::string_view text, bool ok) {
@@ -23,29 +17,7 @@ std::string marked(std::string_view text, bool ok) {
 
 }  // namespace
 
-std::string printable(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7f) {
-            out += hex("\\x%02x", c);
-        } else if (c == 0xc2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
-            out += hex("\\u%04x", static_cast<unsigned char>(text[i + 1]));
-            ++i;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
+std::string printable(std::string_view text) { return fnd::Console::printable(text); }
 
 std::string logLine(std::string_view text, bool ok, std::int64_t ms) {
     std::string out = marked(text, ok);

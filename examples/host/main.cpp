@@ -42,8 +42,6 @@ rt::Task<std::optional<std::string>> hostModel(std::string system, std::string u
 }  // namespace
 
 int main() {
-
-
     auto actor = rt::MainActor::create(rt::ClockKind::real);
     rt::MainActor::Scope scope{actor};
 

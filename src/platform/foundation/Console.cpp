@@ -23,7 +23,40 @@ Box& box() {
 }
 }  // namespace
 
-void Console::write(std::string_view line) {
+namespace {
+std::string hex(const char* format, unsigned value) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+}  // namespace
+
+std::string Console::printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7f) {
+            out += hex("\\x%02x", c);
+        } else if (c == 0xc2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
+            out += hex("\\u%04x", static_cast<unsigned char>(text[i + 1]));
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+void Console::write(std::string_view text) {
+    const std::string line = printable(text);
     bool echo = true;
     {
         std::lock_guard guard(box().lock);

@@ -14,8 +14,13 @@ class Console {
 public:
     Console() = delete;
 
-    // Writes the line and a line feed; a line feed inside the text is written as it is.
+    // Writes the line and a line feed. Control characters inside it are written out (see
+    // printable), so one call is one line and no text can send control sequences to a terminal.
     static void write(std::string_view line);
+
+    // The text with every control character written out: \n, \r, \t, else \xNN (C0 and DEL) or
+    // \u00NN (C1). Other characters, invalid UTF-8 bytes included, are left as they are.
+    static std::string printable(std::string_view text);
 
     // Records every line written while it lives (from any thread); nested captures all record.
     class Capture {
