@@ -81,7 +81,15 @@ TavroAction plain(TavroAction::Kind kind, std::string text) {
 }  // namespace
 
 TavroRules::TavroRules(std::string goal, std::vector<std::string> routes, bool lenient)
-    : clauses(split(goal)), routes(std::move(routes)), lenient(lenient) {}
+    : clauses(split(goal)), routes(std::move(routes)), lenient(lenient) {
+    // A goal of nothing but punctuation (".", "!!") leaves no clause, yet it is not a goal with
+    // nothing to do: kept whole as the one clause, it fails like any clause that reads as nothing.
+    // A goal that is empty or blank still has no clauses.
+    if (clauses.empty()) {
+        auto whole = TavroText::trim(goal);
+        if (!whole.empty()) clauses.push_back(std::move(whole));
+    }
+}
 
 std::vector<std::string> TavroRules::split(std::string_view goal) {
     auto text = TavroText::trim(goal);

@@ -33,6 +33,8 @@ public:
     bool usedFallback = false;             // `fallback` replaced the clauses
     std::optional<std::string> lastFailed; // the clause lenient reading could not carry out
 
+    // The goal's clauses come from `split`; a goal of only punctuation, which splits into none, is
+    // kept whole as one clause so that it fails rather than counting as done.
     TavroRules(std::string goal, std::vector<std::string> routes, bool lenient);
 
     // The goal's clauses: cut at "then", "and then", semicolons, line breaks, 。 and 、, and at

@@ -156,6 +156,14 @@ std::optional<TavroAction> bareName(const TavroRules& rules, std::string_view cl
     return std::nullopt;
 }
 
+// Whether the screen already showing is the one a name means: its location or its title is that
+// name. Opening it again changes nothing, so such a clause has nothing to do. A selected tab alone
+// does not tell it, because a screen pushed within the tab shows under the same tab.
+bool showing(const TavroScreen& screen, std::string_view name) {
+    const auto wanted = TavroText::norm(name);
+    return !wanted.empty() && (TavroText::norm(screen.location) == wanted || TavroText::norm(screen.title) == wanted);
+}
+
 // ---- The clause table ----
 
 // What a row makes of a clause its pattern matched: the clause's actions, "nothing" (the clause
@@ -214,6 +222,11 @@ constexpr Row kRows[] = {
     {nullptr, R"(^(?:please\s+)?(?:go to|open|show|navigate to)\s+(?:the\s+)?(.+?)(?:\s+(?:screen|page|tab))?$)", {},
      [](const Match& m) {
          const auto route = TavroText::match(m[1], m.rules.routes);
+         // Already there: nothing to do. "show" without a route may mean an element ("show
+         // password" on the Password screen), so it goes on down the table as before.
+         const bool there = showing(m.screen, m[1]) || (route && showing(m.screen, *route));
+         if (there && (route || TavroText::matches(R"(^(?:please\s+)?(?:go to|open|navigate to)\s)", m.clause)))
+             return give(Actions{});
          return route ? give(act(Kind::navigate, std::nullopt, *route)) : next();
      }},
     // The web: "search the web for red shoes", "open a browser".
@@ -332,6 +345,9 @@ constexpr Row kRows[] = {
      R"(^(?:please\s+)?(?:click|tap|press|hit|push|open|choose|pick|select|check|uncheck)\s+(?:on\s+)?(?:the\s+)?(.+?)(?:\s+(?:button|link|tab|row|option|switch|item))?$)",
      R"(^(.+?)を(?:クリック|タップ|押す|押して|選択|選んで|開く|開いて))",
      [](const Match& m) {
+         // "設定を開く" on the Settings screen: already there, as with "open Settings".
+         if (TavroText::matches("を(?:開く|開いて)", m.clause) && showing(m.screen, TavroText::unquote(m[1])))
+             return give(Actions{});
          auto action = clickTarget(m.rules, TavroText::unquote(m[1]), m.screen);
          return action ? give(std::move(*action)) : nothing();
      }},

@@ -98,6 +98,30 @@ TEST_F(AgentOnDemo, AGoalThatNeedsAModelFailsAtOnceWithTheRulesReason) {
     EXPECT_TRUE(app->messagesSent("Tuli").empty());
 }
 
+TEST_F(AgentOnDemo, AGoalOfOnlyPunctuationFailsInsteadOfBeingDone) {
+    // Each goal with the clause the failure quotes (the agent trims the goal first).
+    for (const auto& [goal, quoted] : std::vector<std::pair<std::string, std::string>>{{".", "."}, {"!", "!"}, {" . . ", ". ."}}) {
+        auto agent = makeAgent(surface, TavroConfiguration{});
+        const auto report = runGoal(agent, goal);
+        EXPECT_FALSE(report.ok) << goal << "\n" << report.stepsText();
+        EXPECT_FALSE(agent->succeeded().value()) << goal;
+        EXPECT_EQ(report.status, "I couldn't work out “" + quoted +
+                                     "” on this screen. Use the names shown on screen, or turn on an on-device model.");
+    }
+}
+
+TEST_F(AgentOnDemo, OpeningTheScreenAlreadyShowingIsNothingToDo) {
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    auto report = runGoal(agent, "open Home");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(report.stepsText(), "1. ✓ ✓ Done.");
+
+    report = runGoal(agent, "open Settings then turn on Dark Mode then open Settings then turn off Dark Mode");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(report.steps.size(), 4u) << report.stepsText();
+    EXPECT_FALSE(app->darkMode());
+}
+
 TEST_F(AgentOnDemo, ABuyIsAskedTwiceAndRefusingStopsIt) {
     auto agent = makeAgent(surface, TavroConfiguration{});
     agent->run("open Shop then tap Buy then tap Buy");

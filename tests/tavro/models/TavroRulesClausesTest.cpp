@@ -57,6 +57,30 @@ TEST(RulesRoute, WithoutSuchARouteTheTableGoesOn) {
     EXPECT_EQ(strict("open Settings", s, {"Home"}), one(act(Kind::click, 1)));  // row 24
 }
 
+TEST(RulesRoute, TheScreenAlreadyShowingNeedsNothing) {
+    auto s = screen({el(1, "tab", "Home", "selected"), el(2, "tab", "Settings"), el(3, "button", "Show password")});
+    s.location = "Settings";
+    s.title = "Settings";
+    const std::vector<std::string> routes = {"Settings"};
+    for (const auto* clause : {"open Settings", "go to the settings screen", "navigate to Settings", "show Settings",
+                               "please open the Setings tab"}) {
+        EXPECT_EQ(strict(clause, s, routes), Actions{}) << clause;
+        EXPECT_EQ(lenient(clause, s, routes), Actions{}) << clause;
+    }
+    EXPECT_EQ(strict("open Settings", s), Actions{}) << "without a route the tab would be tapped";
+    EXPECT_EQ(strict("open Home", s, routes), one(act(Kind::click, 1)));
+    // The title alone tells it: a location named after the screen's class is not the name.
+    s.location = "SettingsScreen";
+    EXPECT_EQ(strict("open Settings", s), Actions{});
+    // "show" without a route may name an element rather than a screen.
+    s.location = s.title = "Password";
+    EXPECT_EQ(lenient("show password", s), one(act(Kind::click, 3)));
+    EXPECT_EQ(strict("open password", s), Actions{});
+    // A selected tab is not enough: a screen pushed within it shows under the same tab.
+    s.location = s.title = "Profile";
+    EXPECT_EQ(strict("open Home", s), one(act(Kind::click, 1)));
+}
+
 // ---- Rows 2 and 3: the web ----
 
 TEST(RulesWeb, WebPhrasesOpenTheBrowser) {

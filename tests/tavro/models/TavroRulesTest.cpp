@@ -95,6 +95,24 @@ TEST_F(RulesJapanese, NoClausesAnswersDoneInJapanese) {
     EXPECT_EQ(rules.decide(screen({})), act(Kind::done, std::nullopt, "完了しました。"));
 }
 
+TEST(RulesDecide, AGoalOfOnlyPunctuationIsNotDone) {
+    const auto s = screen({el(1, "button", "Save"), el(2, "tab", "Home")});
+    for (const std::string goal : {".", " !! ", ". . ."}) {
+        const auto trimmed = goal == " !! " ? std::string("!!") : goal;
+        TavroRules lenient(goal, {"Home"}, true);
+        EXPECT_EQ(lenient.decide(s), act(Kind::fail, std::nullopt, couldNot(trimmed))) << goal;
+        EXPECT_EQ(lenient.lastFailed, trimmed);
+        // Tried again after the agent's scroll, it still fails.
+        lenient.clauses.insert(lenient.clauses.begin(), *lenient.lastFailed);
+        lenient.lastFailed.reset();
+        EXPECT_EQ(lenient.decide(s).kind, Kind::fail) << goal;
+
+        TavroRules strict(goal, {"Home"}, false);
+        EXPECT_EQ(strict.decide(s).kind, Kind::fail) << goal;
+        EXPECT_TRUE(strict.handedOff) << goal;
+    }
+}
+
 TEST(RulesDecide, AClausesActionsAreHandedOutOneATurnWithoutReadingTheClausesAgain) {
     TavroRules rules("name=Rin Save", {}, false);
     const auto form = screen({el(1, "input", "Name"), el(2, "button", "Save")});
@@ -265,7 +283,9 @@ struct DemoApp {
             elements.push_back(el(11, "input", t("Name", "名前"), name));
             elements.push_back(el(12, "button", t("Save", "保存")));
         }
-        return screen(elements);
+        auto shown = screen(elements);
+        shown.location = shown.title = page == "Home" ? t("Home", "ホーム") : t("Settings", "設定");
+        return shown;
     }
 
     void perform(const TavroAction& a) {
@@ -351,6 +371,26 @@ TEST(RulesWholeGoal, StrictModeFallsBackToThePlanAndThenHandsOff) {
     EXPECT_TRUE(app.dark);
     EXPECT_TRUE(rules.usedFallback);
     EXPECT_TRUE(rules.handedOff);
+}
+
+TEST(RulesWholeGoal, OpeningTheScreenAlreadyShowingNeedsNothing) {
+    DemoApp app;
+    app.page = "Settings";
+    TavroRules rules("open Settings then open the Settings tab then tap Save", {}, false);
+    EXPECT_EQ(rules.decide(app.read()), act(Kind::click, 12)) << "no tap on the Settings tab";
+    EXPECT_EQ(rules.decide(app.read()).kind, Kind::done);
+
+    app.page = "Home";
+    TavroRules home("open Home", {}, true);
+    EXPECT_EQ(home.decide(app.read()), act(Kind::done, std::nullopt, "Done."));
+}
+
+TEST_F(RulesJapanese, OpeningTheScreenAlreadyShowingNeedsNothingInJapanese) {
+    DemoApp app;
+    app.japanese = true;
+    app.page = "Settings";
+    TavroRules rules("設定を開いて、保存をタップ", {}, true);
+    EXPECT_EQ(rules.decide(app.read()), act(Kind::click, 12));
 }
 
 TEST(RulesWholeGoal, RoutesAreNavigatedByName) {
