@@ -205,6 +205,25 @@ struct BrowserEngine::Channel {
         stopped();
     }
 
+    // Runs when the engine and the reader thread have both let go: the browser is surely dead and
+    // reaped, and what it was given is released.
+    ~Channel() {
+        if (const pid_t p = pid.load(); p > 0) {
+            ::kill(-p, SIGKILL);
+            ::kill(p, SIGKILL);
+            ::waitpid(p, nullptr, 0);
+        }
+        if (toBrowser >= 0) ::close(toBrowser);
+        if (fromBrowser >= 0) ::close(fromBrowser);
+        for (int& fd : childEnds) {
+            if (fd >= 0) ::close(fd);
+        }
+        if (!profile.empty()) {
+            std::error_code ec;
+            std::filesystem::remove_all(profile, ec);
+        }
+    }
+
     // The browser has gone: every waiting command fails and every page hears of it.
     void stopped() {
         running.store(false);
@@ -356,9 +375,10 @@ void BrowserEngine::start() {
     c.toBrowser = toChild[1];
     c.fromBrowser = fromChild[0];
     ::fcntl(c.toBrowser, F_SETFL, ::fcntl(c.toBrowser, F_GETFL) | O_NONBLOCK);
-    // The thread owns the channel through a shared pointer: it may outlive nothing but the engine,
-    // which joins it.
-    c.reader = std::thread([channel = channel_.get()] {
+    // The thread shares the channel: the engine may be let go on the thread itself (a reply it hands
+    // over can release the last holder of an actor whose tasks hold the engine), and then the thread
+    // cannot be joined; it ends on its own and the channel goes with it.
+    c.reader = std::thread([channel = channel_] {
         channel->spawn();
         channel->read();
     });
@@ -367,30 +387,18 @@ void BrowserEngine::start() {
 BrowserEngine::~BrowserEngine() {
     auto& c = *channel_;
     c.stopping.store(true);
-    if (c.reader.joinable()) {
-        // The process goes first; the reader then sees the pipe close or its stop flag.
-        const pid_t pid = c.pid.load();
-        if (pid > 0) {
-            ::kill(-pid, SIGKILL);
-            ::kill(pid, SIGKILL);
-        }
+    // The process goes first; the reader then sees the pipe close or its stop flag. The browser may
+    // also be started after this, before it made its own group: the channel kills it once the
+    // reader has ended.
+    if (const pid_t pid = c.pid.load(); pid > 0) {
+        ::kill(-pid, SIGKILL);
+        ::kill(pid, SIGKILL);
+    }
+    if (!c.reader.joinable()) return;
+    if (c.reader.get_id() == std::this_thread::get_id()) {
+        c.reader.detach();
+    } else {
         c.reader.join();
-        // The browser may have been started while we were stopping, before it made its own group.
-        const pid_t after = c.pid.load();
-        if (after > 0) {
-            ::kill(-after, SIGKILL);
-            ::kill(after, SIGKILL);
-            ::waitpid(after, nullptr, 0);
-        }
-    }
-    if (c.toBrowser >= 0) ::close(c.toBrowser);
-    if (c.fromBrowser >= 0) ::close(c.fromBrowser);
-    for (int& fd : c.childEnds) {
-        if (fd >= 0) ::close(fd);
-    }
-    if (!c.profile.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(c.profile, ec);
     }
 }
 

@@ -31,7 +31,7 @@ namespace webtest {
 using namespace std::chrono_literals;
 
 // Serves the pages it is given at http://127.0.0.1:<port>/<path>; "/slow" answers after 600 ms
-// and "/hang" only when the server stops. Every request's target is kept.
+// and "/hang" only when the server stops (or after 30 s). Every request's target is kept.
 class PageServer {
 public:
     PageServer() {
@@ -42,7 +42,7 @@ public:
         });
         server_.Get("/hang", [this](const httplib::Request& request, httplib::Response& response) {
             note(request);
-            for (int i = 0; i < 100 && !stopping_; ++i) std::this_thread::sleep_for(50ms);
+            for (int i = 0; i < 600 && !stopping_; ++i) std::this_thread::sleep_for(50ms);
             response.set_content("", "image/png");
         });
         server_.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
@@ -143,17 +143,21 @@ struct ChromiumTest : ::testing::Test {
         ASSERT_TRUE(kept) << "the browser engine starts";
     }
 
+    // How long a test waits for the browser to do what it surely does, however slow the machine
+    // (a sanitizer build on two busy cores): a failure still ends, a success returns at once.
+    static constexpr auto patience = 30s;
+
     // Runs the task on the actor, at most `cap` of wall time.
     template <class T>
-    auto run(rt::Task<T> task, rt::Duration cap = 20s) {
+    auto run(rt::Task<T> task, rt::Duration cap = patience) {
         return rt::runToEnd(actor, std::move(task), cap);
     }
-    // Loads the address and waits for the load to end (at most 10 s).
+    // Loads the address and waits for the load to end.
     bool load(ui::WebView& view, const std::string& url) {
         bool ended = false;
         const int id = view.addLoadObserver([&](ui::WebView&) { ended = true; });
         view.load(url);
-        const bool done = actor->runUntil([&] { return ended; }, 10s);
+        const bool done = actor->runUntil([&] { return ended; }, patience);
         view.removeLoadObserver(id);
         return done;
     }

@@ -122,9 +122,10 @@ TEST_F(ChromiumEngine, ABrowserThatDiesFailsItsPageAndTheNextLoadStartsAnother) 
     auto view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
     ASSERT_TRUE(load(*view, server.url("/mortal")));
     auto engine = web::BrowserEngine::shared();
+    ASSERT_TRUE(engine);
     const pid_t pid = engine->pid();
     ::kill(pid, SIGKILL);
-    EXPECT_TRUE(actor->runUntil([&] { return !engine->running(); }, 5s)) << "the reader notices the browser has gone";
+    EXPECT_TRUE(actor->runUntil([&] { return !engine->running(); }, patience)) << "the reader notices the browser has gone";
     const auto answer = run(view->evaluate("1"));
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(answer->error, "the browser engine stopped");
@@ -132,7 +133,9 @@ TEST_F(ChromiumEngine, ABrowserThatDiesFailsItsPageAndTheNextLoadStartsAnother) 
     ASSERT_TRUE(load(*view, server.url("/mortal")));
     EXPECT_EQ(view->loadError(), "");
     EXPECT_EQ(view->title(), "Mortal");
-    EXPECT_NE(web::BrowserEngine::shared()->pid(), pid);
+    const auto next = web::BrowserEngine::shared();
+    ASSERT_TRUE(next);
+    EXPECT_NE(next->pid(), pid);
 }
 
 // In a process of its own (the fixture keeps an engine for the whole program): two views share one
@@ -148,7 +151,7 @@ TEST(ChromiumEngineAlone, LastViewEndsTheBrowser) {
         (*view)->addLoadObserver([&](ui::WebView&) { ++ended; });
         (*view)->load("about:blank");
     }
-    ASSERT_TRUE(actor->runUntil([&] { return ended == 2; }, 10s));
+    ASSERT_TRUE(actor->runUntil([&] { return ended == 2; }, ChromiumTest::patience));
     pid_t pid = 0;
     {
         const auto engine = web::BrowserEngine::shared();
@@ -159,7 +162,7 @@ TEST(ChromiumEngineAlone, LastViewEndsTheBrowser) {
     first.reset();
     EXPECT_FALSE(waitGone(pid, 300ms)) << "the browser stays while a view is left";
     second.reset();
-    EXPECT_TRUE(waitGone(pid, 3000ms)) << "the last view took the browser with it";
+    EXPECT_TRUE(waitGone(pid, 15000ms)) << "the last view took the browser with it";
 }
 
 TEST_F(ChromiumEngine, TheBrowserEndsWithItsLastWebView) {
@@ -179,7 +182,9 @@ TEST_F(ChromiumEngine, HostForTheOrphanCheck) {
     if (!std::getenv("TAVRO_BROWSER_HOST")) GTEST_SKIP() << "run by DiesWithTheHostProcess";
     auto view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
     ASSERT_TRUE(load(*view, "about:blank"));
-    std::printf("browser=%d\n", static_cast<int>(web::BrowserEngine::shared()->pid()));
+    const auto engine = web::BrowserEngine::shared();
+    ASSERT_TRUE(engine);
+    std::printf("browser=%d\n", static_cast<int>(engine->pid()));
     std::fflush(stdout);
     std::this_thread::sleep_for(30s);
 }
@@ -201,6 +206,6 @@ TEST_F(ChromiumEngine, DiesWithTheHostProcess) {
     ASSERT_GT(browser, 0);
     EXPECT_FALSE(processGone(browser));
     ::kill(host, SIGKILL);  // no destructor runs: only the kernel can end the browser now
-    EXPECT_TRUE(waitGone(browser, 5000ms)) << "no browser is left behind by a killed host";
+    EXPECT_TRUE(waitGone(browser, 15000ms)) << "no browser is left behind by a killed host";
     ::pclose(out);
 }

@@ -49,7 +49,8 @@ struct ChromiumAgent : AgentTest {
         return report.value_or(TavroRunReport{});
     }
     std::string pageText(const std::string& selector) {
-        const auto answer = rt::runToEnd(real, view->evaluate("document.querySelector('" + selector + "').textContent"), 10s);
+        const auto answer = rt::runToEnd(real, view->evaluate("document.querySelector('" + selector + "').textContent"),
+                                        webtest::ChromiumTest::patience);
         return answer && answer->value && answer->value->is_string() ? answer->value->get<std::string>() : "";
     }
 };

@@ -23,7 +23,7 @@ struct ChromiumSurface : webtest::ChromiumTest {
 
     ChromiumSurface() { ui::Application::resetShared(); }
 
-    // Opens the page and lets it settle.
+    // Opens the page and lets it settle (callers wrap it in ASSERT_NO_FATAL_FAILURE).
     void open(const std::string& path) {
         ASSERT_TRUE(load(*view, server.url(path)));
         ASSERT_EQ(view->loadError(), "");
@@ -78,7 +78,7 @@ constexpr const char* kForm = R"(<title>Sign up</title>
 
 TEST_F(ChromiumSurface, ReadsAFormAndFillsItSoTheValuesLandInThePage) {
     server.add("/form", kForm);
-    open("/form");
+    ASSERT_NO_FATAL_FAILURE(open("/form"));
     const auto screen = read();
     EXPECT_EQ(screen.title, "Sign up");
     EXPECT_EQ(screen.location, server.url("/form"));
@@ -122,8 +122,10 @@ TEST_F(ChromiumSurface, ReadsAFormAndFillsItSoTheValuesLandInThePage) {
         << "the page's input and change handlers ran";
     EXPECT_EQ(perform(Kind::type, name->id, "Rin"), std::nullopt) << "typing replaces the field's text";
     EXPECT_EQ(eval("document.querySelector('#name').value"), "Rin");
-    EXPECT_EQ(perform(Kind::type, named(screen, "Age")->id, "many"), "failed: Age does not take “many”");
-    EXPECT_EQ(perform(Kind::type, named(screen, "Age")->id, "42"), std::nullopt);
+    const auto* age = named(screen, "Age");
+    ASSERT_NE(age, nullptr);
+    EXPECT_EQ(perform(Kind::type, age->id, "many"), "failed: Age does not take “many”");
+    EXPECT_EQ(perform(Kind::type, age->id, "42"), std::nullopt);
     EXPECT_EQ(eval("document.querySelector('[aria-label=Age]').value"), "42");
     EXPECT_EQ(perform(Kind::select, size->id, "large"), std::nullopt);
     EXPECT_EQ(eval("document.body.dataset.size"), "l");
@@ -170,7 +172,7 @@ TEST_F(ChromiumSurface, ClicksAreAPersonsClicksAndFollowLinks) {
   });
 </script>)");
     server.add("/next", "<title>Next</title><p>Second page</p>");
-    open("/start");
+    ASSERT_NO_FATAL_FAILURE(open("/start"));
     auto screen = read();
     const auto* go = named(screen, "Go");
     ASSERT_NE(go, nullptr);
@@ -184,7 +186,9 @@ TEST_F(ChromiumSurface, ClicksAreAPersonsClicksAndFollowLinks) {
     EXPECT_EQ(eval("document.querySelector('#out').textContent"), "clicked trusted=true");
     EXPECT_EQ(perform(Kind::click, plain->id), std::nullopt);
     EXPECT_EQ(eval("document.querySelector('#out').textContent"), "plain");
-    EXPECT_EQ(perform(Kind::longPress, named(screen, "Hold")->id), std::nullopt);
+    const auto* hold = named(screen, "Hold");
+    ASSERT_NE(hold, nullptr);
+    EXPECT_EQ(perform(Kind::longPress, hold->id), std::nullopt);
     EXPECT_EQ(eval("document.querySelector('#out').textContent"), "held");
     EXPECT_EQ(perform(Kind::click, under->id), "failed: Under is covered by “Sheet”")
         << "a click that would land on something else is not reported as done";
@@ -192,7 +196,9 @@ TEST_F(ChromiumSurface, ClicksAreAPersonsClicksAndFollowLinks) {
     EXPECT_EQ(perform(Kind::navigate, std::nullopt, "Home"), "failed: this page has no routes; tap its links instead");
 
     const auto goId = go->id;
-    EXPECT_EQ(perform(Kind::click, named(screen, "Next page")->id), std::nullopt);
+    const auto* next = named(screen, "Next page");
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(perform(Kind::click, next->id), std::nullopt);
     settle();
     screen = read();
     EXPECT_EQ(screen.location, server.url("/next"));
@@ -211,21 +217,24 @@ TEST_F(ChromiumSurface, ScrollsTheLargestAreaOrThePageAndSaysWhenAtTheEnd) {
     for (int i = 0; i < 60; ++i) rows += "<div style='height:40px'><button>Row " + std::to_string(i) + "</button></div>";
     server.add("/list", "<title>List</title><div id='box' style='height:500px;overflow:auto'>" + rows + "</div>");
     server.add("/short", "<title>Short</title><p>Nothing more</p>");
-    open("/list");
+    ASSERT_NO_FATAL_FAILURE(open("/list"));
     auto screen = read();
     const auto* last = named(screen, "Row 59");
     ASSERT_NE(last, nullptr);
     EXPECT_FALSE(last->inView) << "rows clipped by their scrolling box are out of view";
+    ASSERT_NE(named(screen, "Row 0"), nullptr);
     EXPECT_TRUE(named(screen, "Row 0")->inView);
     EXPECT_EQ(perform(Kind::scroll, std::nullopt, "up"), "failed: already at the top");
     EXPECT_EQ(perform(Kind::scroll, std::nullopt, "down"), std::nullopt);
     EXPECT_GT(eval("document.querySelector('#box').scrollTop").get<double>(), 0);
     for (int i = 0; i < 10; ++i) (void)perform(Kind::scroll, std::nullopt, "down");
     EXPECT_EQ(perform(Kind::scroll, std::nullopt, "down"), "failed: already at the bottom");
-    EXPECT_TRUE(named(read(), "Row 59")->inView);
+    const auto atEnd = read();
+    ASSERT_NE(named(atEnd, "Row 59"), nullptr);
+    EXPECT_TRUE(named(atEnd, "Row 59")->inView);
     EXPECT_EQ(perform(Kind::swipe, std::nullopt, "down"), std::nullopt) << "a finger moving down brings back the top";
     EXPECT_EQ(perform(Kind::swipe, std::nullopt, "sideways"), "failed: swipe needs left, right, up or down");
-    open("/short");
+    ASSERT_NO_FATAL_FAILURE(open("/short"));
     EXPECT_EQ(perform(Kind::scroll, std::nullopt, "down"), "failed: nothing to scroll here");
 }
 
@@ -239,7 +248,7 @@ TEST_F(ChromiumSurface, ReadsShadowRootsAndSameOriginFramesButNotOtherOrigins) {
   const root = document.querySelector('#host').attachShadow({mode: 'open'});
   root.innerHTML = '<button>Shadow button</button>';
 </script>)");
-    open("/frames");
+    ASSERT_NO_FATAL_FAILURE(open("/frames"));
     const auto screen = read();
     ASSERT_NE(named(screen, "Shadow button"), nullptr);
     const int inner = static_cast<int>(std::count_if(screen.elements.begin(), screen.elements.end(),
@@ -260,14 +269,14 @@ TEST_F(ChromiumSurface, SettleWaitsForAnElementThatComesLateAndGivesUpOnAPageTha
   });
 </script>)");
     server.add("/endless", R"(<title>Endless</title><button>Still usable</button><img src="/hang">)");
-    open("/late");
+    ASSERT_NO_FATAL_FAILURE(open("/late"));
     EXPECT_NE(named(read(), "Arrived"), nullptr) << "settle waited for the page's fetch";
 
     view->load(server.url("/endless"));
     const auto start = std::chrono::steady_clock::now();
     settle();
     const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(waited, 5s) << "settle gives up in bounded time";
+    EXPECT_LT(waited, 15s) << "settle gives up in bounded time, long before the image would come";
     EXPECT_GT(waited, 2s);
     EXPECT_TRUE(view->isBusy());
     EXPECT_NE(named(read(), "Still usable"), nullptr) << "a page still loading can be read";
@@ -283,7 +292,7 @@ TEST_F(ChromiumSurface, HostilePagesGiveAReadingOrAClearFailure) {
   Array.prototype.push = function () { throw new Error('no'); };
   JSON.stringify = () => '{}';
 </script>)");
-    open("/hostile");
+    ASSERT_NO_FATAL_FAILURE(open("/hostile"));
     const auto screen = read();
     ASSERT_EQ(screen.elements.size(), 2u) << "the page's own tavro and broken built-ins do not reach our reader";
     EXPECT_EQ(screen.elements[0].label.size(), 200u) << "labels are capped";
@@ -297,7 +306,7 @@ TEST_F(ChromiumSurface, HostilePagesGiveAReadingOrAClearFailure) {
     for (int i = 0; i < 12; ++i) {
         const auto start = std::chrono::steady_clock::now();
         const auto answer = run(view->evaluate("tavro.read()"));
-        EXPECT_LT(std::chrono::steady_clock::now() - start, 6s);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 15s);
         ASSERT_TRUE(answer.has_value());
         if (answer->value && answer->value->is_object()) {
             ++readings;
@@ -311,6 +320,14 @@ TEST_F(ChromiumSurface, HostilePagesGiveAReadingOrAClearFailure) {
     EXPECT_EQ(readings + failures, 12);
 }
 
+// A reading of ten thousand rows takes about half a second here, three to four times as long in a
+// sanitizer build; the budget leaves room for a machine busy with other work.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr auto kReadBudget = 24s;
+#else
+constexpr auto kReadBudget = 8s;
+#endif
+
 TEST_F(ChromiumSurface, ReadsTenThousandRowsInOneGo) {
     std::string rows;
     for (int i = 0; i < 10000; ++i) {
@@ -318,12 +335,12 @@ TEST_F(ChromiumSurface, ReadsTenThousandRowsInOneGo) {
                 std::to_string(i) + "'></div>";
     }
     server.add("/rows", "<title>Rows</title>" + rows);
-    open("/rows");
+    ASSERT_NO_FATAL_FAILURE(open("/rows"));
     const auto start = std::chrono::steady_clock::now();
     const auto screen = read();
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    EXPECT_EQ(screen.elements.size(), 10000u);
-    EXPECT_LT(took, 8s);
+    ASSERT_EQ(screen.elements.size(), 10000u);
+    EXPECT_LT(took, kReadBudget) << took.count() << " ms";
     EXPECT_LE(screen.text.size(), 4000u) << "page text is capped";
     EXPECT_EQ(screen.elements.back().label, "Toggle 9999");
     EXPECT_FALSE(screen.elements.back().inView);
