@@ -1,11 +1,16 @@
 #include "platform/foundation/AtomicFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
+#include <optional>
+#include <set>
 #include <system_error>
 
 #include "platform/foundation/Uuid.h"
@@ -27,6 +32,41 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// The temporary files this process's saves are writing now.
+struct InFlight {
+    std::mutex lock;
+    std::set<std::filesystem::path> paths;
+};
+
+InFlight& inFlight() {
+    static InFlight instance;
+    return instance;
+}
+
+// Registers a temporary file for the time of one save.
+class Writing {
+public:
+    explicit Writing(std::filesystem::path path) : path_(std::move(path)) {
+        const std::lock_guard guard(inFlight().lock);
+        inFlight().paths.insert(path_);
+    }
+    ~Writing() {
+        const std::lock_guard guard(inFlight().lock);
+        inFlight().paths.erase(path_);
+    }
+    Writing(const Writing&) = delete;
+    Writing& operator=(const Writing&) = delete;
+
+private:
+    const std::filesystem::path path_;
+};
+
+std::string temporaryPrefix(const std::filesystem::path& file) { return file.filename().string() + ".tmp-"; }
+
+void setWhy(std::string* why, const char* what, int error) {
+    if (why) *why = std::string(what) + ": " + std::strerror(error);
+}
+
 void syncDirectory(const std::filesystem::path& directory) {
     const int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
@@ -37,28 +77,46 @@ void syncDirectory(const std::filesystem::path& directory) {
 }  // namespace
 
 bool writeAtomically(const std::filesystem::path& file, std::string_view bytes,
-                     const std::function<void(const std::filesystem::path&)>& beforeRename) {
+                     const std::function<void(const std::filesystem::path&)>& beforeRename, std::string* why) {
     std::error_code error;
     const std::filesystem::path directory = file.parent_path();
     if (!directory.empty()) std::filesystem::create_directories(directory, error);
     // A fresh name each time, so that two writers never share a temporary file; a name left by a
     // crashed save is skipped.
+    const std::string prefix = temporaryPrefix(file) + std::to_string(::getpid()) + "-";
     std::filesystem::path temporary;
+    std::optional<Writing> writing;  // registered before the file exists, so no cleaner takes it
     int fd = -1;
     for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
-        temporary = directory / (file.filename().string() + ".tmp-" + Uuid::random().text());
+        temporary = directory / (prefix + Uuid::random().text());
+        writing.emplace(temporary);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST) return false;
+        if (fd < 0 && errno != EEXIST) {
+            setWhy(why, "cannot create a temporary file", errno);
+            return false;
+        }
     }
-    if (fd < 0) return false;
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed) {
+    if (fd < 0) {
+        setWhy(why, "cannot create a temporary file", EEXIST);
+        return false;
+    }
+    bool written = writeAll(fd, bytes);
+    if (!written) setWhy(why, "cannot write", errno);
+    if (written && ::fsync(fd) != 0) {
+        setWhy(why, "cannot sync", errno);
+        written = false;
+    }
+    if (::close(fd) != 0 && written) {
+        setWhy(why, "cannot write", errno);
+        written = false;
+    }
+    if (!written) {
         std::filesystem::remove(temporary, error);
         return false;
     }
     if (beforeRename) beforeRename(temporary);
     if (::rename(temporary.c_str(), file.c_str()) != 0) {
+        setWhy(why, "cannot replace the file", errno);
         std::filesystem::remove(temporary, error);
         return false;
     }
@@ -66,17 +124,54 @@ bool writeAtomically(const std::filesystem::path& file, std::string_view bytes,
     return true;
 }
 
-std::optional<std::filesystem::path> keepAside(const std::filesystem::path& file, std::string_view suffix) {
-    const std::string base = file.string() + std::string(suffix);
+void removeStaleTemporaries(const std::filesystem::path& file) {
+    const std::string prefix = temporaryPrefix(file);
+    std::filesystem::path directory = file.parent_path();
+    if (directory.empty()) directory = ".";
+    const pid_t self = ::getpid();
+    std::error_code error;
+    std::filesystem::directory_iterator it(directory, error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        const std::filesystem::path path = it->path();
+        const std::string name = path.filename().string();
+        if (!name.starts_with(prefix)) continue;
+        // "<pid>-<random>"; a name without a process id is an older kind of leftover.
+        const std::string rest = name.substr(prefix.size());
+        const auto dash = rest.find('-');
+        long pid = 0;
+        bool numbered = dash != std::string::npos && dash > 0 && dash <= 9;
+        for (std::size_t i = 0; numbered && i < dash; ++i) {
+            if (rest[i] < '0' || rest[i] > '9') numbered = false;
+            else pid = pid * 10 + (rest[i] - '0');
+        }
+        bool stale = !numbered;
+        if (numbered && pid == self) {
+            const std::lock_guard guard(inFlight().lock);
+            stale = !inFlight().paths.contains(path);
+        } else if (numbered) {
+            stale = pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH);
+        }
+        std::error_code ignored;
+        if (stale) std::filesystem::remove(path, ignored);
+    }
+}
+
+std::optional<std::filesystem::path> unusedName(const std::filesystem::path& base) {
     std::error_code error;
     for (int attempt = 1; attempt <= 1000; ++attempt) {
-        const std::filesystem::path aside = attempt == 1 ? base : base + "-" + std::to_string(attempt);
-        if (std::filesystem::exists(std::filesystem::symlink_status(aside, error))) continue;
-        std::filesystem::rename(file, aside, error);
-        if (error) return std::nullopt;
-        return aside;
+        std::filesystem::path name = attempt == 1 ? base : std::filesystem::path(base.string() + "-" + std::to_string(attempt));
+        if (!std::filesystem::exists(std::filesystem::symlink_status(name, error))) return name;
     }
     return std::nullopt;
+}
+
+std::optional<std::filesystem::path> keepAside(const std::filesystem::path& file, std::string_view suffix) {
+    const auto aside = unusedName(file.string() + std::string(suffix));
+    if (!aside) return std::nullopt;
+    std::error_code error;
+    std::filesystem::rename(file, *aside, error);
+    if (error) return std::nullopt;
+    return aside;
 }
 
 std::optional<std::string> readFile(const std::filesystem::path& file) {

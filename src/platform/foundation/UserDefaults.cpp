@@ -1,23 +1,16 @@
 #include "platform/foundation/UserDefaults.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include "platform/foundation/AppDirectories.h"
-#include "platform/foundation/AtomicFile.h"
-#include "platform/foundation/Uuid.h"
 
 namespace fnd {
 
 namespace {
 
-constexpr const char* kDateKey = "$date";  // a date is stored as {"$date": seconds since 1970}
+// A date is stored as {"$date": whole milliseconds since 1970}; files of earlier versions hold
+// seconds as a floating-point number there.
+constexpr const char* kDateKey = "$date";
 
 std::mutex standardLock;
 std::shared_ptr<UserDefaults>& standardSlot() {
@@ -45,23 +38,23 @@ void UserDefaults::resetStandard() {
     standardSlot().reset();
 }
 
-UserDefaults::UserDefaults(std::filesystem::path file) : file_(std::move(file)) {}
+UserDefaults::UserDefaults(std::filesystem::path file) : file_(file), storeFile_(std::move(file)) {}
 
 void UserDefaults::load() {
-    std::error_code ec;
-    if (!std::filesystem::exists(file_, ec)) return;
-    std::ifstream in(file_, std::ios::binary);
-    std::string text;
-    if (in) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    auto parsed = in ? nlohmann::json::parse(text, nullptr, false) : nlohmann::json(nlohmann::json::value_t::discarded);
-    if (!parsed.is_discarded() && parsed.is_object()) {
-        values_ = std::move(parsed);
-        return;
+    std::lock_guard guard(lock_);
+    storeFile_.load([this](std::string_view bytes) { return read(bytes); });
+}
+
+bool UserDefaults::read(std::string_view bytes) {
+    auto parsed = nlohmann::json::parse(bytes, nullptr, false);
+    if (parsed.is_discarded() || !parsed.is_object()) return false;
+    for (auto& [key, change] : unread_) {
+        if (change) parsed[key] = std::move(*change);
+        else parsed.erase(key);
     }
-    // Unreadable: start empty and keep the old file under another name.
-    const auto stamp = std::chrono::duration_cast<std::chrono::seconds>(
-                           std::chrono::system_clock::now().time_since_epoch()).count();
-    setAside_ = keepAside(file_, ".corrupt-" + std::to_string(stamp));
+    unread_.clear();
+    values_ = std::move(parsed);
+    return true;
 }
 
 std::optional<bool> UserDefaults::boolean(std::string_view key) const {
@@ -105,9 +98,15 @@ std::optional<UserDefaults::Date> UserDefaults::date(std::string_view key) const
     if (it == values_.end() || !it->is_object() || it->size() != 1) return std::nullopt;
     const auto d = it->find(kDateKey);
     if (d == it->end() || !d->is_number()) return std::nullopt;
-    const double seconds = d->get<double>();
-    if (!std::isfinite(seconds) || std::fabs(seconds) > 1e12) return std::nullopt;
-    return Date(std::chrono::duration_cast<Date::duration>(std::chrono::duration<double>(seconds)));
+    if (d->is_number_unsigned()) {
+        if (d->get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX)) return std::nullopt;
+        return Date(std::chrono::milliseconds(static_cast<std::int64_t>(d->get<std::uint64_t>())));
+    }
+    if (d->is_number_integer()) return Date(std::chrono::milliseconds(d->get<std::int64_t>()));
+    // Seconds: refused unless the milliseconds fit, never wrapped.
+    const double ms = std::round(d->get<double>() * 1000.0);
+    if (!std::isfinite(ms) || ms >= 9.2e18 || ms <= -9.2e18) return std::nullopt;
+    return Date(std::chrono::milliseconds(static_cast<std::int64_t>(ms)));
 }
 
 bool UserDefaults::contains(std::string_view key) const {
@@ -122,42 +121,50 @@ std::vector<std::string> UserDefaults::keys() const {
     return out;
 }
 
-bool UserDefaults::setBoolean(std::string_view key, bool value) { return store(key, value); }
-bool UserDefaults::setInteger(std::string_view key, std::int64_t value) { return store(key, value); }
+bool UserDefaults::setBoolean(std::string_view key, bool value) { return store(key, nlohmann::json(value)); }
+bool UserDefaults::setInteger(std::string_view key, std::int64_t value) { return store(key, nlohmann::json(value)); }
 
 bool UserDefaults::setNumber(std::string_view key, double value) {
     if (!std::isfinite(value)) return false;  // JSON has no place for it
-    return store(key, value);
+    return store(key, nlohmann::json(value));
 }
 
-bool UserDefaults::setString(std::string_view key, std::string_view value) { return store(key, std::string(value)); }
+bool UserDefaults::setString(std::string_view key, std::string_view value) {
+    return store(key, nlohmann::json(std::string(value)));
+}
 
 bool UserDefaults::setDate(std::string_view key, Date value) {
-    const double seconds = std::chrono::duration<double>(value.time_since_epoch()).count();
-    return store(key, nlohmann::json{{kDateKey, seconds}});
+    return store(key, nlohmann::json{{kDateKey, value.time_since_epoch().count()}});
 }
 
-bool UserDefaults::remove(std::string_view key) {
-    std::lock_guard guard(lock_);
-    const auto it = values_.find(key);
-    if (it == values_.end()) return true;
-    values_.erase(it);
-    return persistLocked();
+bool UserDefaults::setDate(std::string_view key, std::chrono::system_clock::time_point value) {
+    return setDate(key, std::chrono::floor<std::chrono::milliseconds>(value));
 }
+
+bool UserDefaults::remove(std::string_view key) { return store(key, std::nullopt); }
 
 std::optional<std::filesystem::path> UserDefaults::setAside() const {
     std::lock_guard guard(lock_);
-    return setAside_;
+    return storeFile_.setAside();
 }
 
-bool UserDefaults::store(std::string_view key, nlohmann::json value) {
+bool UserDefaults::store(std::string_view key, std::optional<nlohmann::json> value) {
     std::lock_guard guard(lock_);
-    values_[std::string(key)] = std::move(value);
+    const auto it = values_.find(key);
+    if (!value && it == values_.end() && storeFile_.safeToSave()) return true;
+    if (value) values_[std::string(key)] = *value;
+    else if (it != values_.end()) values_.erase(it);
+    if (!storeFile_.safeToSave()) unread_.insert_or_assign(std::string(key), std::move(value));
     return persistLocked();
 }
 
 bool UserDefaults::persistLocked() {
-    return writeAtomically(file_, values_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace));
+    const bool saved = storeFile_.save(
+        [this] { return values_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace); },
+        [this](std::string_view bytes) { return read(bytes); });
+    // Once the file was read or set aside, what was changed meanwhile is in values_.
+    if (storeFile_.safeToSave()) unread_.clear();
+    return saved;
 }
 
 }  // namespace fnd

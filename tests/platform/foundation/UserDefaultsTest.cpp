@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "StorageTestSupport.h"
 #include "platform/foundation/AppDirectories.h"
 #include "platform/foundation/UserDefaults.h"
 
@@ -85,6 +86,92 @@ TEST_F(DefaultsTest, CorruptFileReadsEmptyAndIsKeptAside) {
         EXPECT_EQ(UserDefaults::open(file)->boolean("fresh"), true);
         fs::remove(*aside);
     }
+}
+
+TEST_F(DefaultsTest, DirectoryAtThePathReadsEmptyIsKeptAsideAndTheNextWriteSucceeds) {
+    fs::create_directories(file / "inside");
+    std::shared_ptr<UserDefaults> d;
+    EXPECT_NO_THROW(d = UserDefaults::open(file));
+    ASSERT_TRUE(d);
+    EXPECT_TRUE(d->keys().empty());
+    ASSERT_TRUE(d->setAside().has_value());
+    EXPECT_TRUE(fs::is_directory(*d->setAside() / "inside"));
+    EXPECT_TRUE(d->setBoolean("fresh", true));
+    EXPECT_EQ(UserDefaults::open(file)->boolean("fresh"), true);
+}
+
+TEST_F(DefaultsTest, FileThatCannotBeOpenedNowIsKeptAndMergedWithLaterChanges) {
+    {
+        auto d = UserDefaults::open(file);
+        d->setString("tavro.sdk.pack.etag", "W/\"1\"");
+        d->setBoolean("tavro.sdk.link.enabled", true);
+        d->setInteger("gone", 1);
+    }
+    const std::string before = read(file);
+    std::shared_ptr<UserDefaults> d;
+    storagetest::atDescriptorLimit([&] {
+        d = UserDefaults::open(file);
+        EXPECT_FALSE(d->setAside().has_value());
+        EXPECT_FALSE(d->setInteger("count", 7));  // not written over the unread file
+        EXPECT_TRUE(d->remove("gone") == false);
+    });
+    EXPECT_EQ(read(file), before);
+    EXPECT_EQ(d->integer("count"), 7);  // kept in memory meanwhile
+
+    // The next write reads the file first: its values stay, the changes made meanwhile win.
+    EXPECT_TRUE(d->setBoolean("tavro.sdk.link.enabled", false));
+    const auto reopened = UserDefaults::open(file);
+    EXPECT_EQ(reopened->string("tavro.sdk.pack.etag"), "W/\"1\"");
+    EXPECT_EQ(reopened->boolean("tavro.sdk.link.enabled"), false);
+    EXPECT_EQ(reopened->integer("count"), 7);
+    EXPECT_FALSE(reopened->contains("gone"));
+    EXPECT_EQ(d->string("tavro.sdk.pack.etag"), "W/\"1\"");
+}
+
+TEST_F(DefaultsTest, CorruptFileInAReadOnlyDirectoryIsNeverOverwritten) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << "{corrupt";
+    storagetest::asUnprivileged(root, [this]() -> std::string {
+        std::string failures;
+        ::chmod(file.parent_path().c_str(), 0500);
+        auto d = UserDefaults::open(file);
+        if (d->setBoolean("k", true)) failures += "wrote over the corrupt file\n";
+        if (read(file) != "{corrupt") failures += "corrupt file changed\n";
+        ::chmod(file.parent_path().c_str(), 0700);
+        if (!d->setBoolean("k2", true)) failures += "later write failed\n";
+        if (!d->setAside() || read(*d->setAside()) != "{corrupt") failures += "corrupt file not kept aside\n";
+        const auto reopened = UserDefaults::open(file);
+        if (reopened->boolean("k") != true || reopened->boolean("k2") != true) failures += "values lost\n";
+        return failures;
+    });
+}
+
+TEST_F(DefaultsTest, DatesOfAnyYearSurviveAndDatesBeyondReachAreRefused) {
+    using namespace std::chrono;
+    const UserDefaults::Date far = sys_days{year{9999} / December / 31} + hours{23} + milliseconds{999};
+    const UserDefaults::Date early = sys_days{year{1} / January / 1};
+    {
+        auto d = UserDefaults::open(file);
+        EXPECT_TRUE(d->setDate("far", far));
+        EXPECT_TRUE(d->setDate("early", early));
+        EXPECT_TRUE(d->setDate("now", system_clock::now()));
+    }
+    auto d = UserDefaults::open(file);
+    EXPECT_EQ(d->date("far"), far);
+    EXPECT_EQ(d->date("early"), early);
+    EXPECT_TRUE(d->date("now").has_value());
+
+    // Written by hand: seconds from an earlier version, and dates no 64-bit count of milliseconds
+    // holds, which read as nothing rather than as some other date.
+    std::ofstream(file, std::ios::trunc) << R"({"seconds": {"$date": 1700000000.25}, "huge": {"$date": 1e300},
+        "unsigned": {"$date": 18446744073709551615}, "edge": {"$date": 9.3e15}})";
+    d = UserDefaults::open(file);
+    EXPECT_EQ(d->date("seconds"), UserDefaults::Date(milliseconds(1'700'000'000'250)));
+    EXPECT_EQ(d->date("huge"), std::nullopt);
+    EXPECT_EQ(d->date("unsigned"), std::nullopt);
+    EXPECT_EQ(d->date("edge"), std::nullopt);
+    d->setBoolean("other", true);  // the refused dates stay in the file as they were
+    EXPECT_NE(read(file).find("1e+300"), std::string::npos) << read(file);
 }
 
 TEST_F(DefaultsTest, WritesLeaveNoTemporaryFiles) {
