@@ -1,6 +1,7 @@
 #include "tavro/diagnostics/TavroDebug.h"
 
 #include "platform/foundation/Console.h"
+#include "platform/runtime/MainActor.h"
 
 namespace tavro {
 
@@ -19,6 +20,15 @@ void TavroDebug::log(std::string_view tag, std::string_view text, bool ok) {
     kept.push_back({fnd::Uuid::random(), std::chrono::system_clock::now(), std::string(tag), std::string(text), ok});
     entries.set(std::move(kept));
     fnd::Console::write("[TAVRO_SDK] " + std::string(tag) + ": " + std::string(text));
+}
+
+void TavroDebug::logFromAnyThread(std::string_view tag, std::string_view text, bool ok) {
+    const auto actor = rt::MainActor::shared();
+    if (actor->isActorThread()) {
+        shared()->log(tag, text, ok);
+        return;
+    }
+    actor->post([tag = std::string(tag), text = std::string(text), ok] { shared()->log(tag, text, ok); });
 }
 
 void TavroDebug::clear() { entries.set({}); }

@@ -40,6 +40,9 @@ public:
     // While off: does nothing.
     void log(std::string_view tag, std::string_view text, bool ok);
 
+    // The same from any thread: at once on the main actor, else handed to it.
+    static void logFromAnyThread(std::string_view tag, std::string_view text, bool ok);
+
     // Forgets every entry.
     void clear();
 

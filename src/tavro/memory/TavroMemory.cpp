@@ -1,24 +1,18 @@
 #include "tavro/memory/TavroMemory.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <numeric>
-#include <sstream>
 #include <stdexcept>
 
 #include "platform/foundation/AppDirectories.h"
-#include "platform/foundation/AtomicFile.h"
 #include "tavro/core/TavroText.h"
+#include "tavro/diagnostics/TavroDebug.h"
 
 namespace tavro {
 
@@ -134,6 +128,7 @@ struct Piece {
 struct Pattern {
     std::vector<Piece> pieces;
     std::size_t slotCount = 0;  // highest slot index + 1
+    std::size_t markers = 0;    // slot markers in the template
     bool hasSlots = false;
     std::string norm;  // of the whole literal text, for templates without slots
     std::string key;   // identity of the template: normalised literals and slot markers
@@ -164,6 +159,7 @@ Pattern compile(std::string_view stored) {
         if (part.slot) {
             pattern.hasSlots = true;
             pattern.slotCount = std::max(pattern.slotCount, part.index + 1);
+            ++pattern.markers;
             pattern.key.push_back('\x01');
             pattern.key.append(std::to_string(part.index));
             pattern.key.push_back('\x02');
@@ -215,6 +211,7 @@ struct PreparedGoal {
 };
 
 constexpr std::size_t noMatch = std::numeric_limits<std::size_t>::max();
+constexpr std::size_t maxReach = std::size_t{1} << 26;
 
 // Where the literal ends when it matches at `at`, else `noMatch`. A run of white space in the
 // literal takes the whole run of white space in the goal.
@@ -267,8 +264,10 @@ std::optional<std::vector<std::string>> matchSlots(const Pattern& pattern, const
     if (!pieces.front().slot && matchLiteral(pieces.front().units, goal, 0) == noMatch) return std::nullopt;
     if (!pieces.back().slot && !literalCanEnd(pieces.back().units, goal)) return std::nullopt;
 
-    // reach[i * (n + 1) + p]: pieces i.. match goal[p..n).
+    // reach[i * (n + 1) + p]: pieces i.. match goal[p..n). A template and a goal both so long
+    // that the table would not fit in a few tens of megabytes are taken as not matching.
     const std::size_t width = n + 1;
+    if (k + 1 > maxReach / width) return std::nullopt;
     std::vector<std::uint8_t>& reach = scratch.reach;
     std::vector<std::uint8_t>& anyFrom = scratch.anyFrom;
     reach.assign((k + 1) * width, 0);
@@ -316,9 +315,12 @@ std::optional<std::vector<std::string>> matchSlots(const Pattern& pattern, const
 
 // ---- Dates ----
 
-std::string isoDate(Clock::time_point time) {
+// Any time of the years 0000 to 9999 (what the text form can carry); others are clamped to them.
+std::string isoDate(TavroRecipe::Time time) {
     using namespace std::chrono;
-    const auto ms = floor<milliseconds>(time);
+    constexpr auto first = sys_days{year{0} / January / 1};
+    constexpr auto last = sys_days{year{9999} / December / 31} + days{1} - milliseconds{1};
+    const auto ms = std::clamp(time, TavroRecipe::Time{first}, TavroRecipe::Time{last});
     const auto day = floor<days>(ms);
     const year_month_day date{day};
     const hh_mm_ss clock{ms - day};
@@ -330,8 +332,8 @@ std::string isoDate(Clock::time_point time) {
     return buffer;
 }
 
-// Reads "YYYY-MM-DDTHH:MM:SS" with an optional fraction and a final "Z".
-std::optional<Clock::time_point> parseIsoDate(std::string_view text) {
+// Reads "YYYY-MM-DDTHH:MM:SS" with an optional fraction (kept to the millisecond) and a final "Z".
+std::optional<TavroRecipe::Time> parseIsoDate(std::string_view text) {
     using namespace std::chrono;
     auto number = [&text](std::size_t at, std::size_t length) -> std::optional<int> {
         if (at + length > text.size()) return std::nullopt;
@@ -350,29 +352,20 @@ std::optional<Clock::time_point> parseIsoDate(std::string_view text) {
     const year_month_day date{year{*y}, month{static_cast<unsigned>(*mo)}, day{static_cast<unsigned>(*d)}};
     if (!date.ok()) return std::nullopt;
     std::size_t i = 19;
-    nanoseconds fraction{0};
+    milliseconds fraction{0};
     if (text[i] == '.') {
         ++i;
-        std::int64_t scale = 100'000'000;
+        std::int64_t scale = 100;
         const std::size_t start = i;
         while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-            if (scale > 0) fraction += nanoseconds{(text[i] - '0') * scale};
+            fraction += milliseconds{(text[i] - '0') * scale};
             scale /= 10;
             ++i;
         }
         if (i == start) return std::nullopt;
     }
     if (i + 1 != text.size() || text[i] != 'Z') return std::nullopt;
-    const auto time = sys_days{date} + hours{*h} + minutes{*mi} + seconds{*s} + fraction;
-    return time_point_cast<Clock::duration>(time);
-}
-
-// A compact time for the name of a file kept aside: "20250131T093000Z".
-std::string fileTime(Clock::time_point time) {
-    std::string iso = isoDate(time).substr(0, 19);
-    std::erase(iso, '-');
-    std::erase(iso, ':');
-    return iso + "Z";
+    return TavroRecipe::Time{sys_days{date}} + hours{*h} + minutes{*mi} + seconds{*s} + fraction;
 }
 
 // ---- JSON ----
@@ -414,7 +407,7 @@ std::vector<std::string> texts(const Json& object, const char* name) {
     return out;
 }
 
-Clock::time_point date(const Json& object, const char* name) {
+TavroRecipe::Time date(const Json& object, const char* name) {
     const auto time = parseIsoDate(text(object, name));
     if (!time) throw std::runtime_error(std::string(name) + " is not a date");
     return *time;
@@ -430,7 +423,10 @@ TavroRecipe recipeFromJson(const Json& object) {
     recipe.template_ = text(object, "template");
     const Json& runs = object.at("runs");
     if (!runs.is_number_integer()) throw std::runtime_error("runs is not an integer");
-    recipe.runs = runs.get<std::int64_t>();
+    // A count beyond the signed range is read as the largest count, not wrapped.
+    recipe.runs = runs.is_number_unsigned() && runs.get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX)
+                      ? std::numeric_limits<std::int64_t>::max()
+                      : runs.get<std::int64_t>();
     recipe.created = date(object, "created");
     recipe.lastUsed = date(object, "lastUsed");
     const Json& steps = object.at("steps");
@@ -563,12 +559,34 @@ struct TavroMemory::Entry {
     Pattern pattern;
 };
 
-TavroMemory::TavroMemory(std::filesystem::path file) : file_(std::move(file)) {
-    try {
-        load();
-    } catch (...) {
-        entries_.clear();
+namespace {
+
+std::int64_t plus(std::int64_t a, std::int64_t b) {
+    std::int64_t sum = 0;
+    if (__builtin_add_overflow(a, b, &sum)) return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
+    return sum;
+}
+
+// Whether every slot marker of the recipe (in its template and in its steps' texts) names one of
+// the template's own slots: a learned template numbers its n slots 0 to n - 1.
+bool slotsWithinTemplate(const TavroRecipe& recipe, const Pattern& pattern) {
+    if (pattern.slotCount > pattern.markers) return false;
+    for (const TavroRecipeStep& step : recipe.steps) {
+        for (const Part& part : parseTemplate(step.text)) {
+            if (part.slot && part.index >= pattern.markers) return false;
+        }
+        // More digits than a marker may hold leaves the step unfillable.
+        std::vector<std::string> values(pattern.markers);
+        if (!TavroRecipeStep::filled(step.text, values)) return false;
     }
+    return true;
+}
+
+}  // namespace
+
+TavroMemory::TavroMemory(std::filesystem::path file) : file_(file), store_(std::move(file)) {
+    const std::lock_guard lock(mutex_);
+    store_.load([this](std::string_view bytes) { return read(bytes); });
 }
 
 TavroMemory::~TavroMemory() = default;
@@ -577,50 +595,86 @@ std::filesystem::path TavroMemory::defaultURL() {
     return fnd::AppDirectories::applicationSupport() / "TavroSDK" / "recipes.json";
 }
 
-void TavroMemory::load() {
-    std::error_code error;
-    const auto status = std::filesystem::symlink_status(file_, error);
-    if (error || status.type() == std::filesystem::file_type::not_found) return;
+bool TavroMemory::read(std::string_view bytes) {
     try {
-        std::ifstream in(file_, std::ios::binary);
-        if (!in) throw std::runtime_error("cannot open");
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        if (in.bad()) throw std::runtime_error("cannot read");
-        const Json list = Json::parse(bytes.str());
-        if (!list.is_array()) throw std::runtime_error("not a list");
+        const Json list = Json::parse(bytes);
+        if (!list.is_array()) return false;
         std::vector<Entry> loaded;
         loaded.reserve(list.size());
+        bool dropped = false;
         for (const Json& item : list) {
             TavroRecipe recipe = recipeFromJson(item);
             Pattern pattern = compile(recipe.template_);
+            if (!slotsWithinTemplate(recipe, pattern)) {
+                dropped = true;
+                continue;
+            }
             loaded.push_back(Entry{std::move(recipe), std::move(pattern)});
         }
+        // What was learned before the file could be read goes on top of it.
+        for (Entry& entry : entries_) absorb(loaded, std::move(entry), false);
+        evict(loaded, noMatch);
         entries_ = std::move(loaded);
+        if (dropped) store_.keepCopy(bytes);
+        return true;
     } catch (...) {
-        entries_.clear();
-        keepAside();
+        return false;
     }
 }
 
-void TavroMemory::keepAside() {
-    // A file that cannot be moved out of the way is never saved over.
-    if (!fnd::keepAside(file_, ".unreadable-" + fileTime(Clock::now()))) saves_ = false;
+std::size_t TavroMemory::absorb(std::vector<Entry>& into, Entry entry, bool oneMoreRun) {
+    const auto same = std::find_if(into.begin(), into.end(),
+                                   [&entry](const Entry& kept) { return kept.pattern.key == entry.pattern.key; });
+    if (same == into.end()) {
+        into.push_back(std::move(entry));
+        return into.size() - 1;
+    }
+    TavroRecipe& kept = same->recipe;
+    kept.steps = std::move(entry.recipe.steps);
+    kept.runs = plus(kept.runs, oneMoreRun ? 1 : entry.recipe.runs);
+    kept.lastUsed = std::max(kept.lastUsed, entry.recipe.lastUsed);
+    return static_cast<std::size_t>(same - into.begin());
 }
 
-void TavroMemory::save() {
-    if (!saves_) return;
-    try {
-        Json list = Json::array();
-        for (const Entry& entry : entries_) list.push_back(recipeJson(entry.recipe));
-        fnd::writeAtomically(file_, list.dump(2, ' ', false, Json::error_handler_t::replace) + "\n", beforeRename_);
-    } catch (...) {
-        // Saving is best effort: the memory keeps working from what it holds.
+void TavroMemory::evict(std::vector<Entry>& entries, std::size_t kept) {
+    // Beyond the limit the least used recipe goes, the one used longest ago first; never the one
+    // just learned, which could otherwise never earn a second run.
+    while (entries.size() > maxRecipes) {
+        std::size_t victim = noMatch;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (i == kept) continue;
+            if (victim == noMatch) {
+                victim = i;
+                continue;
+            }
+            const TavroRecipe& a = entries[i].recipe;
+            const TavroRecipe& b = entries[victim].recipe;
+            if (a.runs < b.runs || (a.runs == b.runs && a.lastUsed < b.lastUsed)) victim = i;
+        }
+        entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(victim));
+        if (kept != noMatch && victim < kept) --kept;
     }
 }
 
-std::chrono::system_clock::time_point TavroMemory::now() const {
-    // Stored dates keep milliseconds; a recipe held in memory equals the one read back.
+std::optional<std::string> TavroMemory::save() {
+    const bool saved = store_.save(
+        [this] {
+            Json list = Json::array();
+            for (const Entry& entry : entries_) list.push_back(recipeJson(entry.recipe));
+            return list.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+        },
+        [this](std::string_view bytes) { return read(bytes); });
+    if (saved) return std::nullopt;
+    return store_.lastError();
+}
+
+void TavroMemory::reportUnsaved(const std::optional<std::string>& error) {
+    // Saving is best effort: the recipes stay in memory and the next save writes them all.
+    if (!error) return;
+    TavroDebug::logFromAnyThread("learn", "recipes not saved (" + *error + "); kept until the next save", false);
+}
+
+TavroRecipe::Time TavroMemory::now() {
     return std::chrono::floor<std::chrono::milliseconds>(Clock::now());
 }
 
@@ -659,17 +713,10 @@ void TavroMemory::learn(std::string_view goal, const std::vector<TavroPerformedS
         pattern = compile(learned.template_);
     }
 
-    const std::lock_guard lock(mutex_);
-    const auto stamp = now();
-    auto same = std::find_if(entries_.begin(), entries_.end(),
-                             [&pattern](const Entry& entry) { return entry.pattern.key == pattern.key; });
-    std::size_t kept;
-    if (same != entries_.end()) {
-        same->recipe.steps = std::move(learned.steps);
-        same->recipe.runs += 1;
-        same->recipe.lastUsed = stamp;
-        kept = static_cast<std::size_t>(same - entries_.begin());
-    } else {
+    std::optional<std::string> unsaved;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto stamp = now();
         TavroRecipe recipe{.id = fnd::Uuid::random(),
                            .goal = trimmed,
                            .template_ = std::move(learned.template_),
@@ -677,39 +724,25 @@ void TavroMemory::learn(std::string_view goal, const std::vector<TavroPerformedS
                            .runs = 1,
                            .created = stamp,
                            .lastUsed = stamp};
-        entries_.push_back(Entry{std::move(recipe), std::move(pattern)});
-        kept = entries_.size() - 1;
+        const std::size_t kept = absorb(entries_, Entry{std::move(recipe), std::move(pattern)}, true);
+        evict(entries_, kept);
+        unsaved = save();
     }
-    // Beyond the limit the least used recipe goes, the one used longest ago first; never the one
-    // just learned, which could otherwise never earn a second run.
-    while (entries_.size() > maxRecipes) {
-        std::size_t victim = noMatch;
-        for (std::size_t i = 0; i < entries_.size(); ++i) {
-            if (i == kept) continue;
-            if (victim == noMatch) {
-                victim = i;
-                continue;
-            }
-            const TavroRecipe& a = entries_[i].recipe;
-            const TavroRecipe& b = entries_[victim].recipe;
-            if (a.runs < b.runs || (a.runs == b.runs && a.lastUsed < b.lastUsed)) victim = i;
-        }
-        entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(victim));
-        if (victim < kept) --kept;
-    }
-    save();
+    reportUnsaved(unsaved);
 }
 
 void TavroMemory::reinforce(const fnd::Uuid& id) {
-    const std::lock_guard lock(mutex_);
-    for (Entry& entry : entries_) {
-        if (entry.recipe.id == id) {
-            entry.recipe.runs += 1;
-            entry.recipe.lastUsed = now();
-            save();
-            return;
-        }
+    std::optional<std::string> unsaved;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto found = std::find_if(entries_.begin(), entries_.end(),
+                                        [&id](const Entry& entry) { return entry.recipe.id == id; });
+        if (found == entries_.end()) return;
+        found->recipe.runs = plus(found->recipe.runs, 1);
+        found->recipe.lastUsed = now();
+        unsaved = save();
     }
+    reportUnsaved(unsaved);
 }
 
 std::vector<TavroRecipe> TavroMemory::recipes() const {
@@ -722,7 +755,7 @@ std::vector<TavroRecipe> TavroMemory::recipes() const {
 
 void TavroMemory::setBeforeRenameForTesting(std::function<void(const std::filesystem::path&)> hook) {
     const std::lock_guard lock(mutex_);
-    beforeRename_ = std::move(hook);
+    store_.setBeforeRename(std::move(hook));
 }
 
 }  // namespace tavro

@@ -6,11 +6,16 @@
 // to Tuli" recalls for "send hello there to Mia" with the values "hello there" and "Mia".
 //
 // Storage: a JSON list of recipes in one file (by default "recipes.json" in the "TavroSDK"
-// directory of Application Support). Dates are stored as ISO-8601 text in UTC with milliseconds
-// ("2025-01-31T09:30:00.250Z"). Every save writes a temporary file, syncs it and renames it over
-// the old one, so a crash leaves either the old or the new list. A file that cannot be read is
-// renamed aside (".unreadable-" and the time) and the memory starts empty; creating a memory
-// never fails. Held by std::shared_ptr; every operation takes the memory's lock.
+// directory of Application Support), kept as fnd::StoreFile keeps every store's file. Dates are
+// stored as ISO-8601 text in UTC with milliseconds ("2025-01-31T09:30:00.250Z"). Every save writes
+// a temporary file, syncs it and renames it over the old one, so a crash leaves either the old or
+// the new list. A file that cannot be read is renamed aside (".unreadable-" and the time) and the
+// memory starts empty; a file that cannot be opened now is left alone and read again before the
+// next save, which then keeps both what it holds and what was learned meanwhile. A recipe whose
+// slot markers name slots its template does not have is dropped when read (a copy of the file is
+// kept aside). A save that fails keeps the recipes in memory for the next save and writes one
+// line to the activity log. Creating a memory never fails. Held by std::shared_ptr; every
+// operation takes the memory's lock.
 #pragma once
 
 #include <chrono>
@@ -24,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/foundation/StoreFile.h"
 #include "platform/foundation/Uuid.h"
 #include "tavro/memory/TavroPerformedStep.h"
 #include "tavro/memory/TavroRecipe.h"
@@ -68,16 +74,21 @@ public:
 private:
     struct Entry;
 
-    void load();
-    void keepAside();
-    void save();
-    std::chrono::system_clock::time_point now() const;
+    // Takes in the saved list, with what was learned before it could be read on top.
+    bool read(std::string_view bytes);
+    // Adds the entry, or updates the one with the same template; returns where it is.
+    static std::size_t absorb(std::vector<Entry>& into, Entry entry, bool oneMoreRun);
+    // Drops the least used recipes beyond `maxRecipes`, never the one at `kept`.
+    static void evict(std::vector<Entry>& entries, std::size_t kept);
+    // Writes the list; the reason when it was not written.
+    std::optional<std::string> save();
+    static void reportUnsaved(const std::optional<std::string>& error);
+    static TavroRecipe::Time now();
 
     const std::filesystem::path file_;
     mutable std::mutex mutex_;
+    fnd::StoreFile store_;
     std::vector<Entry> entries_;
-    bool saves_ = true;  // false when an unreadable file could not be kept aside
-    std::function<void(const std::filesystem::path&)> beforeRename_;
 };
 
 }  // namespace tavro

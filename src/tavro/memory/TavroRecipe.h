@@ -65,9 +65,12 @@ struct TavroRecipe {
     std::string goal;      // the goal it was learned from
     std::string template_;  // the goal with slot markers ("template"; the name is a C++ keyword)
     std::vector<TavroRecipeStep> steps;
-    std::int64_t runs = 1;  // successful uses, 1 when learned
-    std::chrono::system_clock::time_point created;
-    std::chrono::system_clock::time_point lastUsed;
+    // Whole milliseconds since 1970 (UTC): holds every date the stored text form can carry.
+    using Time = std::chrono::sys_time<std::chrono::milliseconds>;
+
+    std::int64_t runs = 1;  // successful uses, 1 when learned; never wraps past the largest count
+    Time created;
+    Time lastUsed;
 
     bool operator==(const TavroRecipe&) const = default;
 };

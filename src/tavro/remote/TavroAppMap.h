@@ -72,10 +72,12 @@ public:
     static void setLearned(std::optional<TavroAppMap> map);
 
     // When no learned map is held yet, reads the saved file and keeps it as the learned map. A
-    // missing or unreadable file changes nothing.
+    // missing or unreadable file changes nothing (an unreadable one is moved aside, as
+    // fnd::StoreFile does for every store).
     static void loadSaved();
     // Writes the map to the saved file (creating the directory, replacing the file atomically so a
-    // reader never sees half a file). Errors are ignored.
+    // reader never sees half a file). A file that was never read is read first, and one that
+    // cannot be opened now is not replaced. Errors are ignored but for one activity-log line.
     static void save(const TavroAppMap& map);
     // "TavroAppMap.json" in the app's Application Support directory.
     static std::filesystem::path fileURL();

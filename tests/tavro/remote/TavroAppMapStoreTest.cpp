@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
+
+#include <nlohmann/json.hpp>
 
 #include "platform/foundation/AppDirectories.h"
+#include "platform/foundation/StorageTestSupport.h"
+#include "platform/runtime/MainActor.h"
+#include "tavro/diagnostics/TavroDebug.h"
 #include "tavro/remote/TavroAppMap.h"
 
 using namespace tavro;
@@ -76,4 +82,54 @@ TEST_F(TavroMapsFile, SavingOverwritesAndSurvivesInvalidText) {
     TavroMaps::loadSaved();
     ASSERT_TRUE(TavroMaps::learned());
     EXPECT_EQ(TavroMaps::learned()->screens.at("home").title, "Bad \xEF\xBF\xBD byte");
+}
+
+TEST_F(TavroMapsFile, UnreadableFileIsSetAsideNotDestroyedByTheNextSave) {
+    std::filesystem::create_directories(TavroMaps::fileURL().parent_path());
+    std::ofstream(TavroMaps::fileURL(), std::ios::trunc) << "{not a map";
+    TavroMaps::save(sample());  // never read before: read first, then set aside
+    const auto aside = storagetest::namesStartingWith(TavroMaps::fileURL().parent_path(), "TavroAppMap.json.unreadable-");
+    ASSERT_EQ(aside.size(), 1u);
+    std::ifstream kept(TavroMaps::fileURL().parent_path() / aside[0]);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "{not a map");
+    TavroMaps::loadSaved();
+    EXPECT_EQ(TavroMaps::learned(), sample());
+}
+
+TEST_F(TavroMapsFile, DirectoryAtThePathDoesNotBlockLoadingOrSavingForever) {
+    std::filesystem::create_directories(TavroMaps::fileURL() / "inside");
+    TavroMaps::loadSaved();
+    EXPECT_EQ(TavroMaps::learned(), std::nullopt);
+    TavroMaps::save(sample());
+    TavroMaps::loadSaved();
+    EXPECT_EQ(TavroMaps::learned(), sample());
+}
+
+TEST_F(TavroMapsFile, SavedFileThatCannotBeOpenedNowIsNotReplaced) {
+    std::filesystem::create_directories(TavroMaps::fileURL().parent_path());
+    std::ofstream(TavroMaps::fileURL(), std::ios::trunc) << sample().toJSON().dump();
+    auto other = sample();
+    other.app = "other";
+    storagetest::atDescriptorLimit([&] { TavroMaps::save(other); });
+    TavroMaps::loadSaved();
+    EXPECT_EQ(TavroMaps::learned(), sample());
+    // Read once, the file may be replaced.
+    TavroMaps::save(other);
+    TavroMaps::reset();
+    TavroMaps::loadSaved();
+    EXPECT_EQ(TavroMaps::learned(), other);
+}
+
+TEST_F(TavroMapsFile, FailedSaveWritesOneActivityLine) {
+    rt::MainActor::Scope scope(rt::MainActor::create(rt::ClockKind::virtual_));
+    TavroDebug::reset();
+    TavroDebug::shared()->enabled.set(true);
+    TavroMaps::save(sample());
+    storagetest::withFullDisk([] { TavroMaps::save(sample()); });
+    const auto entries = TavroDebug::shared()->entries.value();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].tag, "learn");
+    EXPECT_FALSE(entries[0].ok);
+    EXPECT_NE(entries[0].text.find("app map not saved"), std::string::npos);
+    TavroDebug::reset();
 }
