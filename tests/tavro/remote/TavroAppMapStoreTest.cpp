@@ -106,6 +106,7 @@ TEST_F(TavroMapsFile, DirectoryAtThePathDoesNotBlockLoadingOrSavingForever) {
 }
 
 TEST_F(TavroMapsFile, SavedFileThatCannotBeOpenedNowIsNotReplaced) {
+    if (storagetest::typeChecksNeedDescriptors) GTEST_SKIP() << "sanitizer type checks need descriptors";
     std::filesystem::create_directories(TavroMaps::fileURL().parent_path());
     std::ofstream(TavroMaps::fileURL(), std::ios::trunc) << sample().toJSON().dump();
     auto other = sample();
