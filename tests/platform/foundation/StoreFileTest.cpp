@@ -40,7 +40,6 @@ struct StoreFileTest : ::testing::Test {
             return true;
         };
     }
-    static std::string content(const char* text) { return text; }
 };
 
 }  // namespace
@@ -120,24 +119,6 @@ TEST_F(StoreFileTest, FileThatCannotBeOpenedNowIsLeftAndNotSavedOverUntilItReads
     EXPECT_EQ(read(file), "good+new");
 }
 
-TEST_F(StoreFileTest, UnreadableFileThatCannotBeMovedIsNeverSavedOver) {
-    write(file, "bad");
-    ::chmod(root.c_str(), 0700);
-    storagetest::asUnprivileged(root, [this]() -> std::string {
-        std::string failures;
-        ::chmod(root.c_str(), 0500);  // no renames in the directory
-        StoreFile store(file);
-        if (store.load(accepting()) != StoreFile::Loaded::stuck) failures += "not stuck\n";
-        if (store.save([] { return std::string("good"); }, accepting())) failures += "saved over it\n";
-        if (read(file) != "bad") failures += "file changed\n";
-        ::chmod(root.c_str(), 0700);  // writable later: the next save sets it aside first
-        if (!store.save([] { return std::string("good"); }, accepting())) failures += "later save failed\n";
-        if (read(file) != "good") failures += "later save not written\n";
-        if (!store.setAside() || read(*store.setAside()) != "bad") failures += "old content not kept\n";
-        return failures;
-    });
-}
-
 TEST_F(StoreFileTest, FileWithoutReadPermissionIsLeftAlone) {
     write(file, "good");
     ::chmod(file.c_str(), 0);
@@ -197,13 +178,4 @@ TEST_F(StoreFileTest, TemporaryFileBeingWrittenIsNotTakenForAStaleOne) {
     EXPECT_TRUE(store.save([] { return std::string("good"); }, accepting()));
     EXPECT_TRUE(seen.filename().string().starts_with("store.json.tmp-" + std::to_string(::getpid()) + "-"));
     EXPECT_EQ(read(file), "good");
-}
-
-TEST_F(StoreFileTest, PartlyReadContentCanBeKeptAsACopy) {
-    write(file, "good and bad");
-    StoreFile store(file);
-    store.keepCopy("good and bad");
-    ASSERT_TRUE(store.setAside());
-    EXPECT_EQ(read(*store.setAside()), "good and bad");
-    EXPECT_EQ(read(file), "good and bad");
 }
