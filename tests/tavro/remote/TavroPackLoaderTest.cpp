@@ -36,6 +36,10 @@ protected:
 
     std::shared_ptr<rt::MainActor> actor = rt::MainActor::create(rt::ClockKind::virtual_);
     rt::MainActor::Scope scope{actor};
+    // What the server answers; declared before the server, so the server's thread has stopped
+    // before they go.
+    std::mutex lock_;
+    std::map<std::string, Answer> answers_;
     nettest::LoopbackServer server;
     crypto::P256SigningKey signer = crypto::P256SigningKey::generate();
     std::map<std::string, std::string> keys{{"test-1", signer.publicKeyPEM()}};
@@ -105,10 +109,6 @@ protected:
         serve("com.example.app", {.body = envelope(pack(5)), .etag = "\"e5\""});
         ASSERT_EQ(refresh(true), "Pack 5 active");
     }
-
-private:
-    std::mutex lock_;
-    std::map<std::string, Answer> answers_;
 };
 
 }  // namespace
