@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <system_error>
+#include <vector>
 
 #include "platform/foundation/MainBundle.h"
 #include "platform/foundation/Uuid.h"
@@ -13,6 +14,7 @@ namespace {
 struct Box {
     std::mutex lock;
     std::optional<std::filesystem::path> root;
+    std::vector<std::filesystem::path> fresh;  // temporary roots made here, removed at reset
 };
 Box& box() {
     static Box b;
@@ -62,6 +64,8 @@ std::filesystem::path AppDirectories::useFreshTemporaryRoot() {
     if (ec) base = "/tmp";
     auto dir = ensured(base / ("app-root-" + Uuid::random().text()));
     setRoot(dir);
+    std::lock_guard guard(box().lock);
+    box().fresh.push_back(dir);
     return dir;
 }
 
@@ -69,6 +73,17 @@ std::filesystem::path AppDirectories::applicationSupport() { return ensured(root
 
 std::filesystem::path AppDirectories::temporary() { return ensured(root() / "tmp"); }
 
-void AppDirectories::reset() { setRoot(std::nullopt); }
+void AppDirectories::reset() {
+    setRoot(std::nullopt);
+    std::vector<std::filesystem::path> fresh;
+    {
+        std::lock_guard guard(box().lock);
+        fresh.swap(box().fresh);
+    }
+    for (const auto& dir : fresh) {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+}
 
 }  // namespace fnd

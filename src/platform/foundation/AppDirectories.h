@@ -20,12 +20,14 @@ public:
     static std::filesystem::path root();
     static void setRoot(std::optional<std::filesystem::path> root);  // nothing: back to the default
     // Creates a new empty directory under the system's temporary directory and makes it the root.
+    // reset() removes it again with everything in it.
     static std::filesystem::path useFreshTemporaryRoot();
 
     // <root>/Application Support and <root>/tmp, created when missing.
     static std::filesystem::path applicationSupport();
     static std::filesystem::path temporary();
 
+    // Back to the default root; removes the temporary roots made by useFreshTemporaryRoot.
     static void reset();
 };
 

@@ -116,8 +116,8 @@ TEST(AppDirectories, FreshRootGivesCreatedDirectories) {
     EXPECT_NE(a, b);
     EXPECT_TRUE(fs::is_empty(b));
     fnd::AppDirectories::reset();
-    fs::remove_all(a);
-    fs::remove_all(b);
+    EXPECT_FALSE(fs::exists(a)) << "reset removes the temporary roots it made";
+    EXPECT_FALSE(fs::exists(b));
 }
 
 TEST(Uuid, RandomVersionFourInUpperCaseText) {
