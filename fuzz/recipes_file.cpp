@@ -11,6 +11,8 @@
 #include <fstream>
 #include <string>
 
+#include "FuzzScratch.h"
+
 #include "tavro/memory/TavroMemory.h"
 
 using namespace tavro;
@@ -18,16 +20,7 @@ using namespace tavro;
 namespace {
 
 const std::filesystem::path& directory() {
-    static const std::filesystem::path made = [] {
-        // In memory when the system offers it: every save syncs its file, which on a disk would
-        // take most of the time.
-        std::error_code error;
-        const auto base = std::filesystem::is_directory("/dev/shm", error) ? std::filesystem::path("/dev/shm")
-                                                                            : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "tavro-fuzz-recipes-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        return std::filesystem::path(pattern);
-    }();
+    static const std::filesystem::path made = fuzzScratchDirectory("recipes");
     return made;
 }
 

@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 
+#include "FuzzScratch.h"
+
 #include "platform/foundation/UserDefaults.h"
 
 using fnd::UserDefaults;
@@ -19,16 +21,7 @@ using fnd::UserDefaults;
 namespace {
 
 const std::filesystem::path& directory() {
-    static const std::filesystem::path made = [] {
-        // In memory when the system offers it: every save syncs its file, which on a disk would
-        // take most of the time.
-        std::error_code error;
-        const auto base = std::filesystem::is_directory("/dev/shm", error) ? std::filesystem::path("/dev/shm")
-                                                                            : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "tavro-fuzz-defaults-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        return std::filesystem::path(pattern);
-    }();
+    static const std::filesystem::path made = fuzzScratchDirectory("defaults");
     return made;
 }
 

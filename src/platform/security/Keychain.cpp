@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/crypto/Base64.h"
 #include "platform/foundation/AppDirectories.h"
 #include "platform/foundation/AtomicFile.h"
 
@@ -48,35 +49,6 @@ std::filesystem::path fileFor(const std::filesystem::path& directory, std::strin
     return directory / (name + ".keychain");
 }
 
-std::string toHex(std::string_view bytes) {
-    static constexpr char hex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        out += hex[c >> 4];
-        out += hex[c & 15];
-    }
-    return out;
-}
-
-std::optional<std::string> fromHex(std::string_view text) {
-    if (text.size() % 2) return std::nullopt;
-    const auto digit = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        return -1;
-    };
-    std::string out;
-    out.reserve(text.size() / 2);
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int high = digit(text[i]), low = digit(text[i + 1]);
-        if (high < 0 || low < 0) return std::nullopt;
-        out += static_cast<char>(high * 16 + low);
-    }
-    return out;
-}
-
 // The items of one service's file, and whether the file may be written (false when it exists but
 // could not be read now, or could not be moved aside after it proved unreadable).
 struct Items {
@@ -90,7 +62,7 @@ std::optional<std::map<std::string, std::string, std::less<>>> parse(const std::
     std::map<std::string, std::string, std::less<>> items;
     for (const auto& [account, value] : json.items()) {
         if (!value.is_string()) return std::nullopt;
-        auto bytes = fromHex(value.get_ref<const std::string&>());
+        auto bytes = crypto::base64Decode(value.get_ref<const std::string&>());
         if (!bytes) return std::nullopt;
         items.emplace(account, std::move(*bytes));
     }
@@ -121,7 +93,7 @@ bool save(const std::filesystem::path& directory, const std::filesystem::path& f
         return !ec;
     }
     nlohmann::json json = nlohmann::json::object();
-    for (const auto& [account, bytes] : items.items) json[account] = toHex(bytes);
+    for (const auto& [account, bytes] : items.items) json[account] = crypto::base64Encode(bytes);
     return fnd::writeAtomically(file, json.dump());
 }
 

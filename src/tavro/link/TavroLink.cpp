@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/crypto/Base64.h"
 #include "platform/crypto/P256SigningKey.h"
 #include "platform/foundation/Console.h"
 #include "platform/foundation/ProcessInfo.h"
@@ -20,32 +21,10 @@ namespace {
 constexpr std::string_view enabledKey = "tavro.sdk.link.enabled";
 constexpr std::string_view autoOnKey = "tavro.sdk.link.autoOn";
 
-std::string hex(std::string_view bytes) {
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string out;
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
-std::optional<std::string> unhex(const nlohmann::json& value) {
+// A stored key: base64 text of its bytes, nothing when the value is not that.
+std::optional<std::string> keyBytes(const nlohmann::json& value) {
     if (!value.is_string()) return std::nullopt;
-    const auto& text = value.get_ref<const std::string&>();
-    if (text.size() % 2) return std::nullopt;
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        int byte = 0;
-        for (const char c : {text[i], text[i + 1]}) {
-            const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-            if (d < 0) return std::nullopt;
-            byte = byte * 16 + d;
-        }
-        out += static_cast<char>(byte);
-    }
-    return out;
+    return crypto::base64Decode(value.get_ref<const std::string&>());
 }
 
 // Fills a new record: a new install id and two fresh keys. False when the keys could not be made;
@@ -86,7 +65,7 @@ TavroLink::Stored loadOrMake() {
 }  // namespace
 
 std::string TavroLink::Stored::encoded() const {
-    nlohmann::json json = {{"signingKey", hex(signingKey)}, {"agreementKey", hex(agreementKey)}, {"iid", iid}};
+    nlohmann::json json = {{"signingKey", crypto::base64Encode(signingKey)}, {"agreementKey", crypto::base64Encode(agreementKey)}, {"iid", iid}};
     if (pairing) json["pairing"] = {{"peer", pairing->peer}, {"peerKey", pairing->peerKey}};
     return json.dump();
 }
@@ -95,8 +74,8 @@ std::optional<TavroLink::Stored> TavroLink::Stored::decode(std::string_view byte
     const auto json = nlohmann::json::parse(bytes, nullptr, false);
     if (!json.is_object()) return std::nullopt;
     Stored stored;
-    const auto signing = json.contains("signingKey") ? unhex(json["signingKey"]) : std::nullopt;
-    const auto agreement = json.contains("agreementKey") ? unhex(json["agreementKey"]) : std::nullopt;
+    const auto signing = json.contains("signingKey") ? keyBytes(json["signingKey"]) : std::nullopt;
+    const auto agreement = json.contains("agreementKey") ? keyBytes(json["agreementKey"]) : std::nullopt;
     if (!signing || !agreement || !crypto::P256SigningKey::fromPKCS8(*signing) ||
         !crypto::P256SigningKey::fromPKCS8(*agreement)) {
         return std::nullopt;
