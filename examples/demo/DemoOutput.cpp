@@ -32,7 +32,7 @@ std::string stepsList(const tavro::TavroRunReport& report) {
         const auto& step = report.steps[i];
         if (i > 0) out += '\n';
         out += std::to_string(i + 1) + ". " + marked(step.text, step.ok);
-        if (step.ms >= 1) out += " · " + std::to_string(step.ms) + " ms";
+        if (i < report.ms.size() && report.ms[i] >= 1) out += " · " + std::to_string(report.ms[i]) + " ms";
     }
     return out;
 }

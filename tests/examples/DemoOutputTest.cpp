@@ -12,7 +12,8 @@ TEST(DemoOutput, EveryLineCarriesItsMarkOnce) {
 
     tavro::TavroRunReport report{.ok = true,
                                  .status = "Done.",
-                                 .steps = {{"Open Settings", true, 550}, {"Tap “Dark\nMode”", false, 0}, {"✓ Done.", true, 0}}};
+                                 .steps = {{"Open Settings", true}, {"Tap “Dark\nMode”", false}, {"✓ Done.", true}},
+                                 .ms = {550, 0, 0}};
     EXPECT_EQ(demo::stepsList(report), "1. ✓ Open Settings · 550 ms\n2. ✗ Tap “Dark\\nMode”\n3. ✓ Done.");
     EXPECT_EQ(demo::stepsList(tavro::TavroRunReport{}), "(none)");
 }

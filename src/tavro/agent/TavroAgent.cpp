@@ -14,8 +14,6 @@
 #include "tavro/core/TavroText.h"
 #include "tavro/diagnostics/TavroDebug.h"
 #include "tavro/memory/TavroMemory.h"
-#include "tavro/models/AppleIntelligenceModel.h"
-#include "tavro/models/TavroDownloadableModel.h"
 #include "tavro/remote/TavroAnalytics.h"
 #include "tavro/remote/TavroPack.h"
 #include "tavro/surfaces/TavroSurface.h"
@@ -124,7 +122,7 @@ rt::TaskHandle<void> TavroAgent::start(std::string goal) {
     // The run is started before anything of it is published, so that whatever an observer does
     // meets a run that a stop ends properly.
     runStarted_ = rt::now();
-    runEngine_ = engine(first.get());
+    runEngine_ = TavroAnalytics::engine(first.get());
     runID_ = fnd::Uuid::random();
     task_ = rt::spawn(runTask(weak_from_this(), trimmed, runID_));
     const auto started = task_;
@@ -287,7 +285,10 @@ rt::Task<TavroRunReport> TavroAgent::runAndWait(std::string goal, double timeout
         report.ok = false;
         report.status = failureStatus(*failure);
     }
-    for (const auto& line : log_.value()) report.steps.push_back({line.text, line.ok, line.ms});
+    for (const auto& line : log_.value()) {
+        report.steps.push_back({line.text, line.ok});
+        report.ms.push_back(line.ms);
+    }
     co_return report;
 }
 
@@ -312,13 +313,6 @@ std::string_view TavroAgent::sourceName(Source source) {
         case Source::agent: break;
     }
     return "";
-}
-
-std::string TavroAgent::engine(const TavroModel* model) {
-    if (!model) return "rules";
-    if (dynamic_cast<const AppleIntelligenceModel*>(model)) return "apple";
-    if (dynamic_cast<const TavroDownloadableModel*>(model)) return "local";
-    return "model";
 }
 
 }  // namespace tavro

@@ -146,10 +146,6 @@ public:
     // Carries out one exact test step with the rules engine alone: nothing when it passed, else why.
     rt::Task<std::optional<std::string>> performExact(std::string step);
 
-    // The engine word that analytics events carry: "rules" without a model, "apple" for the
-    // platform's on-device model, "local" for a downloadable model, "model" for any other.
-    static std::string engine(const TavroModel* model);
-
     // Whether two readings differ in anything the agent watches after an action.
     static bool changed(const TavroScreen& a, const TavroScreen& b);
 

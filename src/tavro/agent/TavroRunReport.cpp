@@ -12,9 +12,9 @@ std::string TavroRunReport::stepsText() const {
         out += step.ok ? "✓" : "✗";
         out += ' ';
         out += step.text;
-        if (step.ms >= 1) {
+        if (i < ms.size() && ms[i] >= 1) {
             out += " · ";
-            out += std::to_string(step.ms);
+            out += std::to_string(ms[i]);
             out += " ms";
         }
     }

@@ -1,6 +1,6 @@
 // The outcome of one goal run as callers that wait for it see it (the link's chat tasks, the test
-// runner, the self-test, the demo command): success, the final status, and every run-log line
-// with its mark and its duration. A snapshot: later runs do not change it.
+// runner, the self-test, the demo command): success, the final status, every run-log line with its
+// mark, and the lines' durations. A snapshot: later runs do not change it.
 #pragma once
 
 #include <cstdint>
@@ -10,12 +10,10 @@
 namespace tavro {
 
 struct TavroRunReport {
-    // One run-log line.
+    // One run-log line: its text and its pass mark.
     struct Step {
         std::string text;
         bool ok = false;
-        // The step's duration in whole milliseconds; 0 when untimed. Callers may change it.
-        std::int64_t ms = 0;
 
         bool operator==(const Step&) const = default;
     };
@@ -26,11 +24,14 @@ struct TavroRunReport {
     std::string status;
     // Every run-log line, in order.
     std::vector<Step> steps;
+    // Each line's duration in whole milliseconds (0 when untimed), in the order of `steps`. The one
+    // field callers may change: a shortened list leaves the later steps without a duration.
+    std::vector<std::int64_t> ms;
 
     bool operator==(const TavroRunReport&) const = default;
 
     // One numbered line per step: "N. ✓ text" or "N. ✗ text", followed by " · " + ms + " ms" when the
-    // step has a duration of 1 ms or more; joined by line feeds, no trailing line feed.
+    // step still has a duration and it is 1 ms or more; joined by line feeds, no trailing line feed.
     std::string stepsText() const;
 };
 

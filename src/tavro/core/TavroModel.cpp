@@ -25,4 +25,6 @@ rt::Task<std::optional<std::string>> TavroModel::think(std::string system, std::
 
 bool TavroModel::isSupportedOnDevice() const { return isAvailable(); }
 
+TavroModel::Kind TavroModel::kind() const { return Kind::other; }
+
 }  // namespace tavro

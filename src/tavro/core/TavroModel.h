@@ -43,6 +43,11 @@ inline constexpr TavroContextBudget TavroContextBudget::compact{32, 600};
 
 class TavroModel {
 public:
+    // What a model is to the library: the platform's own on-device model, a model the host ships as
+    // a download, or any other (a host's text model, say). Analytics names the engine by it, and
+    // the remote switch for devices without a native model never counts a downloadable one.
+    enum class Kind { other, platform, downloadable };
+
     virtual ~TavroModel() = default;
 
     // Shown to the user as the engine's name.
@@ -63,6 +68,8 @@ public:
     virtual rt::Task<std::optional<std::string>> think(std::string system, std::string user);
     // Whether the device could run the model even if it is not ready now. Default: isAvailable().
     virtual bool isSupportedOnDevice() const;
+    // Default: Kind::other. The platform's model and every downloadable model answer for themselves.
+    virtual Kind kind() const;
 
 protected:
     TavroModel() = default;

@@ -378,6 +378,10 @@ std::vector<std::string> characters(std::string_view text) {
 
 std::string trim(std::string_view text) { return trimWith(text, isWhite); }
 
+std::string trimBlanks(std::string_view text) {
+    return trimWith(text, [](UChar32 c) { return c == '\t' || u_charType(c) == U_SPACE_SEPARATOR; });
+}
+
 std::string trim(std::string_view text, std::string_view chars) {
     const auto set = codePoints(chars);
     return trimWith(text, [&set](UChar32 c) { return std::find(set.begin(), set.end(), c) != set.end(); });

@@ -101,6 +101,9 @@ std::vector<std::string> characters(std::string_view text);
 // Trims white space and line breaks (Unicode White_Space) from both ends.
 std::string trim(std::string_view text);
 
+// Trims white space only (space separators and tab) from both ends; line breaks stay.
+std::string trimBlanks(std::string_view text);
+
 // Trims from both ends every character whose code points all belong to `chars` (a UTF-8 text
 // read as a set of code points).
 std::string trim(std::string_view text, std::string_view chars);

@@ -181,4 +181,6 @@ bool AppleIntelligenceModel::isSupportedOnDevice() const {
     return sysmodel::SystemModel::availability().reason != sysmodel::UnavailableReason::deviceNotEligible;
 }
 
+TavroModel::Kind AppleIntelligenceModel::kind() const { return Kind::platform; }
+
 }  // namespace tavro

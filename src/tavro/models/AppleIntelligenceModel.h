@@ -77,6 +77,7 @@ public:
     rt::Task<std::optional<TavroAction>> decide(std::string system, std::string user) override;
     rt::Task<std::optional<std::string>> think(std::string system, std::string user) override;
     bool isSupportedOnDevice() const override;
+    Kind kind() const final;
 };
 
 }  // namespace tavro

@@ -6,4 +6,6 @@ bool TavroDownloadableModel::isOffered() const { return true; }
 
 std::string TavroDownloadableModel::analyticsName() const { return downloadName(); }
 
+TavroModel::Kind TavroDownloadableModel::kind() const { return Kind::downloadable; }
+
 }  // namespace tavro

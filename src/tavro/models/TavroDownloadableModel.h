@@ -30,6 +30,8 @@ public:
     virtual bool isOffered() const;
     // The model's name in analytics. Default: downloadName().
     virtual std::string analyticsName() const;
+    // Always Kind::downloadable.
+    Kind kind() const final;
 
 protected:
     TavroDownloadableModel() = default;

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "platform/objc/Runtime.h"
+#include "tavro/core/TavroModel.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/remote/TavroPack.h"
 
@@ -136,6 +137,16 @@ void TavroAnalytics::log(std::string_view event, const Fields& fields) {
     parameters["tavro_sdk"] = std::string("1.0.0");
     if (const auto pack = TavroPacks::current()) parameters["tavro_pack"] = std::int64_t(pack->version);
     target(TavroText::prefix("tavro_" + std::string(event), nameLimit), parameters);
+}
+
+std::string TavroAnalytics::engine(const TavroModel* model) {
+    if (!model) return "rules";
+    switch (model->kind()) {
+        case TavroModel::Kind::platform: return "apple";
+        case TavroModel::Kind::downloadable: return "local";
+        case TavroModel::Kind::other: break;
+    }
+    return "model";
 }
 
 std::string TavroAnalytics::reason(std::string_view text) {

@@ -91,6 +91,10 @@ public:
     // Emits one event "tavro_" + event with the converted fields.
     static void log(std::string_view event, const Fields& fields = {});
 
+    // The engine word that analytics events carry: "rules" without a model, "apple" for the
+    // platform's on-device model, "local" for a downloadable model, "model" for any other.
+    static std::string engine(const TavroModel* model);
+
     // Folds an error text into one reason word: "low_memory", "bad_file", "background",
     // "stopped", "gpu" or "other".
     static std::string reason(std::string_view text);

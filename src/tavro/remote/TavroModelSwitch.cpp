@@ -27,8 +27,8 @@ Box& box() {
 
 std::optional<TavroModelSwitch::Family> family(const std::optional<std::string>& value) {
     if (!value) return std::nullopt;
-    // Line breaks are trimmed along with blanks, as for the remote-config switches.
-    const std::string word = TavroText::lower(TavroText::trim(*value));
+    // Only blanks are trimmed: "off" followed by a line break is not a family.
+    const std::string word = TavroText::lower(TavroText::trimBlanks(*value));
     if (word == "qwen") return TavroModelSwitch::Family::qwen;
     if (word == "off") return TavroModelSwitch::Family::off;
     return std::nullopt;
@@ -43,13 +43,13 @@ objc::ObjectPtr firebaseRemoteConfig() {
     return remoteConfig ? remoteConfig->object() : nullptr;
 }
 
-// A key's text value, trimmed; nothing when missing or blank.
+// A key's text value with blanks trimmed; nothing when missing or blank.
 std::optional<std::string> read(const objc::ObjectPtr& config, const char* key) {
     const auto value = objc::send(config, "configValueForKey:", {objc::Value(key)});
     if (!value || !value->object()) return std::nullopt;
     const auto text = objc::valueForKey(value->object(), "stringValue");
     if (!text || !text->string()) return std::nullopt;
-    std::string trimmed = TavroText::trim(*text->string());
+    std::string trimmed = TavroText::trimBlanks(*text->string());
     if (trimmed.empty()) return std::nullopt;
     return trimmed;
 }

@@ -38,9 +38,8 @@ bool TavroRemoteFlags::hiddenWithoutNativeModel() {
 
 bool TavroRemoteFlags::enabled(const std::optional<std::string>& value) {
     if (!value) return true;
-    // Line breaks are trimmed along with blanks, so a value pasted as "false" plus a line break
-    // still switches the feature off.
-    const std::string word = TavroText::lower(TavroText::trim(*value));
+    // Only blanks are trimmed: "false" followed by a line break is not an off word.
+    const std::string word = TavroText::lower(TavroText::trimBlanks(*value));
     return !(word == "false" || word == "0" || word == "no" || word == "off");
 }
 
@@ -64,7 +63,8 @@ bool TavroRemoteFlags::isHidden(const std::vector<std::shared_ptr<TavroModel>>& 
     if (hidden()) return true;
     if (!hiddenWithoutNativeModel()) return false;
     for (const auto& model : models) {
-        if (model && model->isSupportedOnDevice()) return false;
+        // A downloadable model is not the device's own: it never keeps the library visible.
+        if (model && model->kind() != TavroModel::Kind::downloadable && model->isSupportedOnDevice()) return false;
     }
     return true;
 }

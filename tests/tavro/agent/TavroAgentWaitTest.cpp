@@ -22,6 +22,7 @@ TEST_F(AgentWait, AnEmptyGoalAnswersNothingToDoAtOnce) {
     EXPECT_FALSE(report.ok);
     EXPECT_EQ(report.status, "Nothing to do.");
     EXPECT_TRUE(report.steps.empty());
+    EXPECT_TRUE(report.ms.empty());
 
     fnd::PreferredLanguages::setOverride(std::vector<std::string>{"ja-JP"});
     EXPECT_EQ(runGoal(agent, "", 60).status, "実行する内容がありません。");
@@ -102,6 +103,7 @@ TEST_F(AgentWait, TheReportOfARealRunRendersItsSteps) {
     auto agent = makeAgent(surface, configuration());
     const auto report = runGoal(agent, "tap Next then tap Dead");
     EXPECT_EQ(report.stepsText(), "1. ✓ Tap “Next” · 350 ms\n2. ✗ Tap “Dead” · 1850 ms");
+    EXPECT_EQ(report.ms, (std::vector<std::int64_t>{350, 1850}));
     EXPECT_FALSE(report.ok);
 }
 

@@ -118,8 +118,7 @@ protected:
         const auto report = handle.result().value_or(TavroRunReport{});
         out.ok = report.ok;
         out.status = report.status;
-        out.steps = report.steps;
-        for (auto& step : out.steps) step.ms = 0;  // the overlay's animations take time of their own
+        out.steps = report.steps;  // durations left out: the overlay's animations take time of their own
         out.sent = app->messagesSent("Tuli");
         out.darkMode = app->darkMode();
         out.language = app->language();

@@ -38,7 +38,9 @@ TEST(TavroModelSwitchCombine, OffFromEitherSourceWins) {
     };
     const std::vector<Case> cases = {
         {std::nullopt, std::nullopt, Family::qwen}, {"qwen", "OFF ", Family::off},
-        {std::nullopt, "other", Family::qwen},      {" Off\n", std::nullopt, Family::off},
+        {std::nullopt, "other", Family::qwen},      {" Off\t", std::nullopt, Family::off},
+        // Only blanks are trimmed: a line break makes the value no family at all.
+        {std::nullopt, "off\n", Family::qwen},      {"\u3000off\u00a0", std::nullopt, Family::off},
         {"off", "qwen", Family::off},               {"QWEN", "", Family::qwen},
         {"llama", "banana", Family::qwen},          {"", "off", Family::off},
     };

@@ -44,8 +44,12 @@ TEST(TavroRemoteFlagsEnabled, OnlyTheOffWordsSwitchOff) {
         bool enabled;
     };
     const std::vector<Case> cases = {
-        {std::nullopt, true}, {"", true},      {" \t\n", true}, {"yes", true},  {"true", true},  {"maybe", true},
-        {" FALSE ", false},   {"0", false},    {"No", false},   {"off", false}, {"OFF\n", false}, {"00", true},
+        {std::nullopt, true}, {"", true},      {" \t ", true}, {"yes", true},  {"true", true},  {"maybe", true},
+        {" FALSE ", false},   {"0", false},    {"No", false},   {"off", false}, {"\toff\u3000", false}, {"00", true},
+        // Only blanks are trimmed: a value with a line break is not an off word, and a lone line
+        // break is not empty.
+        {"false\n", true},    {"OFF\n", true}, {"\n", true},
+
     };
     for (const auto& c : cases) {
         EXPECT_EQ(TavroRemoteFlags::enabled(c.value), c.enabled) << "'" << c.value.value_or("<absent>") << "'";
