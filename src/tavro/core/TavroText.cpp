@@ -15,6 +15,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/foundation/PreferredLanguages.h"
 
@@ -541,8 +542,26 @@ std::optional<std::string> match(std::string_view text, const std::vector<std::s
 }
 
 std::string unquote(std::string_view text) {
-    static const std::string quotes = "\"'\u201C\u201D\u2018\u2019\u300C\u300D\u300E\u300F";
-    return trim(trim(text), quotes);
+    // Only a pair that encloses the whole text is taken off, so a quote that belongs to the text
+    // ("the students'", "hello 'there'") stays.
+    static constexpr std::pair<std::string_view, std::string_view> pairs[] = {
+        {"\"", "\""},           {"'", "'"},
+        {"\u201C", "\u201D"},   {"\u2018", "\u2019"},
+        {"\u300C", "\u300D"},   {"\u300E", "\u300F"},
+    };
+    const std::string trimmed = trim(text);
+    std::string_view rest = trimmed;
+    for (bool stripped = true; stripped;) {
+        stripped = false;
+        for (const auto& [open, close] : pairs) {
+            if (rest.size() >= open.size() + close.size() && rest.starts_with(open) && rest.ends_with(close)) {
+                rest = rest.substr(open.size(), rest.size() - open.size() - close.size());
+                stripped = true;
+                break;
+            }
+        }
+    }
+    return std::string(rest);
 }
 
 // ---- Regular expressions ----

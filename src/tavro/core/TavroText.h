@@ -48,7 +48,9 @@ bool fuzzyEqual(std::string_view a, std::string_view b);
 // never matches.
 std::optional<std::string> match(std::string_view text, const std::vector<std::string>& names);
 
-// Trims white space and line breaks, then the quote characters " ' “ ” ‘ ’ 「 」 『 』 from both ends.
+// Trims white space and line breaks, then takes off, again and again, a pair of quotes that
+// encloses the whole text: " with ", ' with ', “ with ”, ‘ with ’, 「 with 」, 『 with 』. A quote
+// without its partner at the other end stays, and blanks inside the quotes are kept.
 std::string unquote(std::string_view text);
 
 // ---- Regular expressions (ICU syntax, cached) ----

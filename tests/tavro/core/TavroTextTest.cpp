@@ -271,6 +271,22 @@ TEST(TextUnquote, TrimsBlanksThenQuotes) {
     for (const auto& [in, want] : cases) EXPECT_EQ(T::unquote(in), want) << in;
 }
 
+TEST(TextUnquote, TakesOffOnlyPairsThatEncloseTheWholeText) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"\"hello 'there'\"", "hello 'there'"},  // the inner pair and its closing quote stay
+        {"the students'", "the students'"},        // an apostrophe at the end has no partner
+        {"'tis", "'tis"},
+        {"\"hello", "\"hello"},
+        {"\u201Chello\"", "\u201Chello\""},  // a curly opening quote is not closed by a straight one
+        {"\u300C設定\u300F", "\u300C設定\u300F"},
+        {"\"'ok'\"", "ok"},
+        {"\"", "\""},
+        {"'", "'"},
+        {"\u201C\u201D", ""},
+    };
+    for (const auto& [in, want] : cases) EXPECT_EQ(T::unquote(in), want) << in;
+}
+
 // ---- characters ----
 
 TEST(TextCharacters, CountsUserPerceivedCharacters) {
