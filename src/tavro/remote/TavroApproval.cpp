@@ -27,6 +27,8 @@ constexpr const char* messagePattern =
 
 }  // namespace
 
+std::string_view payOrDeleteWords() { return payOrDeletePattern; }
+
 bool needsApproval(TavroApproval policy, const TavroAction& action, const TavroScreen& on) {
     switch (policy) {
         case TavroApproval::everyStep:

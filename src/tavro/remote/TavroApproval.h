@@ -3,6 +3,8 @@
 // typing a card number need approval, and the active pack may add its own pattern.
 #pragma once
 
+#include <string_view>
+
 namespace tavro {
 
 struct TavroAction;
@@ -19,5 +21,10 @@ bool needsApproval(TavroApproval policy, const TavroAction& action, const TavroS
 
 // Whether the action shares, or pays, deletes, sends or types a card number on its target element.
 bool isDeleteOrPay(const TavroAction& action, const TavroScreen& screen);
+
+// The words (an ICU pattern, matched case-insensitively on lower-cased text) that make tapping an
+// element paying, deleting, sending or sharing. The rules engine reads the same words in what a
+// person typed as asking for one of those actions.
+std::string_view payOrDeleteWords();
 
 }  // namespace tavro

@@ -116,5 +116,66 @@ TEST(RulesChoice, LongWantedNamesStayFast) {
     for (int i = 0; i < 1000; ++i) elements.push_back(el(i, "button", "Button number " + std::to_string(i)));
     const std::string huge(200000, 'x');
     EXPECT_EQ(pick(huge, elements, true), std::nullopt);
-    EXPECT_EQ(pick(huge + " button number 7", elements, true), 7);
+    std::string framing;
+    while (framing.size() < 200000) framing += "the ";
+    EXPECT_EQ(pick(framing + "button number 7", elements, true), 7);
+}
+
+// ---- Loose passes take only the element the person named ----
+
+namespace {
+
+// Five buy buttons as a shop shows them: each labelled with what it buys, each also keyed "Buy".
+std::vector<TavroElement> buyButtons() {
+    std::vector<TavroElement> out;
+    std::int64_t id = 1;
+    for (const auto* item : {"Coffee Beans", "Tea Sampler", "Mug", "Grinder", "Kettle"}) {
+        out.push_back(withKeys(el(id++, "button", std::string("Buy ") + item), {"shop.buy." + std::to_string(id), "Buy"}));
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(RulesChoice, ANameSeveralCandidatesShareNamesNoneOfThemLoosely) {
+    const auto shop = buyButtons();
+    EXPECT_EQ(pick("Buy Laptop", shop, true), std::nullopt);
+    EXPECT_EQ(pick("buy a laptop", shop, true), std::nullopt);
+    EXPECT_EQ(pick("Buy Television", shop, true), std::nullopt);
+    EXPECT_EQ(pick("Buyy", shop, true), std::nullopt);  // fuzzy to the shared key
+    // The exact passes are unchanged: a shared name still finds the first holder.
+    EXPECT_EQ(pick("Buy", shop, true), 1);
+    EXPECT_EQ(pick("Buy Mug", shop, true), 3);
+    // A key only one candidate holds is still found fuzzily.
+    EXPECT_EQ(pick("Buyy", {withKeys(el(9, "button", "Checkout"), {"Buy"})}, true), 9);
+}
+
+TEST(RulesChoice, OnlyTheLabelIsFoundInsideALongerName) {
+    const std::vector<TavroElement> elements = {withKeys(el(1, "button", "Coffee Beans"), {"buy"})};
+    EXPECT_EQ(pick("buy a laptop", elements, true), std::nullopt);
+    EXPECT_EQ(pick("tap the coffee beans button", elements, true), 1);
+}
+
+TEST(RulesChoice, TypedWordsAskingForAnotherActionLeaveTheNameUnmatched) {
+    const std::vector<TavroElement> chats = {el(1, "cell", "Tuli"), el(2, "cell", "Family"), el(3, "cell", "Kenji"),
+                                             el(4, "button", "Delete Account")};
+    for (const auto* name : {"delete Family", "remove family", "Familyを削除", "call Kenji", "block Kenji",
+                             "share Tuli", "send Tuli"}) {
+        EXPECT_EQ(pick(name, chats, true), std::nullopt) << name;
+    }
+    // The action belongs to the element named: its label carries the word.
+    EXPECT_EQ(pick("delete my account", chats, true), 4);
+}
+
+TEST(RulesChoice, ALabelInsideALongerNameMustBeAllThatWasNamed) {
+    const std::vector<TavroElement> chats = {el(1, "cell", "Tuli"), el(2, "cell", "Mika")};
+    EXPECT_EQ(pick("Tuli Smith", chats, true), std::nullopt);
+    EXPECT_EQ(pick("chat with Tuli", chats, true), 1);
+    EXPECT_EQ(pick("open the chat with Tuli", chats, true), 1);
+    EXPECT_EQ(pick("Tuliさんとのチャット", chats, true), 1);
+
+    // "Display Settings" is the Display row, not the Settings tab.
+    const std::vector<TavroElement> settings = {el(1, "tab", "Settings"), el(2, "cell", "Display")};
+    EXPECT_EQ(pick("Display Settings", settings, true, {"button", "tab"}), std::nullopt);
+    EXPECT_EQ(pick("Display Settings", settings, true, {"cell", "link"}), 2);
 }

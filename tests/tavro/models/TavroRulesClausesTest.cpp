@@ -324,6 +324,25 @@ TEST(RulesBareName, LenientTriesExactThenLooseNames) {
     EXPECT_EQ(lenient("Nobody", s), std::nullopt);
 }
 
+TEST(RulesBareName, LooseNamesNeverStandInForAnotherElementOrAction) {
+    const auto shop = screen({withKeys(el(1, "button", "Buy Coffee Beans"), {"shop.buy.coffee", "Buy"}),
+                              withKeys(el(2, "button", "Buy Mug"), {"shop.buy.mug", "Buy"}), el(3, "tab", "Shop")});
+    EXPECT_EQ(lenient("tap Buy Laptop", shop), std::nullopt);
+    EXPECT_EQ(lenient("buy a laptop", shop), std::nullopt);
+    EXPECT_EQ(lenient("tap Buy Mug", shop), one(act(Kind::click, 2)));
+
+    const auto chats = screen({el(1, "cell", "Tuli"), el(2, "cell", "Family"), el(5, "tab", "Chats")});
+    EXPECT_EQ(lenient("delete Family", chats), std::nullopt);
+    EXPECT_EQ(lenient("Familyを削除", chats), std::nullopt);
+    EXPECT_EQ(lenient("tap Tuli Smith", chats), std::nullopt);
+    EXPECT_EQ(lenient("open the chat with Tuli", chats), one(act(Kind::click, 1)));
+
+    const auto settings = screen({el(1, "checkbox", "Dark Mode", "0"), el(2, "cell", "Display"), el(8, "tab", "Settings")});
+    EXPECT_EQ(lenient("tap Display Settings", settings), one(act(Kind::click, 2)));
+    EXPECT_EQ(lenient("turn dark mode on", settings), one(act(Kind::click, 1)));
+    EXPECT_EQ(lenient("Sttings", settings), one(act(Kind::click, 8)));
+}
+
 // ---- Key=value details ----
 
 TEST(RulesDetails, PairsFillFieldsAndATrailingWordPressesAButton) {
