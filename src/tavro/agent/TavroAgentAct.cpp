@@ -202,6 +202,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::localOperationTurn(Run& run, const TavroS
         run.life.check();
         advancePlan();
         if (source == Source::recipe) run.replayCursor += 1;
+        run.lastStepByRules = source == Source::rules;
     }
     (void)co_await run.life.sleep(pacing::afterLocalOperation);
     co_return Flow::tail;
@@ -261,6 +262,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
         run.life.check();
         if (source == Source::recipe) run.replayCursor += 1;
         run.misses = 0;
+        run.lastStepByRules = source == Source::rules;
         if (run.performed.size() >= plan_.value().size() && !run.repeatTimes) {
             const std::optional<TavroScreen> after =
                 co_await run.life.await(activeSurface_, activeSurface_->snapshotAsync());

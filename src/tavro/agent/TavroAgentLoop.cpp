@@ -241,6 +241,7 @@ std::vector<std::string> TavroAgent::planLabels(const TavroRecipe& recipe) {
 
 rt::Task<TavroAgent::Flow> TavroAgent::turn(Run& run) {
     run.stepStart = rt::now();
+    run.lastStepByRules = false;
     if (co_await rt::isCancelled()) co_return Flow::end;
     co_await run.life.await(activeSurface_, activeSurface_->settle());
     if (co_await rt::isCancelled()) co_return Flow::end;
@@ -324,6 +325,18 @@ rt::Task<TavroAgent::Flow> TavroAgent::humanCheckPause(Run& run) {
 rt::Task<void> TavroAgent::stepLimit(Run& run) {
     const std::optional<TavroScreen> screen = co_await run.life.await(activeSurface_, activeSurface_->snapshotAsync());
     if (screen && finishIfDone(run, *screen, "step limit")) co_return;
+    // The rules engine carried out its last clause and that step took effect: the goal is reached,
+    // and the engine's done, which the next turn would have given, ends the run. (Its completion
+    // needs no reasoning, so the check above cannot see it.) A repeat count still owes its repeats.
+    const auto& rules = *run.rules;
+    if (screen && run.lastStepByRules && !run.rulesStepFailed && !run.repeatTimes && !rules.handedOff &&
+        rules.queue.empty() && rules.clauses.empty()) {
+        TavroAction done = run.rules->decide(*screen);
+        if (done.kind == TavroAction::Kind::done) {
+            (void)co_await dispatch(run, *screen, std::move(done), Source::rules);
+            if (succeeded_.value()) co_return;
+        }
+    }
     const auto n = std::to_string(std::max(run.maxSteps, 0));
     status_.set(L("Stopped after " + n + " steps.", n + "手順で停止しました。"));
 }

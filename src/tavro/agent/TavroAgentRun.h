@@ -158,6 +158,8 @@ struct TavroAgent::Run {
     bool rulesStepFailed = false;
     std::string rulesFailureCaption;
     std::optional<std::string> rulesFailureReason;
+    // This turn's action came from the rules engine and took effect.
+    bool lastStepByRules = false;
 
     bool usable(const TavroAction& action, const TavroScreen& screen) const {
         return !blockedKeys.contains(TavroAgent::keyOf(action, screen));

@@ -232,5 +232,103 @@ TEST_F(AgentOnDemo, AModelDrivenRunGetsTheTypedTextTurnOnTheChat) {
     EXPECT_NE(std::find(reasons.begin(), reasons.end(), "typed text not sent yet; one more turn"), reasons.end());
 }
 
+TEST_F(AgentOnDemo, ANameNoElementCarriesIsNeverTakenForAnotherOne) {
+    // Unattended, so that a tap on a wrong element would be carried out rather than stopped at approval.
+    for (const auto& [goal, screenName] : std::vector<std::pair<std::string, std::string>>{
+             {"open Shop then tap Buy Laptop", "Shop"},
+             {"open Shop then buy a laptop", "Shop"},
+             {"open Shop then tap Buy Television", "Shop"},
+             {"open Chats then delete Family", "Chats"},
+             {"open Chats then tap Tuli Smith", "Chats"},
+             {"Chatsを開いて、Familyを削除", "Chats"},
+         }) {
+        app->reset();
+        actor->runFor(2s);
+        auto agent = makeAgent(surface, unattended());
+        const auto report = runGoal(agent, goal);
+        EXPECT_FALSE(report.ok) << goal << "\n" << report.stepsText();
+        ASSERT_EQ(report.steps.size(), 1u) << goal << "\n" << report.stepsText();  // opening the screen only
+        EXPECT_TRUE(report.status.starts_with("I couldn't work out")) << goal << ": " << report.status;
+        const auto after = surface->snapshot();
+        ASSERT_TRUE(after);
+        EXPECT_EQ(after->title, screenName) << goal;
+        EXPECT_TRUE(app->purchases().empty()) << goal;
+        EXPECT_EQ(app->chats().size(), 6u) << goal;
+    }
+}
+
+TEST_F(AgentOnDemo, NamesThePersonMeantAreStillFound) {
+    auto agent = makeAgent(surface, unattended());
+    auto report = runGoal(agent, "open Chats then open the chat with Tuli");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    auto after = surface->snapshot();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->title, "Tuli");
+
+    app->reset();
+    actor->runFor(2s);
+    report = runGoal(agent, "open Settings then tap Display Settings");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    after = surface->snapshot();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->title, "Display");
+
+    app->reset();
+    actor->runFor(2s);
+    auto asking = makeAgent(surface, TavroConfiguration{});
+    asking->run("open Shop then tap Buy Mug");
+    ASSERT_TRUE(waitForPrompt(asking, TavroAgent::Prompt::Case::approve));
+    EXPECT_EQ(asking->prompt().value()->text(), "Tap “Buy Mug”");
+    asking->stop("Stopped.");
+    actor->runFor(5s);
+    EXPECT_TRUE(app->purchases().empty());
+}
+
+TEST_F(AgentOnDemo, TypedTextArrivesWithTheQuotesThatBelongToIt) {
+    for (const auto& [what, sent] : std::vector<std::pair<std::string, std::string>>{
+             {"\"hello 'there'\"", "hello 'there'"},
+             {"the students'", "the students'"},
+             {"'ok'", "ok"},
+             {"\u201Chi\u201D", "hi"},
+             {"\"hello", "\"hello"},
+         }) {
+        app->reset();
+        actor->runFor(2s);
+        auto agent = makeAgent(surface, unattended());
+        const auto report = runGoal(agent, "open Chats then tap Mika then type " + what + " into Message and tap Send");
+        EXPECT_TRUE(report.ok) << what << "\n" << report.stepsText();
+        EXPECT_EQ(app->messagesSent("Mika"), std::vector<std::string>{sent}) << what;
+    }
+}
+
+TEST_F(AgentOnDemo, TheRulesEnginesLastStepAtTheStepLimitIsASuccess) {
+    app->routes().at("Settings")();
+    actor->runFor(1s);
+    auto c = TavroConfiguration{};
+    c.maxSteps = 1;
+    auto agent = makeAgent(surface, c);
+    auto report = runGoal(agent, "turn on Dark Mode");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(report.status, "Done.");
+    EXPECT_TRUE(app->darkMode());
+
+    // A clause still to do at the limit is not done.
+    app->reset();
+    actor->runFor(2s);
+    report = runGoal(agent, "open Settings then turn on Dark Mode");
+    EXPECT_FALSE(report.ok) << report.stepsText();
+    EXPECT_EQ(report.status, "Stopped after 1 steps.");
+    EXPECT_FALSE(app->darkMode());
+
+    // Nor is a last step that had no effect.
+    app->reset();
+    actor->runFor(2s);
+    app->routes().at("Profile")();
+    actor->runFor(1s);
+    report = runGoal(agent, "tap Save");
+    EXPECT_FALSE(report.ok) << report.stepsText();
+    EXPECT_EQ(report.status, "Stopped after 1 steps.");
+}
+
 }  // namespace
 }  // namespace tavro::agenttest
