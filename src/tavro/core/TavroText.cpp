@@ -406,22 +406,24 @@ bool containsIgnoringCase(std::string_view text, std::string_view needle) {
 
 // ---- Name comparison ----
 
-std::string norm(std::string_view text) {
+void appendNorm(std::string_view text, std::string& out) {
     if (isAscii(text)) {
-        std::string out;
-        out.reserve(text.size());
+        // Written in place: no growth check per character.
+        const auto start = out.size();
+        out.resize(start + text.size());
+        char* p = out.data() + start;
         for (const char c : text) {
-            if (c >= 'A' && c <= 'Z') out.push_back(static_cast<char>(c - 'A' + 'a'));
-            else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out.push_back(c);
+            if (c >= 'A' && c <= 'Z') *p++ = static_cast<char>(c - 'A' + 'a');
+            else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) *p++ = c;
         }
-        return out;
+        out.resize(static_cast<std::size_t>(p - out.data()));
+        return;
     }
     // Lower-case, then keep each character whose base code point is a letter or a number,
     // together with its combining marks.
     const std::string lowered = lower(text);
     const Boundaries bounds(lowered);
-    std::string out;
-    out.reserve(lowered.size());
+    out.reserve(out.size() + lowered.size());
     for (std::size_t pos = 0; pos < lowered.size();) {
         const auto next = bounds.following(pos);
         UChar32 base;
@@ -430,6 +432,11 @@ std::string norm(std::string_view text) {
         if (U_GET_GC_MASK(base) & (U_GC_L_MASK | U_GC_N_MASK)) out.append(lowered, pos, next - pos);
         pos = next;
     }
+}
+
+std::string norm(std::string_view text) {
+    std::string out;
+    appendNorm(text, out);
     return out;
 }
 

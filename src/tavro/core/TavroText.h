@@ -35,6 +35,9 @@ namespace TavroText {
 // combining marks. "Save & Exit!" -> "saveexit", "設定 (2)" -> "設定2", "Wi-Fi" -> "wifi".
 std::string norm(std::string_view text);
 
+// `norm` of the text appended to `out`, for callers that keep many names in one buffer.
+void appendNorm(std::string_view text, std::string& out);
+
 // Levenshtein distance over characters (case significant).
 int edits(std::string_view a, std::string_view b);
 

@@ -3,6 +3,7 @@
 // an element the person plainly named.
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "tavro/core/TavroText.h"
 #include "tavro/models/TavroRules.h"
@@ -80,6 +81,52 @@ struct Typed {
     }
 };
 
+// The candidates' names (as `TavroElement::names` gives them: the label, then the keys, each
+// normalised, empty ones dropped), made on first use in candidate order and kept in one buffer, so
+// that a long screen costs no allocation per name.
+class CandidateNames {
+public:
+    explicit CandidateNames(const std::vector<const TavroElement*>& candidates) : candidates_(candidates) {
+        first_.reserve(candidates.size() + 1);
+        first_.push_back(0);
+    }
+
+    // Whether one of candidate i's names passes the test. The name given to the test points into
+    // the buffer: a test that looks at other candidates' names must come after `makeAll`.
+    template <class Test>
+    bool any(std::size_t i, Test&& test) {
+        makeUpTo(i);
+        for (auto k = first_[i]; k < first_[i + 1]; ++k) {
+            if (test(std::string_view(buffer_).substr(spans_[k].first, spans_[k].second))) return true;
+        }
+        return false;
+    }
+
+    void makeAll() {
+        if (!candidates_.empty()) makeUpTo(candidates_.size() - 1);
+    }
+
+private:
+    void makeUpTo(std::size_t i) {
+        while (first_.size() <= i + 1) add(*candidates_[first_.size() - 1]);
+    }
+    void add(const TavroElement& e) {
+        addName(e.label);
+        for (const auto& key : e.keys) addName(key);
+        first_.push_back(spans_.size());
+    }
+    void addName(std::string_view text) {
+        const auto begin = buffer_.size();
+        TavroText::appendNorm(text, buffer_);
+        if (buffer_.size() > begin) spans_.emplace_back(begin, buffer_.size() - begin);
+    }
+
+    const std::vector<const TavroElement*>& candidates_;
+    std::string buffer_;
+    std::vector<std::pair<std::size_t, std::size_t>> spans_;  // offset and length of each name
+    std::vector<std::size_t> first_;                          // candidate i's names: spans first_[i] .. first_[i + 1]
+};
+
 }  // namespace
 
 const TavroElement* TavroRules::best(std::string_view name, const std::vector<TavroElement>& elements,
@@ -89,53 +136,42 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
 
     // Candidates of the wanted kinds, every in-view one before any off-screen one, screen order kept.
     std::vector<const TavroElement*> candidates;
-    for (const auto& e : elements)
-        if (e.inView && kinds.contains(e.kind)) candidates.push_back(&e);
-    for (const auto& e : elements)
-        if (!e.inView && kinds.contains(e.kind)) candidates.push_back(&e);
+    std::vector<const TavroElement*> offScreen;
+    for (const auto& e : elements) {
+        if (kinds.contains(e.kind)) (e.inView ? candidates : offScreen).push_back(&e);
+    }
+    candidates.insert(candidates.end(), offScreen.begin(), offScreen.end());
     if (candidates.empty()) return nullptr;
 
-    // Names are normalised once per candidate, and only when a pass reaches the candidate.
-    std::vector<std::vector<std::string>> names(candidates.size());
-    std::vector<bool> known(candidates.size(), false);
-    const auto namesOf = [&](std::size_t i) -> const std::vector<std::string>& {
-        if (!known[i]) {
-            names[i] = candidates[i]->names();
-            known[i] = true;
-        }
-        return names[i];
-    };
+    CandidateNames names(candidates);
     const auto pass = [&](auto&& test) -> const TavroElement* {
         for (std::size_t i = 0; i < candidates.size(); ++i) {
-            const auto& all = namesOf(i);
-            if (std::any_of(all.begin(), all.end(), test)) return candidates[i];
+            if (names.any(i, test)) return candidates[i];
         }
         return nullptr;
     };
 
-    if (const auto* e = pass([&](const std::string& n) { return n == wanted; })) return e;
-    if (const auto* e = pass([&](const std::string& n) { return n.starts_with(wanted); })) return e;
-    if (const auto* e = pass([&](const std::string& n) { return n.find(wanted) != std::string::npos; })) return e;
+    if (const auto* e = pass([&](std::string_view n) { return n == wanted; })) return e;
+    if (const auto* e = pass([&](std::string_view n) { return n.starts_with(wanted); })) return e;
+    if (const auto* e = pass([&](std::string_view n) { return n.find(wanted) != std::string_view::npos; })) return e;
     if (!loose) return nullptr;
 
     // The loose passes take only an element the person named. A name several candidates share
     // (the "Buy" of every buy button) names none of them, and what was typed must not ask for an
     // action the element's label does not promise.
     const Typed typed(name);
-    const auto shared = [&](const std::string& n) {
+    names.makeAll();
+    const auto shared = [&](std::string_view n) {
         std::size_t holders = 0;
         for (std::size_t i = 0; i < candidates.size() && holders < 2; ++i) {
-            const auto& all = namesOf(i);
-            if (std::find(all.begin(), all.end(), n) != all.end()) ++holders;
+            if (names.any(i, [&](std::string_view m) { return m == n; })) ++holders;
         }
         return holders > 1;
     };
     const auto looseMatch = [&](auto&& test) -> const TavroElement* {
         for (std::size_t i = 0; i < candidates.size(); ++i) {
-            const auto& all = namesOf(i);
             const auto label = TavroText::norm(candidates[i]->label);
-            if (std::any_of(all.begin(), all.end(), [&](const std::string& n) { return test(n, label); }) &&
-                typed.asksOnlyFor(label))
+            if (names.any(i, [&](std::string_view n) { return test(n, label); }) && typed.asksOnlyFor(label))
                 return candidates[i];
         }
         return nullptr;
@@ -144,7 +180,7 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
     // The person typed more than the label: "turn on dark mode" for "Dark mode". Only the label
     // counts (keys such as "buy" turn up inside typed words by accident), and the other words
     // typed must only frame it.
-    if (const auto* e = looseMatch([&](const std::string& n, const std::string& label) {
+    if (const auto* e = looseMatch([&](std::string_view n, const std::string& label) {
             return n == label && TavroText::count(n) >= 3 && wanted.find(n) != std::string::npos &&
                    typed.onlyFrames(label) && !shared(n);
         }))
@@ -152,7 +188,7 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
 
     // A small misspelling, measured against the shorter of the two names.
     const auto wantedLength = TavroText::count(wanted);
-    return looseMatch([&](const std::string& n, const std::string&) {
+    return looseMatch([&](std::string_view n, const std::string&) {
         if (n != wanted) {
             const auto length = TavroText::count(n);
             const auto shorter = std::min(length, wantedLength);
