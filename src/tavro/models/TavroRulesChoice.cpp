@@ -67,16 +67,16 @@ struct Typed {
 
     // Whether a tap on an element so labelled is what was asked: every action word typed is
     // part of the label ("delete my account" for Delete Account, not "delete Family" for Family).
-    bool asksOnlyFor(const std::string& label) const {
+    bool asksOnlyFor(std::string_view label) const {
         return std::all_of(actions.begin(), actions.end(),
-                           [&](const std::string& a) { return label.find(a) != std::string::npos; });
+                           [&](const std::string& a) { return label.find(a) != std::string_view::npos; });
     }
 
     // Whether the words typed beyond a label contained in them only frame it ("turn dark mode
     // on", "the chat with Tuli"), rather than name something else ("Tuli Smith", "Buy Laptop").
-    bool onlyFrames(const std::string& label) const {
+    bool onlyFrames(std::string_view label) const {
         return std::all_of(words.begin(), words.end(), [&](const std::string& w) {
-            return label.find(w) != std::string::npos || isFraming(w);
+            return label.find(w) != std::string_view::npos || isFraming(w);
         });
     }
 };
@@ -102,6 +102,13 @@ public:
         return false;
     }
 
+    // Candidate i's normalised label, or "" when it normalises to nothing.
+    std::string_view label(std::size_t i) {
+        makeUpTo(i);
+        if (!labelled_[i] || first_[i] == first_[i + 1]) return {};
+        return std::string_view(buffer_).substr(spans_[first_[i]].first, spans_[first_[i]].second);
+    }
+
     void makeAll() {
         if (!candidates_.empty()) makeUpTo(candidates_.size() - 1);
     }
@@ -111,7 +118,9 @@ private:
         while (first_.size() <= i + 1) add(*candidates_[first_.size() - 1]);
     }
     void add(const TavroElement& e) {
+        const auto names = spans_.size();
         addName(e.label);
+        labelled_.push_back(spans_.size() > names);
         for (const auto& key : e.keys) addName(key);
         first_.push_back(spans_.size());
     }
@@ -125,6 +134,7 @@ private:
     std::string buffer_;
     std::vector<std::pair<std::size_t, std::size_t>> spans_;  // offset and length of each name
     std::vector<std::size_t> first_;                          // candidate i's names: spans first_[i] .. first_[i + 1]
+    std::vector<bool> labelled_;                              // candidate i's first name is its label
 };
 
 }  // namespace
@@ -168,27 +178,19 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
         }
         return holders > 1;
     };
-    const auto looseMatch = [&](auto&& test) -> const TavroElement* {
-        for (std::size_t i = 0; i < candidates.size(); ++i) {
-            const auto label = TavroText::norm(candidates[i]->label);
-            if (names.any(i, [&](std::string_view n) { return test(n, label); }) && typed.asksOnlyFor(label))
-                return candidates[i];
-        }
-        return nullptr;
-    };
-
     // The person typed more than the label: "turn on dark mode" for "Dark mode". Only the label
     // counts (keys such as "buy" turn up inside typed words by accident), and the other words
     // typed must only frame it.
-    if (const auto* e = looseMatch([&](std::string_view n, const std::string& label) {
-            return n == label && TavroText::count(n) >= 3 && wanted.find(n) != std::string::npos &&
-                   typed.onlyFrames(label) && !shared(n);
-        }))
-        return e;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        const auto label = names.label(i);
+        if (!label.empty() && wanted.find(label) != std::string::npos && TavroText::count(label) >= 3 &&
+            typed.onlyFrames(label) && typed.asksOnlyFor(label) && !shared(label))
+            return candidates[i];
+    }
 
     // A small misspelling, measured against the shorter of the two names.
     const auto wantedLength = TavroText::count(wanted);
-    return looseMatch([&](std::string_view n, const std::string&) {
+    const auto near = [&](std::string_view n) {
         if (n != wanted) {
             const auto length = TavroText::count(n);
             const auto shorter = std::min(length, wantedLength);
@@ -200,7 +202,11 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
             if (static_cast<std::size_t>(TavroText::edits(n, wanted)) > allowed) return false;
         }
         return !shared(n);
-    });
+    };
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (names.any(i, near) && typed.asksOnlyFor(names.label(i))) return candidates[i];
+    }
+    return nullptr;
 }
 
 }  // namespace tavro
