@@ -2,7 +2,7 @@
 // before prefix before contained names; loose passes only when no model is available, and only for
 // an element the person plainly named.
 #include <algorithm>
-#include <array>
+#include <iterator>
 #include <utility>
 
 #include "tavro/core/TavroText.h"
@@ -25,7 +25,7 @@ const std::string& actionWords() {
 
 // Words a person puts around a name without meaning anything else by them: articles, pronouns,
 // prepositions, the verbs of tapping, opening and switching, and words for kinds of control.
-constexpr std::array<std::string_view, 72> kFramingWords = {
+constexpr std::string_view kFramingWords[] = {
     "a",      "an",     "the",    "my",     "your",     "our",    "this",     "that",    "it",      "its",
     "me",     "to",     "on",     "off",    "in",       "into",   "onto",     "at",      "of",      "for",
     "with",   "from",   "by",     "and",    "up",       "down",   "please",   "now",     "just",    "again",
@@ -37,7 +37,7 @@ constexpr std::array<std::string_view, 72> kFramingWords = {
 };
 
 bool isFraming(std::string_view word) {
-    return std::find(kFramingWords.begin(), kFramingWords.end(), word) != kFramingWords.end();
+    return std::find(std::begin(kFramingWords), std::end(kFramingWords), word) != std::end(kFramingWords);
 }
 
 // What a person typed, read once for the loose passes: its runs of ASCII letters and digits
