@@ -158,13 +158,6 @@ TEST(RulesValues, TypeIntoAField) {
     EXPECT_EQ(strict("type hello into Comments", s), std::nullopt);  // no later row is tried
 }
 
-TEST(RulesValues, TypedTextKeepsTheQuotesThatBelongToIt) {
-    const auto s = everything();
-    EXPECT_EQ(lenient("type \"hello 'there'\" into Notes", s), one(act(Kind::type, 5, "hello 'there'")));
-    EXPECT_EQ(lenient("type the students' into Notes", s), one(act(Kind::type, 5, "the students'")));
-    EXPECT_EQ(strict("set Name to \u201CRin\u201D", s), one(act(Kind::type, 4, "Rin")));
-}
-
 TEST(RulesValues, SetAFieldToAValue) {
     const auto s = everything();
     EXPECT_EQ(strict("set Size to Large", s), one(act(Kind::select, 6, "Large")));
