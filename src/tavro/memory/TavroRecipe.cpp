@@ -32,22 +32,19 @@ std::optional<TavroElement> TavroTarget::find(const TavroScreen& in) const {
         }
     }
 
-    // An empty label names nothing: matching it would pick any unlabelled element of the kind.
+    // The candidates of the same label; the first with exactly the target's keys wins, else the
+    // first. An empty label alone names nothing (it would pick any unlabelled element of the
+    // kind): with keys, only an unlabelled element with exactly those keys counts; without, none.
     const std::string wantedLabel = TavroText::norm(label);
-    if (!wantedLabel.empty()) {
-        std::vector<const TavroElement*> sameLabel;
+    const std::set<std::string> wantedKeys(keys.begin(), keys.end());
+    if (!wantedLabel.empty() || !wantedKeys.empty()) {
+        const TavroElement* firstOfLabel = nullptr;
         for (const TavroElement* candidate : candidates) {
-            if (TavroText::norm(candidate->label) == wantedLabel) sameLabel.push_back(candidate);
+            if (TavroText::norm(candidate->label) != wantedLabel) continue;
+            if (std::set<std::string>(candidate->keys.begin(), candidate->keys.end()) == wantedKeys) return *candidate;
+            if (!firstOfLabel) firstOfLabel = candidate;
         }
-        if (sameLabel.size() == 1) return *sameLabel.front();
-        if (sameLabel.size() > 1) {
-            const std::set<std::string> wantedKeys(keys.begin(), keys.end());
-            for (const TavroElement* candidate : sameLabel) {
-                if (std::set<std::string>(candidate->keys.begin(), candidate->keys.end()) == wantedKeys)
-                    return *candidate;
-            }
-            return *sameLabel.front();
-        }
+        if (firstOfLabel && !wantedLabel.empty()) return *firstOfLabel;
     }
 
     std::set<std::string> wantedNames;

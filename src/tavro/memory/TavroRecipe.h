@@ -33,9 +33,9 @@ struct TavroTarget {
     // The element of `in` this target describes, or nothing. Candidates are the elements of the
     // same kind (any tap kind when both kinds are tap kinds). First a key of the target holding
     // "." or "_" found verbatim among a candidate's keys; else the candidates whose normalised
-    // label equals the target's non-empty normalised label (one: it; several: the first whose
-    // key set equals the target's, else the first); else the first candidate sharing a normalised
-    // non-empty key.
+    // label equals the target's (one: it; several: the first whose key set equals the target's,
+    // else the first), where an empty label counts only with keys and only for an element whose
+    // key set equals the target's; else the first candidate sharing a normalised non-empty key.
     std::optional<TavroElement> find(const TavroScreen& in) const;
 };
 

@@ -86,6 +86,22 @@ TEST(TavroTargetFind, EmptyLabelDoesNotPickAnyUnlabelledElement) {
     EXPECT_EQ(foundId(TavroTarget{.kind = "button", .label = "  ", .keys = {"close"}}, screen), std::nullopt);
 }
 
+TEST(TavroTargetFind, EmptyLabelTiesAreBrokenByTheKeySet) {
+    const TavroScreen screen = screenOf({
+        element(1, "input", "Nickname", {"name"}),
+        element(2, "input", "", {"name", "extra"}),
+        element(3, "input", "", {"name"}),
+    });
+    // Among the unlabelled fields the one with exactly the target's keys wins, before any field
+    // that merely shares a key.
+    EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = "", .keys = {"name"}}, screen), 3);
+    EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = "", .keys = {"extra", "name"}}, screen), 2);
+    // No unlabelled field with that key set: the shared key decides, in screen order.
+    EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = "", .keys = {"name", "other"}}, screen), 1);
+    // Without keys an unlabelled target names nothing, not even a keyless unlabelled field.
+    EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = ""}, screenOf({element(4, "input", "")})), std::nullopt);
+}
+
 TEST(TavroRecipeStepAction, RebuildsKindTextAndTheTargetsIdOnTheNewScreen) {
     const TavroRecipeStep step{.kind = "type",
                                .text = "{1}, {0}!",
