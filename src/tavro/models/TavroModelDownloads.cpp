@@ -59,8 +59,9 @@ double clampedProgress(double value) {
 }
 
 // Awaits the host's download and lets the controller (if it still exists) follow its end. A
-// download whose task was cancelled changes nothing when it ends: the stop already set the phase,
-// and a later download may be running by then.
+// download whose task was cancelled but ended anyway (the host's download ignored the stop) sets
+// neither phase nor progress: the stop already set the phase, and a later download may be running
+// by then. Its end is still logged, and a model that arrived is still announced through onReady.
 rt::Task<void> runDownload(std::weak_ptr<TavroModelDownloads> weak, std::shared_ptr<TavroDownloadableModel> model,
                            TavroAnalytics::Fields fields, rt::Instant started,
                            std::weak_ptr<rt::MainActor> actor) {
@@ -80,31 +81,32 @@ rt::Task<void> runDownload(std::weak_ptr<TavroModelDownloads> weak, std::shared_
     } catch (...) {
         ending = currentFailure();
     }
-    if (co_await rt::isCancelled()) co_return;
+    const bool stopped = co_await rt::isCancelled();
+    const auto controller = weak.lock();
+    const auto owner = stopped ? nullptr : controller;  // whose state this end may change
 
     switch (ending.way) {
         case Ending::Way::returned: {
             const auto main = actor.lock();
             const auto seconds =
                 main ? std::chrono::duration_cast<std::chrono::seconds>(main->now() - started).count() : 0;
-            auto self = weak.lock();
-            if (self) {
-                self->progress.set(1.0);
-                self->phase.set(TavroModelDownloads::Phase::ready());
+            if (owner) {
+                owner->progress.set(1.0);
+                owner->phase.set(TavroModelDownloads::Phase::ready());
             }
             fields["seconds"] = static_cast<std::int64_t>(seconds);
             TavroAnalytics::log("model_download_done", fields);
-            if (self && self->onReady) {
-                const auto onReady = self->onReady;  // the callback may replace itself
+            if (controller && controller->onReady) {
+                const auto onReady = controller->onReady;  // the callback may replace itself
                 onReady();
             }
             break;
         }
         case Ending::Way::cancelled:
-            if (auto self = weak.lock()) self->phase.set(TavroModelDownloads::Phase::idle());
+            if (owner) owner->phase.set(TavroModelDownloads::Phase::idle());
             break;
         case Ending::Way::failed:
-            if (auto self = weak.lock()) self->phase.set(TavroModelDownloads::Phase::failed(ending.description));
+            if (owner) owner->phase.set(TavroModelDownloads::Phase::failed(ending.description));
             fields["error"] = ending.type;
             TavroAnalytics::log("model_download_failed", fields);
             break;

@@ -107,7 +107,8 @@ public:
     void accept();
     // Refuses the offer ("Not now"); the refusal is remembered until the next accept.
     void decline();
-    // Stops the running download; the phase is idle at once.
+    // Stops the running download; the phase is idle at once. Should the host's download end
+    // anyway, its end sets no phase but is still logged, and a model that arrived calls onReady.
     void cancel();
     // Clears a failure.
     void dismissFailure();
