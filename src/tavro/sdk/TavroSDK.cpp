@@ -106,17 +106,21 @@ TavroSDK::~TavroSDK() {
 }
 
 void TavroSDK::configure(TavroConfiguration config) {
-    shielded("configure", [&] {
-        configuration_ = config;
-        TavroMaps::loadSaved();
+    // Each step runs on its own: one that throws (a host's observer, say) costs that step and one
+    // console line, and the steps after it still run.
+    const auto step = [](auto&& body) { shielded("configure", body); };
+    step([&] { configuration_ = config; });
+    step([] { TavroMaps::loadSaved(); });
 
-        if (config.packs) {
+    if (config.packs) {
+        step([&] {
             const std::weak_ptr<TavroSDK> weak = current();
             auto loader = TavroPackLoader::create(*config.packs, appID(), [weak] {
                 const auto self = weak.lock();
                 return self ? self->link_->stored().iid : std::string();
             });
-            loader->applyCached();
+            // A cache that cannot be applied still leaves a loader that can fetch a fresh pack.
+            shielded("configure", [&] { loader->applyCached(); });
             packLoader_ = std::move(loader);
             if (!packObserver_) {
                 packObserver_ = fnd::NotificationCenter::defaultCenter()->observe(
@@ -130,44 +134,58 @@ void TavroSDK::configure(TavroConfiguration config) {
                     });
             }
             startPackRefresh(false);
-        } else {
+        });
+    } else {
+        step([&] {
             packLoader_.reset();
             TavroPacks::clear();  // also announces the model family again
-        }
+        });
+    }
 
-        surface_->routeTable = config.routes;
+    step([&] { surface_->routeTable = config.routes; });
+    step([&] {
         std::vector<std::string> prefixes{"tavro.sdk"};
-        prefixes.insert(prefixes.end(), config.excludedIdentifierPrefixes.begin(), config.excludedIdentifierPrefixes.end());
+        prefixes.insert(prefixes.end(), config.excludedIdentifierPrefixes.begin(),
+                        config.excludedIdentifierPrefixes.end());
         surface_->excludedIdentifierPrefixes = std::move(prefixes);
+    });
 
-        agent_->configuration = config;
-        agent_->setAutoRun(config.autoRun);
-        TavroModelSwitch::refreshFromFirebase();
-        agent_->refreshEngine();
+    step([&] { agent_->configuration = config; });
+    step([&] { agent_->setAutoRun(config.autoRun); });
+    step([] { TavroModelSwitch::refreshFromFirebase(); });
+    step([&] { agent_->refreshEngine(); });
+    step([&] {
         TavroModelDownloads::shared()->onReady = [weak = std::weak_ptr<TavroAgent>(agent_)] {
             if (const auto agent = weak.lock()) agent->refreshEngine();
         };
-        TavroDebug::shared()->enabled.set(config.debug);
+    });
+    step([&] { TavroDebug::shared()->enabled.set(config.debug); });
+    step([&] {
         if (!config.allowsLearning) recorder_->recording.set(false);
+    });
 
-        attach();
+    step([&] { attach(); });
+    step([&] {
         if (overlay_) overlay_->setLauncherVisible(config.showsLauncher && !isHidden());
+    });
 
-        if (!flagObserver_) {
-            flagObserver_ = true;
-            // Flags may change on any thread: the reaction runs on this main actor, against the
-            // instance that registered it (a later instance after a reset registers its own).
-            TavroRemoteFlags::observe([actor = std::weak_ptr<rt::MainActor>(rt::MainActor::shared()),
-                                       generation = generation_] {
-                const auto main = actor.lock();
-                if (!main) return;
-                main->post([generation] {
-                    const auto self = current().lock();
-                    if (self && self->generation_ == generation) self->applyRemoteFlags();
-                });
+    step([&] {
+        if (flagObserver_) return;
+        // Flags may change on any thread: the reaction runs on this main actor, against the
+        // instance that registered it (a later instance after a reset registers its own).
+        TavroRemoteFlags::observe([actor = std::weak_ptr<rt::MainActor>(rt::MainActor::shared()),
+                                   generation = generation_] {
+            const auto main = actor.lock();
+            if (!main) return;
+            main->post([generation] {
+                const auto self = current().lock();
+                if (self && self->generation_ == generation) self->applyRemoteFlags();
             });
-        }
+        });
+        flagObserver_ = true;
+    });
 
+    step([&] {
         link_->settings = config.link;
         if (config.link) {
             link_->start();

@@ -219,13 +219,32 @@ TEST_F(SDK, ConfigureHandsEverySettingOn) {
     EXPECT_TRUE(sdk.overlay()->ui().launcherVisible.value());
 }
 
-TEST_F(SDK, WhatAHostsObserverThrowsNeverReachesTheHostsCall) {
+TEST_F(SDK, AStepThatThrowsCostsOnlyThatStep) {
     app = demo::DemoApp::create();
     auto& sdk = TavroSDK::shared();
     auto throwing = sdk.agent()->autoRun().didSet([](bool) { throw std::runtime_error("observer broke"); });
     auto configuration = demoConfiguration();
+    configuration.debug = true;
+    configuration.showsLauncher = false;
+    configuration.link = TavroLinkSettings{.relay = "https://relay.invalid"};
     EXPECT_NO_THROW(sdk.configure(configuration));
+
+    // One console line for the failed step, and every later step still took effect.
+    std::size_t failures = 0;
+    for (const auto& line : console.lines()) failures += line.find("configure failed") != std::string::npos;
+    EXPECT_EQ(failures, 1u);
     EXPECT_TRUE(console.contains("[TAVRO_SDK] configure failed: observer broke"));
+    EXPECT_EQ(sdk.agent()->configuration.routes.size(), app->routes().size());
+    ASSERT_TRUE(TavroModelDownloads::shared()->onReady);
+    EXPECT_TRUE(TavroDebug::shared()->enabled.value());
+    ASSERT_TRUE(sdk.overlay());
+    EXPECT_FALSE(sdk.overlay()->ui().launcherVisible.value());
+    EXPECT_EQ(sdk.link()->settings, configuration.link);
+
+    const auto token = countVisibility();
+    TavroRemoteFlags::set(true, true);
+    actor->runFor(1s);
+    EXPECT_EQ(visibilityPosts, 1) << "the remote-flag observer was registered";
 }
 
 TEST_F(SDK, LearningTheAppWithNoTimeKeepsTheStartScreen) {
