@@ -656,6 +656,85 @@ void resetPatternCache() {
     c.maps[1].clear();
 }
 
+namespace {
+
+using Deadline = std::chrono::steady_clock::time_point;
+
+// Called by the match engine every few thousand steps and as a search moves along the text: false
+// stops the match once the deadline has passed.
+UBool beforeDeadline(const void* deadline, int32_t) {
+    return std::chrono::steady_clock::now() < *static_cast<const Deadline*>(deadline);
+}
+UBool beforeDeadlineAt(const void* deadline, int64_t) { return beforeDeadline(deadline, 0); }
+
+// Installs both callbacks on a (thread-shared) matcher for one search and removes them after.
+class DeadlineWatch {
+public:
+    DeadlineWatch(icu::RegexMatcher& m, const Deadline& deadline) : m_(m) {
+        UErrorCode status = U_ZERO_ERROR;
+        m_.setMatchCallback(beforeDeadline, &deadline, status);
+        m_.setFindProgressCallback(beforeDeadlineAt, &deadline, status);
+    }
+    ~DeadlineWatch() {
+        UErrorCode status = U_ZERO_ERROR;
+        m_.setMatchCallback(nullptr, nullptr, status);
+        m_.setFindProgressCallback(nullptr, nullptr, status);
+    }
+    DeadlineWatch(const DeadlineWatch&) = delete;
+    DeadlineWatch& operator=(const DeadlineWatch&) = delete;
+
+private:
+    icu::RegexMatcher& m_;
+};
+
+}  // namespace
+
+std::optional<std::string> replaceFirst(std::string_view pattern, std::string_view text, std::string_view replacement,
+                                        Deadline deadline, std::size_t maxBytes, bool caseInsensitive) {
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    const Valid valid(text);
+    const std::string_view input = valid.view();
+    const auto c = compiled(pattern, caseInsensitive);
+    if (!c->pattern) return std::string(input);
+    const ThreadMatcher tm(c, input);
+    auto* m = tm.get();
+    if (!m) return std::string(input);
+
+    UErrorCode status = U_ZERO_ERROR;
+    bool found = false;
+    {
+        const DeadlineWatch watch(*m, deadline);
+        found = m->find(status);
+    }
+    if (status == U_REGEX_STOPPED_BY_CALLER) return std::nullopt;
+    if (U_FAILURE(status) || !found) return std::string(input);
+
+    // Offsets are UTF-8 byte offsets into the input; a group in a look-around may lie outside the
+    // match, so each "$" is bounded by the longest group, not by the match.
+    std::size_t longestGroup = 0;
+    for (int32_t g = 0; g <= m->groupCount(); ++g) {
+        UErrorCode groupStatus = U_ZERO_ERROR;
+        const int64_t start = m->start64(g, groupStatus);
+        const int64_t end = m->end64(g, groupStatus);
+        if (U_SUCCESS(groupStatus) && start >= 0 && end > start)
+            longestGroup = std::max(longestGroup, static_cast<std::size_t>(end - start));
+    }
+    const auto matchStart = static_cast<std::size_t>(m->start64(status));
+    const auto matchEnd = static_cast<std::size_t>(m->end64(status));
+    if (U_FAILURE(status)) return std::string(input);
+    const auto references = static_cast<std::size_t>(std::count(replacement.begin(), replacement.end(), '$'));
+    const std::size_t bound = input.size() - (matchEnd - matchStart) + replacement.size() + references * longestGroup;
+    if (bound > maxBytes) return std::nullopt;
+
+    icu::UnicodeString out;
+    m->appendReplacement(
+        out, icu::UnicodeString::fromUTF8(icu::StringPiece(replacement.data(), static_cast<int32_t>(replacement.size()))),
+        status);
+    if (U_FAILURE(status)) return std::string(input);
+    m->appendTail(out);
+    return toUTF8(out);
+}
+
 }  // namespace TavroText
 
 }  // namespace tavro

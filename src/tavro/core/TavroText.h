@@ -13,6 +13,7 @@
 // Everything here is stateless (apart from the cache) and safe to call from any thread.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -91,6 +92,15 @@ bool isValidPattern(std::string_view pattern, bool caseInsensitive = true);
 // process, and a reset of the cache (the counter keeps counting).
 std::uint64_t compileCount();
 void resetPatternCache();
+
+// Replaces only the first match (replacement syntax as `replaceAll`), within bounds: nothing when
+// matching runs past `deadline` or when the result could exceed `maxBytes` (the bound counts each
+// "$" of the replacement as the longest group; the text is never built beyond it). No match, a
+// match past the per-match limit, or a pattern or replacement that is invalid leaves the text as
+// it was (repaired).
+std::optional<std::string> replaceFirst(std::string_view pattern, std::string_view text, std::string_view replacement,
+                                        std::chrono::steady_clock::time_point deadline, std::size_t maxBytes,
+                                        bool caseInsensitive = true);
 
 // ---- Characters ----
 

@@ -1,10 +1,12 @@
 #include "tavro/remote/TavroPack.h"
 
+#include <chrono>
 #include <limits>
 
 #include <nlohmann/json.hpp>
 
 #include "tavro/core/TavroText.h"
+#include "tavro/diagnostics/TavroDebug.h"
 
 namespace tavro {
 
@@ -12,56 +14,6 @@ namespace {
 
 // Every ICU pattern in a pack is matched case-insensitively, like the library's own patterns.
 constexpr bool caseInsensitive = true;
-
-void appendUTF8(std::string& out, char32_t c) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-}
-
-// A private-use character that occurs in none of the given texts, as UTF-8.
-std::string sentinelAbsentFrom(std::string_view a, std::string_view b) {
-    for (char32_t c = 0xE000; c <= 0xF8FF; ++c) {
-        std::string s;
-        appendUTF8(s, c);
-        if (a.find(s) == std::string_view::npos && b.find(s) == std::string_view::npos) return s;
-    }
-    return {};
-}
-
-// Replaces the first match of `pattern` in `text` by `replacement` (ICU replacement syntax). The
-// cached replace-all marks the matches with a character the text does not contain: once around
-// the whole matches, to find where the first one lies and what follows it, and once around the
-// expanded replacements, to take the first one's expansion. A pattern that does not match, does
-// not compile or times out, or a replacement that is invalid, leaves the text as it is.
-std::string replaceFirst(std::string_view pattern, const std::string& text, std::string_view replacement) {
-    const std::string mark = sentinelAbsentFrom(text, replacement);
-    if (mark.empty()) return text;
-    const std::string matches = TavroText::replaceAll(pattern, text, mark + "$0" + mark, caseInsensitive);
-    const auto open = matches.find(mark);
-    if (open == std::string::npos) return text;
-    const auto close = matches.find(mark, open + mark.size());
-    if (close == std::string::npos) return text;
-
-    const std::string expanded = TavroText::replaceAll(pattern, text, mark + std::string(replacement) + mark, caseInsensitive);
-    const auto from = expanded.find(mark);
-    if (from == std::string::npos) return text;
-    const auto to = expanded.find(mark, from + mark.size());
-    if (to == std::string::npos) return text;
-
-    std::string result = matches.substr(0, open);
-    result += expanded.substr(from + mark.size(), to - from - mark.size());
-    for (std::size_t at = close + mark.size(); at < matches.size();) {
-        const auto next = matches.find(mark, at);
-        if (next == std::string::npos) {
-            result.append(matches, at, std::string::npos);
-            break;
-        }
-        result.append(matches, at, next - at);
-        at = next + mark.size();
-    }
-    return result;
-}
 
 std::optional<int> intValue(const nlohmann::json& value) {
     if (value.is_number_integer()) {
@@ -100,9 +52,26 @@ std::string TavroPack::promptNotes() const {
 }
 
 std::string TavroPack::rewrite(std::string_view goal) const {
-    std::string text = TavroText::trim(goal);
+    const std::string trimmed = TavroText::trim(goal);
+    // Rules come from a signed pack but still run on the main actor: the whole pass is bounded,
+    // not only each match, and a goal that would grow beyond what a person types is refused.
+    const auto deadline = std::chrono::steady_clock::now() + rewriteTimeLimit;
+    std::string text = trimmed;
     for (const auto& rule : rewrites) {
-        text = TavroText::trim(replaceFirst(rule.pattern, text, rule.templateText));
+        auto next = TavroText::replaceFirst(rule.pattern, text, rule.templateText, deadline, rewriteLengthLimit,
+                                            caseInsensitive);
+        if (!next) {
+            const bool late = std::chrono::steady_clock::now() >= deadline;
+            TavroDebug::logFromAnyThread(
+                "plan",
+                late ? "goal rewrites took too long (over " + std::to_string(rewriteTimeLimit.count()) +
+                           " ms); the goal is used as typed"
+                     : "goal rewrites made the goal too long (over " + std::to_string(rewriteLengthLimit) +
+                           " bytes); the goal is used as typed",
+                false);
+            return trimmed;
+        }
+        text = TavroText::trim(*next);
     }
     return text;
 }

@@ -7,6 +7,8 @@
 // copy; setting or clearing it re-announces the local-model family (after the lock is released).
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -63,8 +65,14 @@ struct TavroPack {
     // without notes.
     std::string promptNotes() const;
 
+    // Bounds of one whole rewrite: past either, the goal comes back trimmed but otherwise as it was
+    // and the activity log says why. A goal is something a person types: a few thousand characters
+    // (the length counts UTF-8 bytes) and well under a frame or three of the main actor's time.
+    static constexpr std::chrono::milliseconds rewriteTimeLimit{50};
+    static constexpr std::size_t rewriteLengthLimit = 8192;
+
     // The goal trimmed of white space and line feeds, then passed through every rewrite in order
-    // (each replacing its first match and trimming again).
+    // (each replacing its first match and trimming again), within the bounds above.
     std::string rewrite(std::string_view goal) const;
 
     // A command phrase with its first word mapped through `verbs`: the table's verb, then one blank

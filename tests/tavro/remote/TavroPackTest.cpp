@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <nlohmann/json.hpp>
 
+#include "platform/runtime/MainActor.h"
+#include "tavro/diagnostics/TavroDebug.h"
 #include "tavro/remote/TavroModelSwitch.h"
 #include "tavro/remote/TavroPack.h"
 
@@ -50,6 +54,74 @@ TEST(TavroPackRewrite, InvalidUTF8GoalIsRepairedNotCrashed) {
     const std::string result = pack.rewrite(goal);
     EXPECT_EQ(result.rfind("turn off ", 0), 0u) << result;
     EXPECT_NE(result.find("lamp"), std::string::npos);
+}
+
+// A hostile pack's rewrites end within their bounds; the goal then comes back as it was and the
+// activity log says why.
+class TavroPackRewriteBounds : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TavroDebug::reset();
+        TavroDebug::shared()->enabled.set(true);
+    }
+    void TearDown() override { TavroDebug::reset(); }
+
+    std::string lastLog() const {
+        const auto& entries = TavroDebug::shared()->entries.value();
+        return entries.empty() ? std::string() : entries.back().tag + ": " + entries.back().text;
+    }
+    // Wall time, not the actor's: the rewrite is work on this thread, not a wait.
+    template <class Body>
+    static std::chrono::steady_clock::duration timed(Body&& body) {
+        const auto start = std::chrono::steady_clock::now();
+        body();
+        return std::chrono::steady_clock::now() - start;
+    }
+
+    std::shared_ptr<rt::MainActor> actor = rt::MainActor::create(rt::ClockKind::virtual_);
+    rt::MainActor::Scope scope{actor};
+};
+
+TEST_F(TavroPackRewriteBounds, BacktrackingRulesStopAtTheTimeLimit) {
+    // Every rule backtracks catastrophically on this goal: each match runs until the matcher
+    // gives up, so together they would block the main actor for seconds.
+    std::vector<TavroPack::Rewrite> rules;
+    for (int i = 0; i < 100; ++i) rules.push_back({"(a+)+$|q" + std::to_string(i) + "z", "x"});
+    const auto pack = packWithRewrites(std::move(rules));
+    const std::string goal = std::string(39, 'a') + "!";
+    std::string result;
+    const auto took = timed([&] { result = pack.rewrite("  " + goal + " "); });
+    EXPECT_EQ(result, goal);
+    // The limit, plus what one step of the match engine may overrun it by on a slow build.
+    EXPECT_LT(took, TavroPack::rewriteTimeLimit + std::chrono::milliseconds(50))
+        << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+    EXPECT_NE(lastLog().find("took too long"), std::string::npos) << lastLog();
+}
+
+TEST_F(TavroPackRewriteBounds, GrowingRulesStopAtTheLengthLimit) {
+    // Each rule doubles the goal: 22 of them would make 46 MB of "tap Go now".
+    std::vector<TavroPack::Rewrite> rules(22, {"^.*$", "$0 $0"});
+    std::string result;
+    const auto took = timed([&] { result = packWithRewrites(rules).rewrite("tap Go now"); });
+    EXPECT_EQ(result, "tap Go now");
+    EXPECT_LT(took, TavroPack::rewriteTimeLimit);
+    EXPECT_NE(lastLog().find("too long"), std::string::npos) << lastLog();
+    EXPECT_EQ(lastLog().find("took"), std::string::npos) << "the length, not the time, stopped it: " << lastLog();
+
+    // One rule whose template alone would expand far past the limit is refused.
+    std::string huge;
+    for (int i = 0; i < 50'000; ++i) huge += "$0";
+    EXPECT_EQ(packWithRewrites({{"go", huge}}).rewrite("tap Go now"), "tap Go now");
+    // A group inside a look-ahead reaches past its (empty) match: it counts at its own length.
+    const std::string long1000(1000, 'a');
+    EXPECT_EQ(packWithRewrites({{"^(?=(a+))", "$1$1$1$1$1$1$1$1$1$1"}}).rewrite(long1000), long1000);
+    EXPECT_EQ(packWithRewrites({{"^(?=(a+))", "$1 "}}).rewrite(long1000).size(), 2001u);
+
+    // A goal may still grow while it stays a goal a person could type.
+    TavroDebug::shared()->clear();
+    const std::vector<TavroPack::Rewrite> few(5, {"^.*$", "$0 $0"});
+    EXPECT_EQ(packWithRewrites(few).rewrite("go").size(), 32u * 2 + 31);
+    EXPECT_TRUE(TavroDebug::shared()->entries.value().empty());
 }
 
 TEST(TavroPackVerb, FirstWordMapsThroughTheTable) {
