@@ -2,13 +2,14 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <set>
 #include <system_error>
@@ -174,12 +175,67 @@ std::optional<std::filesystem::path> keepAside(const std::filesystem::path& file
     return aside;
 }
 
+FileBytes readFileBytes(const std::filesystem::path& file, std::size_t limit) {
+    using Access = FileBytes::Access;
+    FileBytes out;
+    const auto describe = [](const char* what, int error) { return std::string(what) + ": " + std::strerror(error); };
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) {
+        const int error = errno;
+        out.error = describe("cannot open", error);
+        // No file (or no directory to hold one): nothing to protect. A link (ELOOP under
+        // O_NOFOLLOW) will never open; anything else may open later and is left alone.
+        if (error == ENOENT || error == ENOTDIR) out.access = Access::missing;
+        else if (error == ELOOP) out.access = Access::unreadable;
+        else out.access = Access::unavailable;
+        return out;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        out.error = describe("cannot inspect", errno);
+        out.access = Access::unavailable;
+    } else if (!S_ISREG(info.st_mode)) {
+        out.error = "not a regular file";
+        out.access = Access::unreadable;
+    } else if (info.st_size > 0 && static_cast<std::uintmax_t>(info.st_size) > limit) {
+        out.error = "larger than " + std::to_string(limit) + " bytes";
+        out.access = Access::unreadable;
+    } else {
+        try {
+            if (info.st_size > 0) out.text.reserve(static_cast<std::size_t>(info.st_size));
+            char buffer[65536];
+            while (true) {
+                const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                if (n == 0) break;
+                if (n < 0) {
+                    if (errno == EINTR) continue;
+                    const int error = errno;
+                    out.error = describe("cannot read", error);
+                    out.access = error == EISDIR ? Access::unreadable : Access::unavailable;
+                    break;
+                }
+                // A file that grew past the limit while being read counts as too large.
+                if (static_cast<std::size_t>(n) > limit - out.text.size()) {
+                    out.error = "larger than " + std::to_string(limit) + " bytes";
+                    out.access = Access::unreadable;
+                    break;
+                }
+                out.text.append(buffer, static_cast<std::size_t>(n));
+            }
+        } catch (const std::bad_alloc&) {
+            out.error = describe("cannot read", ENOMEM);
+            out.access = Access::unavailable;
+        }
+    }
+    ::close(fd);
+    if (out.access != Access::read) out.text.clear();
+    return out;
+}
+
 std::optional<std::string> readFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return text;
+    auto bytes = readFileBytes(file);
+    if (bytes.access != FileBytes::Access::read) return std::nullopt;
+    return std::move(bytes.text);
 }
 
 }  // namespace fnd

@@ -1,11 +1,14 @@
-// Files that survive a crash mid-save: whole-file replacement through a synced temporary file, and
-// moving an unreadable file out of the way so that the next save does not destroy it. Temporary
+// Files that survive a crash mid-save: whole-file replacement through a synced temporary file,
+// moving an unreadable file out of the way so that the next save does not destroy it, and the one
+// careful way every store and cache reads its file. Temporary
 // files are named "<name>.tmp-<process id>-<random>", so that those left by a killed save can be
 // told from those a save is writing.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,7 +34,24 @@ std::optional<std::filesystem::path> unusedName(const std::filesystem::path& bas
 // path, or nothing when the file could not be moved.
 std::optional<std::filesystem::path> keepAside(const std::filesystem::path& file, std::string_view suffix);
 
-// The whole file, or nothing when it cannot be read.
+// What reading a file whole found.
+struct FileBytes {
+    enum class Access {
+        read,         // `text` holds the whole file
+        missing,      // nothing at the path (or no folder to hold it)
+        unavailable,  // cannot be read now (no permission, an I/O error, no memory): leave it alone
+        unreadable,   // never readable as a file: a directory, FIFO, device, link, or over the limit
+    };
+    Access access = Access::read;
+    std::string text;
+    std::string error;  // why not, when not read
+};
+
+// Reads a regular file whole. Never blocks on a FIFO, never follows a link at the path, and never
+// reads more than `limit` bytes: a larger file is unreadable without being read.
+FileBytes readFileBytes(const std::filesystem::path& file, std::size_t limit = std::numeric_limits<std::size_t>::max());
+
+// The whole file as readFileBytes reads it, or nothing when it was not read.
 std::optional<std::string> readFile(const std::filesystem::path& file);
 
 }  // namespace fnd

@@ -3,9 +3,9 @@
 // - the file was read, or there is none: saving is safe;
 // - the file cannot be opened or read now (too many open files, no permission, an I/O error, no
 //   memory): it is left where it is and nothing is saved over it;
-// - the file was opened but cannot be read as the store (a directory or other non-file, bytes the
-//   store does not accept): it is moved aside as "<name>.unreadable-<time>" and the store starts
-//   empty; when it cannot be moved, nothing is saved over it.
+// - the file was opened but cannot be read as the store (a directory, link or other non-file,
+//   bytes the store does not accept): it is moved aside as "<name>.unreadable-<time>" and the
+//   store starts empty; when it cannot be moved, nothing is saved over it.
 // A save over a file that was neither read nor set aside first reads the file again, so the store
 // can take in what is there; only then is the file replaced (atomically, see AtomicFile).
 // Temporary files left by a save that was killed are removed at the next load or successful save.

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -101,6 +102,37 @@ TEST_F(StoreFileTest, NonFilesAtThePathAreSetAsideWithoutHangingOrThrowing) {
 }
 
 // ---- Files that cannot be opened now ----
+
+TEST_F(StoreFileTest, ReadingIsBoundedNeverBlocksAndFollowsNoLink) {
+    using Access = fnd::FileBytes::Access;
+    write(file, "0123456789");
+    EXPECT_EQ(fnd::readFileBytes(file, 10).text, "0123456789");
+    EXPECT_EQ(fnd::readFileBytes(file, 9).access, Access::unreadable);
+    // A 512 MB file (sparse: it takes no disk) is refused without being read.
+    ASSERT_EQ(::truncate(file.c_str(), 512L * 1024 * 1024), 0);
+    const auto start = std::chrono::steady_clock::now();
+    const auto huge = fnd::readFileBytes(file, 1024 * 1024);
+    EXPECT_EQ(huge.access, Access::unreadable);
+    EXPECT_TRUE(huge.text.empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    fs::remove(file);
+
+    // A link, even to a good file, is not followed; what it names is left alone.
+    const fs::path elsewhere = root / "elsewhere.json";
+    write(elsewhere, "good");
+    fs::create_symlink(elsewhere, file);
+    EXPECT_EQ(fnd::readFileBytes(file).access, Access::unreadable);
+    EXPECT_EQ(fnd::readFile(file), std::nullopt);
+    StoreFile store(file);
+    EXPECT_EQ(store.load(accepting()), StoreFile::Loaded::setAside);
+    EXPECT_TRUE(taken.empty());
+    EXPECT_EQ(read(elsewhere), "good");
+    EXPECT_TRUE(store.save([] { return std::string("mine"); }, accepting()));
+    EXPECT_FALSE(fs::is_symlink(file));
+    EXPECT_EQ(read(elsewhere), "good") << "a save replaces the link, never writes through it";
+
+    EXPECT_EQ(fnd::readFileBytes(root / "none").access, Access::missing);
+}
 
 TEST_F(StoreFileTest, FileThatCannotBeOpenedNowIsLeftAndNotSavedOverUntilItReads) {
     write(file, "good");
