@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/foundation/AppDirectories.h"
+#include "platform/foundation/BoundedJSON.h"
 
 namespace fnd {
 
@@ -46,7 +47,7 @@ void UserDefaults::load() {
 }
 
 bool UserDefaults::read(std::string_view bytes) {
-    auto parsed = nlohmann::json::parse(bytes, nullptr, false);
+    auto parsed = parseJSON(bytes);
     if (parsed.is_discarded() || !parsed.is_object()) return false;
     for (auto& [key, change] : unread_) {
         if (change) parsed[key] = std::move(*change);

@@ -11,6 +11,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include "platform/foundation/BoundedJSON.h"
 #include "tavro/core/TavroAction.h"
 #include "tavro/core/TavroText.h"
 
@@ -20,9 +21,6 @@ namespace {
 
 using Kind = TavroAction::Kind;
 using nlohmann::json;
-
-// Deeper nesting than any reply in the taught form could have; refused before reading.
-constexpr int maxDepth = 512;
 
 // Other words models use for the kinds, keyed by the normalised word (lower case, "_" for blanks).
 const std::unordered_map<std::string_view, Kind>& aliases() {
@@ -112,25 +110,6 @@ std::string removeAll(std::string_view text, std::string_view what) {
 }
 
 // True when arrays and objects nest deeper than `limit` anywhere (strings are skipped).
-bool nestsDeeperThan(std::string_view text, int limit) {
-    int depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (const char c : text) {
-        if (inString) {
-            if (escaped) escaped = false;
-            else if (c == '\\') escaped = true;
-            else if (c == '"') inString = false;
-            continue;
-        }
-        if (c == '"') inString = true;
-        else if (c == '{' || c == '[') {
-            if (++depth > limit) return true;
-        } else if ((c == '}' || c == ']') && depth > 0) --depth;
-    }
-    return false;
-}
-
 std::optional<Kind> kindOf(const json& object) {
     const auto found = object.find("action");
     const std::string raw = (found != object.end() && found->is_string()) ? found->get<std::string>() : std::string();
@@ -235,9 +214,7 @@ std::optional<TavroAction> parseReply(std::string_view reply) {
     const std::size_t close = unfenced.rfind('}');
     if (open == std::string::npos || close == std::string::npos || close < open) return std::nullopt;
     const std::string_view body = std::string_view(unfenced).substr(open, close - open + 1);
-    if (nestsDeeperThan(body, maxDepth)) return std::nullopt;
-
-    const json object = json::parse(body.begin(), body.end(), nullptr, /*allow_exceptions=*/false);
+    const json object = fnd::parseJSON(body);
     if (!object.is_object()) return std::nullopt;
 
     const auto kind = kindOf(object);

@@ -20,26 +20,6 @@ bool withinDepth(const nlohmann::json& root) {
     return true;
 }
 
-// Nesting depth of JSON text (brackets outside strings), so deep text is refused before parsing.
-bool textWithinDepth(std::string_view text) {
-    int depth = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inString) {
-            if (c == '\\') ++i;
-            else if (c == '"') inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '{' || c == '[') {
-            if (++depth > maxDepth) return false;
-        } else if (c == '}' || c == ']') {
-            --depth;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string text(const nlohmann::json& value) {
@@ -52,8 +32,7 @@ std::string text(const nlohmann::json& value) {
 }
 
 std::optional<nlohmann::json> dictionary(std::string_view text) {
-    if (!textWithinDepth(text)) return std::nullopt;
-    auto parsed = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
+    auto parsed = fnd::parseJSON(text);
     if (parsed.is_discarded() || !parsed.is_object()) return std::nullopt;
     return parsed;
 }

@@ -4,14 +4,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/foundation/BoundedJSON.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace tavro::TavroJSON {
 
-// Nesting deeper than this is refused (it could not be copied or written without exhausting the stack).
-inline constexpr int maxDepth = 256;
+// Nesting deeper than this is refused, in reading as in writing: what is written can be read back.
+inline constexpr int maxDepth = fnd::maxJSONDepth;
 
 // Compact JSON text of any value: objects with sorted keys, "/" unescaped, a bare value as its own
 // JSON text ("3", "\"a\"", "true"). Ill-formed UTF-8 inside strings is written as U+FFFD; a value

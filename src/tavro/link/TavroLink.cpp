@@ -4,6 +4,7 @@
 
 #include "platform/crypto/Base64.h"
 #include "platform/crypto/P256SigningKey.h"
+#include "platform/foundation/BoundedJSON.h"
 #include "platform/foundation/Console.h"
 #include "platform/foundation/ProcessInfo.h"
 #include "platform/foundation/UserDefaults.h"
@@ -71,7 +72,7 @@ std::string TavroLink::Stored::encoded() const {
 }
 
 std::optional<TavroLink::Stored> TavroLink::Stored::decode(std::string_view bytes) {
-    const auto json = nlohmann::json::parse(bytes, nullptr, false);
+    const auto json = fnd::parseJSON(bytes);
     if (!json.is_object()) return std::nullopt;
     Stored stored;
     const auto signing = json.contains("signingKey") ? keyBytes(json["signingKey"]) : std::nullopt;

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "platform/foundation/AppDirectories.h"
+#include "platform/foundation/BoundedJSON.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/diagnostics/TavroDebug.h"
 
@@ -597,7 +598,7 @@ std::filesystem::path TavroMemory::defaultURL() {
 
 bool TavroMemory::read(std::string_view bytes) {
     try {
-        const Json list = Json::parse(bytes);
+        const Json list = fnd::parseJSON(bytes);
         if (!list.is_array()) return false;
         std::vector<Entry> loaded;
         loaded.reserve(list.size());

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/foundation/BoundedJSON.h"
 #include "tavro/core/TavroText.h"
 
 namespace tavro {
@@ -167,7 +168,7 @@ std::optional<TavroAppMap> TavroAppMap::fromJSON(const nlohmann::json& json) {
 }
 
 std::optional<TavroAppMap> TavroAppMap::parse(std::string_view text) {
-    const auto json = nlohmann::json::parse(text, nullptr, false);
+    const auto json = fnd::parseJSON(text);
     if (json.is_discarded()) return std::nullopt;
     return fromJSON(json);
 }

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/foundation/BoundedJSON.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/diagnostics/TavroDebug.h"
 
@@ -125,7 +126,7 @@ std::optional<TavroPack> TavroPack::fromJSON(const nlohmann::json& json) {
 }
 
 std::optional<TavroPack> TavroPack::parse(std::string_view text) {
-    const auto json = nlohmann::json::parse(text, nullptr, false);
+    const auto json = fnd::parseJSON(text);
     if (json.is_discarded()) return std::nullopt;
     return fromJSON(json);
 }

@@ -200,3 +200,16 @@ TEST_F(DefaultsTest, StandardStoreLivesInApplicationSupport) {
     UserDefaults::resetStandard();
     EXPECT_EQ(UserDefaults::standard()->string("nemtora.tavro.greeting.lastShownDay"), "2024-05-01");
 }
+
+TEST_F(DefaultsTest, DeeplyNestedFileIsSetAsideAndTheStoreStaysWritable) {
+    // Parsed whole, such a file would crash the writer (it recurses) at the first save.
+    const std::string bomb = "{\"keep\":\"me\",\"x\":" + std::string(200000, '[') + std::string(200000, ']') + "}";
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bomb;
+    const auto defaults = UserDefaults::open(file);
+    EXPECT_FALSE(defaults->contains("keep"));
+    ASSERT_TRUE(defaults->setAside().has_value());
+    EXPECT_EQ(read(*defaults->setAside()), bomb) << "nothing of the file is lost";
+    EXPECT_TRUE(defaults->setString("a", "b"));
+    EXPECT_EQ(UserDefaults::open(file)->string("a"), "b");
+}

@@ -87,6 +87,11 @@ TEST_F(Link, AnUnreadableRecordIsKeptAsideAndReplaced) {
     TavroLink::Stored paired = link()->stored();
     paired.pairing = TavroLink::Pairing{"tester-1", "key"};
     EXPECT_EQ(TavroLink::Stored::decode(paired.encoded()), paired);
+
+    // A good record with a nested bomb beside it is no record.
+    std::string bomb = paired.encoded();
+    bomb.insert(bomb.size() - 1, ",\"x\":" + std::string(100000, '[') + std::string(100000, ']'));
+    EXPECT_EQ(TavroLink::Stored::decode(bomb), std::nullopt);
 }
 
 TEST_F(Link, StartRecordsOnlyWithSettingsAndWhileAllowed) {

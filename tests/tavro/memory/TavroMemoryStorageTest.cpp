@@ -150,3 +150,17 @@ TEST_F(TavroMemoryStorageTest, FailedSaveKeepsTheRecipeLogsOnceAndTheNextSaveWri
     EXPECT_EQ(TavroDebug::shared()->entries.value().size(), 1u);
     TavroDebug::reset();
 }
+
+TEST_F(TavroMemoryStorageTest, ADeeplyNestedFileIsSetAsideAndTheStoreStartsEmpty) {
+    Json item = recipe("send hi", "send {0}", "{0}");
+    std::string text = Json::array({item}).dump();
+    text.insert(text.size() - 2, ",\"extra\":" + std::string(100000, '[') + std::string(100000, ']'));
+    writeFile(file, text);
+    TavroMemory memory(file);
+    EXPECT_TRUE(memory.recipes().empty());
+    const auto aside = filesStartingWith(file.parent_path(), "recipes.json.unreadable-");
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(readFile(aside[0]), text);
+    memory.learn("turn on wifi", wifiSteps());
+    EXPECT_EQ(TavroMemory(file).recipes().size(), 1u);
+}

@@ -134,3 +134,16 @@ TEST_F(TavroMapsFile, FailedSaveWritesOneActivityLine) {
     EXPECT_NE(entries[0].text.find("app map not saved"), std::string::npos);
     TavroDebug::reset();
 }
+
+TEST_F(TavroMapsFile, ADeeplyNestedMapIsSetAsideAsUnreadable) {
+    auto json = nlohmann::json::parse(sample().toJSON().dump());
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    std::string text = json.dump();
+    text.insert(text.size() - 1, ",\"extra\":" + deep);
+    EXPECT_EQ(TavroAppMap::parse(text), std::nullopt);
+    std::filesystem::create_directories(TavroMaps::fileURL().parent_path());
+    std::ofstream(TavroMaps::fileURL(), std::ios::trunc) << text;
+    TavroMaps::loadSaved();
+    EXPECT_EQ(TavroMaps::learned(), std::nullopt);
+    EXPECT_EQ(storagetest::namesStartingWith(TavroMaps::fileURL().parent_path(), "TavroAppMap.json.unreadable-").size(), 1u);
+}
