@@ -1,6 +1,11 @@
 #include "platform/security/Keychain.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
 
 #include <map>
 #include <mutex>
@@ -11,6 +16,7 @@
 #include "platform/crypto/Base64.h"
 #include "platform/foundation/AppDirectories.h"
 #include "platform/foundation/AtomicFile.h"
+#include "platform/foundation/BoundedJSON.h"
 
 namespace security {
 
@@ -57,7 +63,7 @@ struct Items {
 };
 
 std::optional<std::map<std::string, std::string, std::less<>>> parse(const std::string& text) {
-    const auto json = nlohmann::json::parse(text, nullptr, false);
+    const auto json = fnd::parseJSON(text);
     if (!json.is_object()) return std::nullopt;
     std::map<std::string, std::string, std::less<>> items;
     for (const auto& [account, value] : json.items()) {
@@ -69,32 +75,58 @@ std::optional<std::map<std::string, std::string, std::less<>>> parse(const std::
     return items;
 }
 
-Items load(const std::filesystem::path& file) {
+// Whether the folder is a directory of this user's own, not a link (or someone else's folder)
+// planted to read the items or to have them written elsewhere.
+bool ownFolder(const std::filesystem::path& directory) {
+    struct stat info {};
+    return ::lstat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid();
+}
+
+// Makes the folder ready for writing: anything at its path that is not the user's own directory is
+// moved aside (a link goes, not what it names) and a fresh folder made, readable by the user only.
+bool prepareFolder(const std::filesystem::path& directory) {
     std::error_code ec;
-    const auto status = std::filesystem::symlink_status(file, ec);
-    if (status.type() == std::filesystem::file_type::not_found) return {};
-    if (ec) return {{}, false};  // cannot even be looked at now
-    if (status.type() == std::filesystem::file_type::regular) {
-        const auto text = fnd::readFile(file);
-        if (!text) return {{}, false};  // cannot be read now: leave it as it is
-        if (auto items = parse(*text)) return {std::move(*items), true};
+    std::filesystem::create_directories(directory.parent_path(), ec);
+    struct stat info {};
+    if (::lstat(directory.c_str(), &info) == 0 && !ownFolder(directory) && !fnd::keepAside(directory, ".refused")) {
+        return false;
+    }
+    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    return ownFolder(directory) && ::chmod(directory.c_str(), 0700) == 0;
+}
+
+Items load(const std::filesystem::path& directory, const std::filesystem::path& file) {
+    if (!ownFolder(directory)) return {};  // no folder yet, or one that is not ours: no items
+    // Temporary files of a save that was killed hold the items too.
+    fnd::removeStaleTemporaries(file);
+    auto bytes = fnd::readFileBytes(file);
+    switch (bytes.access) {
+        case fnd::FileBytes::Access::missing:
+            return {};
+        case fnd::FileBytes::Access::unavailable:
+            return {{}, false};  // cannot be read now: leave it as it is
+        case fnd::FileBytes::Access::read:
+            if (auto items = parse(bytes.text)) return {std::move(*items), true};
+            break;
+        case fnd::FileBytes::Access::unreadable:
+            break;
     }
     // It opened (or is no file at all) and holds no items: keep it aside, start empty.
     return {{}, fnd::keepAside(file, ".unreadable").has_value()};
 }
 
 bool save(const std::filesystem::path& directory, const std::filesystem::path& file, const Items& items) {
-    if (!items.writable) return false;
-    std::error_code ec;
-    std::filesystem::create_directories(directory, ec);
-    ::chmod(directory.c_str(), 0700);
+    if (!items.writable || !prepareFolder(directory)) return false;
     if (items.items.empty()) {
+        std::error_code ec;
         std::filesystem::remove(file, ec);
         return !ec;
     }
     nlohmann::json json = nlohmann::json::object();
     for (const auto& [account, bytes] : items.items) json[account] = crypto::base64Encode(bytes);
-    return fnd::writeAtomically(file, json.dump());
+    const bool saved = fnd::writeAtomically(file, json.dump());
+    fnd::removeStaleTemporaries(file);
+    return saved;
 }
 
 }  // namespace
@@ -102,7 +134,8 @@ bool save(const std::filesystem::path& directory, const std::filesystem::path& f
 std::optional<std::string> Keychain::read(std::string_view service, std::string_view account) {
     auto& b = box();
     std::lock_guard guard(b.lock);
-    auto items = load(fileFor(directoryLocked(b), service));
+    const auto directory = directoryLocked(b);
+    auto items = load(directory, fileFor(directory, service));
     const auto it = items.items.find(account);
     if (it == items.items.end()) return std::nullopt;
     return it->second;
@@ -113,7 +146,7 @@ bool Keychain::write(std::string_view service, std::string_view account, std::st
     std::lock_guard guard(b.lock);
     const auto directory = directoryLocked(b);
     const auto file = fileFor(directory, service);
-    auto items = load(file);
+    auto items = load(directory, file);
     items.items.insert_or_assign(std::string(account), std::string(data));
     return save(directory, file, items);
 }
@@ -123,7 +156,7 @@ bool Keychain::remove(std::string_view service, std::string_view account) {
     std::lock_guard guard(b.lock);
     const auto directory = directoryLocked(b);
     const auto file = fileFor(directory, service);
-    auto items = load(file);
+    auto items = load(directory, file);
     const auto it = items.items.find(account);
     if (it == items.items.end()) return items.writable;
     items.items.erase(it);
@@ -133,9 +166,30 @@ bool Keychain::remove(std::string_view service, std::string_view account) {
 bool Keychain::removeAll(std::string_view service) {
     auto& b = box();
     std::lock_guard guard(b.lock);
+    const auto directory = directoryLocked(b);
+    if (!ownFolder(directory)) return true;  // nothing of ours to remove
+    const auto file = fileFor(directory, service);
     std::error_code ec;
-    std::filesystem::remove(fileFor(directoryLocked(b), service), ec);
-    return !ec;
+    std::filesystem::remove(file, ec);
+    const bool removed = !ec;
+    // Every copy of the items goes too: temporary files of killed saves, and files set aside.
+    fnd::removeStaleTemporaries(file);
+    const std::string aside = file.filename().string() + ".unreadable";
+    const auto setAside = [&aside](const std::string& name) {
+        // "<file>.unreadable", or "<file>.unreadable-<n>" when that name was taken.
+        if (name == aside) return true;
+        if (!name.starts_with(aside + "-") || name.size() == aside.size() + 1) return false;
+        return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(aside.size() + 1), name.end(),
+                           [](char c) { return c >= '0' && c <= '9'; });
+    };
+    std::error_code listing;
+    for (std::filesystem::directory_iterator it(directory, listing), end; !listing && it != end; it.increment(listing)) {
+        if (setAside(it->path().filename().string())) {
+            std::error_code ignored;
+            std::filesystem::remove_all(it->path(), ignored);
+        }
+    }
+    return removed;
 }
 
 std::filesystem::path Keychain::directory() {

@@ -1,7 +1,9 @@
 // Generic secret items by service and account, readable by this user only: one file per service in
 // <user data>/tavro-keychain (folder 0700, files 0600), replaced atomically on every change. A file
 // that opens but does not parse is moved aside and the service starts empty; a file that cannot be
-// opened now is left alone and nothing is written over it. Safe from any thread.
+// opened now is left alone and nothing is written over it. A folder that is a link or not the
+// user's own is never read or written: a write moves it aside and makes a fresh one. Temporary
+// files of a killed save are removed at the next use and after each write. Safe from any thread.
 #pragma once
 
 #include <filesystem>
@@ -21,7 +23,8 @@ public:
     static bool write(std::string_view service, std::string_view account, std::string_view data);
     // Removes the item; true when it is gone afterwards.
     static bool remove(std::string_view service, std::string_view account);
-    // Removes every item of the service (the whole file); true when none is left.
+    // Removes every item of the service: its file, the temporary files of killed saves and the
+    // copies set aside as unreadable; true when none is left.
     static bool removeAll(std::string_view service);
 
     // The folder that holds the files: <user data>/tavro-keychain unless set (tests).

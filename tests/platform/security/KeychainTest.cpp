@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "platform/foundation/AppDirectories.h"
 #include "platform/security/Keychain.h"
@@ -80,6 +83,73 @@ TEST_F(Keychain, AnUnreadableFileIsKeptAsideAndTheServiceStartsAgain) {
     int aside = 0;
     for (const auto& f : files()) aside += f.filename().string().find(".unreadable") != std::string::npos;
     EXPECT_EQ(aside, 4);
+}
+
+TEST_F(Keychain, ANestedBombIsKeptAsideLikeAnyUnreadableFile) {
+    ASSERT_TRUE(security::Keychain::write("svc", "a", "x"));
+    const auto file = files().front();
+    std::ofstream(file, std::ios::trunc) << "{\"a\":" << std::string(100000, '[') << std::string(100000, ']') << "}";
+    EXPECT_FALSE(security::Keychain::read("svc", "a"));
+    EXPECT_TRUE(security::Keychain::write("svc", "a", "fresh"));
+    EXPECT_EQ(security::Keychain::read("svc", "a"), "fresh");
+}
+
+TEST_F(Keychain, CopiesLeftByKilledSavesGoAtOpenAfterWritesAndWithRemoveAll) {
+    ASSERT_TRUE(security::Keychain::write("svc", "key", "secret"));
+    const auto file = files().front();
+    // A process that is surely gone: a child that has exited and been waited for.
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_GT(gone, 0);
+    ::waitpid(gone, nullptr, 0);
+    const auto plant = [&] {
+        for (const char* tail : {"-a", "-b"}) {
+            std::ofstream(file.string() + ".tmp-" + std::to_string(gone) + tail) << R"({"key":"c2VjcmV0"})";
+        }
+        std::ofstream(file.string() + ".unreadable") << R"({"key":)";
+        std::ofstream(file.string() + ".unreadable-2") << R"({"key":)";
+    };
+    const auto copies = [&] {
+        int n = 0;
+        for (const auto& f : files()) n += f.filename().string().rfind(file.filename().string() + ".", 0) == 0;
+        return n;
+    };
+    plant();
+    EXPECT_EQ(security::Keychain::read("svc", "key"), "secret");
+    EXPECT_EQ(copies(), 2) << "the temporaries go when the service is opened";
+    ASSERT_TRUE(security::Keychain::write("other", "a", "b"));
+    plant();
+    EXPECT_TRUE(security::Keychain::removeAll("svc"));
+    EXPECT_EQ(copies(), 0) << "removing every item leaves no copy of one";
+    EXPECT_EQ(security::Keychain::read("other", "a"), "b");
+    EXPECT_EQ(files().size(), 1u);
+}
+
+TEST_F(Keychain, AFolderThatIsALinkIsNeitherReadNorWrittenThrough) {
+    const fs::path victim = dir.string() + "-victim";
+    fs::remove_all(victim);
+    fs::create_directories(victim);
+    ::chmod(victim.c_str(), 0755);
+    std::ofstream(victim / "svc.keychain") << R"({"key":"cGxhbnRlZA=="})";  // "planted"
+    fs::create_directories(dir.parent_path());
+    fs::create_directory_symlink(victim, dir);
+
+    EXPECT_FALSE(security::Keychain::read("svc", "key")) << "items in a folder that is not ours are not taken";
+    ASSERT_TRUE(security::Keychain::write("svc", "key", "secret"));
+    EXPECT_FALSE(fs::is_symlink(dir));
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700);
+    ASSERT_EQ(::stat(victim.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0755) << "the linked folder's mode is left alone";
+    std::ifstream planted(victim / "svc.keychain");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(planted), {}), R"({"key":"cGxhbnRlZA=="})");
+    EXPECT_EQ(security::Keychain::read("svc", "key"), "secret");
+    for (const auto& entry : fs::directory_iterator(dir.parent_path())) {
+        const auto name = entry.path().filename().string();
+        if (name.rfind(dir.filename().string() + ".refused", 0) == 0) fs::remove(entry.path());
+    }
+    fs::remove_all(victim);
 }
 
 }  // namespace
