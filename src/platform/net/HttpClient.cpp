@@ -53,9 +53,9 @@ struct UrlHandle {
     UrlHandle& operator=(const UrlHandle&) = delete;
     ~UrlHandle() { curl_url_cleanup(handle); }
 
-    std::string part(CURLUPart which) const {
+    std::string part(CURLUPart which, unsigned int flags = 0) const {
         char* text = nullptr;
-        if (curl_url_get(handle, which, &text, 0) != CURLUE_OK || !text) return {};
+        if (curl_url_get(handle, which, &text, flags) != CURLUE_OK || !text) return {};
         std::string out(text);
         curl_free(text);
         return out;
@@ -66,6 +66,9 @@ struct Address {
     std::string url;     // normalised
     std::string scheme;  // lower case
     std::string host;    // lower case; IPv6 in brackets
+    std::string port;    // the scheme's default when none is written
+
+    bool sameServer(const Address& other) const { return host == other.host && port == other.port; }
 };
 
 // Parses an absolute address, or resolves `reference` against `base` when a base is given.
@@ -76,7 +79,8 @@ std::optional<Address> parseAddress(std::string_view text, const std::string* ba
     const std::string owned(text);
     if (owned.find('\0') != std::string::npos) return std::nullopt;
     if (curl_url_set(url.handle, CURLUPART_URL, owned.c_str(), 0) != CURLUE_OK) return std::nullopt;
-    Address address{url.part(CURLUPART_URL), lowered(url.part(CURLUPART_SCHEME)), lowered(url.part(CURLUPART_HOST))};
+    Address address{url.part(CURLUPART_URL), lowered(url.part(CURLUPART_SCHEME)), lowered(url.part(CURLUPART_HOST)),
+                    url.part(CURLUPART_PORT, CURLU_DEFAULT_PORT)};
     if (address.url.empty() || address.host.empty()) return std::nullopt;
     return address;
 }
@@ -161,7 +165,14 @@ struct Hop {
     std::string method;
     std::string url;
     std::string body;
+    bool ownServer = true;  // still at the host and port the request named
 };
+
+bool hostOnly(const Request& request, const std::string& name) {
+    const CaseInsensitiveLess less;
+    return std::any_of(request.hostOnlyHeaders.begin(), request.hostOnlyHeaders.end(),
+                       [&](const std::string& other) { return !less(name, other) && !less(other, name); });
+}
 
 struct HopResult {
     Response response;
@@ -186,7 +197,9 @@ HopResult performHop(const Request& request, const Hop& hop, Transfer& transfer,
     Sink sink{&response.body, request.limit, false, {}, &transfer};
     char detail[CURL_ERROR_SIZE] = {};
     curl_slist* headers = nullptr;
-    for (const auto& [name, value] : request.headers) headers = curl_slist_append(headers, headerLine(name, value).c_str());
+    for (const auto& [name, value] : request.headers) {
+        if (hop.ownServer || !hostOnly(request, name)) headers = curl_slist_append(headers, headerLine(name, value).c_str());
+    }
     const std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headerList(headers, &curl_slist_free_all);
 
     CURL* e = easy.get();
@@ -273,6 +286,7 @@ Response perform(const Request& request, Transfer& transfer) {
     const double timeout = std::isfinite(request.timeout) && request.timeout > 0 ? std::min(request.timeout, longestTimeout)
                                                                                  : defaultTimeout;
     const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<long long>(timeout * 1000.0));
+    const Address first = *address;
     Hop hop{request.method, address->url, request.body};
     for (int redirects = 0;; ++redirects) {
         const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -298,6 +312,7 @@ Response perform(const Request& request, Transfer& transfer) {
             hop.body.clear();
         }
         hop.url = next->url;
+        hop.ownServer = next->sameServer(first);
         address = next;
     }
 }

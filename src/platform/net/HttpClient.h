@@ -4,7 +4,8 @@
 //
 // Rules every request follows: HTTPS with peer and host verification, or plain HTTP to a loopback
 // host (127.0.0.1, ::1, localhost) only; at most three redirects, never from HTTPS to HTTP and
-// never to an address these rules refuse; a body above the request's limit is cut off and reported
+// never to an address these rules refuse; headers the request names as host-only are not sent once a
+// redirect leaves its host (and port); a body above the request's limit is cut off and reported
 // as an error; connecting may take 10 s and the whole request its timeout (30 s by default).
 //
 // Observers registered with observe() hear of every finished transfer, on the worker thread.
@@ -40,6 +41,9 @@ struct Request {
     std::string url;
     // Sent in this order. Line breaks in names or values are replaced by blanks.
     std::vector<std::pair<std::string, std::string>> headers;
+    // Names (any letter case) of headers sent only to the host and port of `url`: a redirect
+    // elsewhere goes on without them, so that what identifies the client stays with its server.
+    std::vector<std::string> hostOnlyHeaders;
     std::string body;
     // Seconds for the whole request, redirects included.
     double timeout = 30.0;

@@ -128,6 +128,33 @@ TEST_F(HttpClientLoopback, FollowsAtMostThreeRedirectsAndOnlyToPermittedAddresse
     EXPECT_EQ(form.body, "GET 0") << "303 turns a POST into a GET without the body";
 }
 
+TEST_F(HttpClientLoopback, HostOnlyHeadersStayWithTheirServerAcrossRedirects) {
+    server.http.Get("/stay", [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/landing"); });
+    server.http.Get("/leave", [this](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect("http://localhost:" + std::to_string(server.port()) + "/landing");
+    });
+    server.http.Get("/landing", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("here", "text/plain");
+    });
+    server.start();
+    const auto request = [&](const std::string& path) {
+        return Request{.url = server.url(path),
+                       .headers = {{"X-Install", "id-7"}, {"Accept", "text/plain"}},
+                       .hostOnlyHeaders = {"x-install"},
+                       .timeout = 5.0};
+    };
+
+    EXPECT_EQ(fetch(request("/stay")).body, "here");
+    EXPECT_EQ(fetch(request("/leave")).body, "here");
+    const auto seen = server.seen();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[1].header("X-Install"), "id-7") << "a redirect on the same server keeps it";
+    EXPECT_EQ(seen[2].header("X-Install"), "id-7");
+    EXPECT_EQ(seen[3].header("Host").rfind("localhost", 0), 0u);
+    EXPECT_FALSE(seen[3].headers.count("X-Install")) << "another host never hears it";
+    EXPECT_EQ(seen[3].header("Accept"), "text/plain") << "other headers still go";
+}
+
 TEST_F(HttpClientLoopback, ABodyOverTheLimitIsCutOffAndReported) {
     server.http.Get("/big", [](const httplib::Request&, httplib::Response& response) {
         response.set_content(std::string(200 * 1024, 'x'), "text/plain");
