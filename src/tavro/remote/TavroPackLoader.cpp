@@ -1,10 +1,13 @@
 #include "tavro/remote/TavroPackLoader.h"
 
+#include <algorithm>
 #include <chrono>
+#include <limits>
 #include <system_error>
 
 #include <nlohmann/json.hpp>
 
+#include "platform/foundation/BoundedJSON.h"
 #include "platform/crypto/Base64.h"
 #include "platform/crypto/P256PublicKey.h"
 #include "platform/foundation/AppDirectories.h"
@@ -42,9 +45,11 @@ const std::string* textMember(const nlohmann::json& object, const char* key) {
     return it->get_ptr<const std::string*>();
 }
 
+// Removes whatever is at the cache path (a directory or a link planted there included; a link
+// goes, not what it names) and the ETag that named it, so that the next check downloads.
 void forgetCache() {
     std::error_code ignored;
-    std::filesystem::remove(TavroPackLoader::cacheURL(), ignored);
+    std::filesystem::remove_all(TavroPackLoader::cacheURL(), ignored);
     fnd::UserDefaults::standard()->remove(TavroPackLoader::etagKey);
 }
 
@@ -54,6 +59,16 @@ std::optional<int> activeVersion() {
     const auto active = TavroPacks::current();
     if (!active) return std::nullopt;
     return active->version;
+}
+
+// The lowest version a cached envelope may hold: the active one, and any accepted before.
+std::optional<int> lowestVersion() {
+    auto lowest = activeVersion();
+    const auto accepted = fnd::UserDefaults::standard()->integer(TavroPackLoader::versionKey);
+    if (accepted && *accepted >= std::numeric_limits<int>::min() && *accepted <= std::numeric_limits<int>::max()) {
+        lowest = std::max(lowest.value_or(std::numeric_limits<int>::min()), static_cast<int>(*accepted));
+    }
+    return lowest;
 }
 
 }  // namespace
@@ -76,7 +91,7 @@ std::string TavroPackLoader::packURL(std::string_view base, std::string_view nam
 TavroPack TavroPackLoader::verify(std::string_view envelope, const std::map<std::string, std::string>& keys,
                                   std::optional<int> activeVersion) {
     if (envelope.size() > maxEnvelopeBytes) throw tooLarge();
-    const auto json = nlohmann::json::parse(envelope, nullptr, false);
+    const auto json = fnd::parseJSON(envelope);
     const std::string* kid = json.is_object() ? textMember(json, "kid") : nullptr;
     const std::string* sig = json.is_object() ? textMember(json, "sig") : nullptr;
     const std::string* text = json.is_object() ? textMember(json, "pack") : nullptr;
@@ -100,20 +115,22 @@ TavroPack TavroPackLoader::verify(std::string_view envelope, const std::map<std:
 }
 
 void TavroPackLoader::applyCached() {
-    const auto file = cacheURL();
-    std::error_code error;
-    if (!std::filesystem::exists(file, error)) return;
-    const auto envelope = fnd::readFile(file);
-    if (!envelope) {
-        forgetCache();
-        status_ = "Cached pack refused: the cached envelope cannot be read";
-        return;
-    }
     try {
-        TavroPacks::setCurrent(verify(*envelope, settings_.keys, activeVersion()));
+        const auto cache = fnd::readFileBytes(cacheURL(), maxEnvelopeBytes);
+        if (cache.access == fnd::FileBytes::Access::missing) return;
+        if (cache.access != fnd::FileBytes::Access::read) {
+            forgetCache();
+            status_ = "Cached pack refused: the cached envelope cannot be read (" + cache.error + ")";
+            return;
+        }
+        TavroPacks::setCurrent(verify(cache.text, settings_.keys, lowestVersion()));
     } catch (const TavroPack::Invalid& invalid) {
         forgetCache();
         status_ = std::string("Cached pack refused: ") + invalid.what();
+    } catch (const std::exception& error) {
+        status_ = std::string("Cached pack refused: ") + error.what();
+    } catch (...) {
+        status_ = "Cached pack refused";
     }
 }
 
@@ -135,6 +152,8 @@ std::string TavroPackLoader::accept(const std::string& envelope, const TavroPack
     } else {
         defaults->remove(etagKey);
     }
+    const auto accepted = defaults->integer(versionKey);
+    if (!accepted || *accepted < pack.version) defaults->setInteger(versionKey, pack.version);
     defaults->setDate(checkedAtKey, std::chrono::system_clock::now());
     TavroPacks::setCurrent(pack);
     return "Pack " + std::to_string(pack.version) + " active";
@@ -143,7 +162,13 @@ std::string TavroPackLoader::accept(const std::string& envelope, const TavroPack
 rt::Task<std::string> TavroPackLoader::refresh(bool force) { return refreshing(shared_from_this(), force); }
 
 rt::Task<std::string> TavroPackLoader::refreshing(std::shared_ptr<TavroPackLoader> self, bool force) {
-    if (!self->running_ || self->running_.isDone()) self->running_ = rt::spawn(check(self, force));
+    const bool idle = !self->running_ || self->running_.isDone();
+    // The host's "check now" must reach the server: it joins only a check that sends a request.
+    if (idle || (force && !self->runningSends_)) {
+        const bool send = force || !self->checkedRecently();
+        self->runningSends_ = send;
+        self->running_ = rt::spawn(check(self, send));
+    }
     const auto running = self->running_;
     try {
         co_await running.join();
@@ -154,9 +179,9 @@ rt::Task<std::string> TavroPackLoader::refreshing(std::shared_ptr<TavroPackLoade
     co_return running.result().value_or(self->status_);
 }
 
-rt::Task<std::string> TavroPackLoader::check(std::shared_ptr<TavroPackLoader> self, bool force) {
+rt::Task<std::string> TavroPackLoader::check(std::shared_ptr<TavroPackLoader> self, bool send) {
     auto& status = self->status_;
-    if (!force && self->checkedRecently()) {
+    if (!send) {
         status = "Checked recently";
         co_return status;
     }
@@ -172,11 +197,16 @@ rt::Task<std::string> TavroPackLoader::check(std::shared_ptr<TavroPackLoader> se
     } catch (...) {
         // An install id the host cannot give is sent empty.
     }
-    net::Request request{.url = appURL, .headers = {{"Accept", "application/json"}, {"X-Tavro-Install", install}}, .timeout = self->requestTimeout_,
+    // The install id is for the pack server alone: a redirect to another host does not carry it.
+    net::Request request{.url = appURL,
+                         .headers = {{"Accept", "application/json"}, {"X-Tavro-Install", install}},
+                         .hostOnlyHeaders = {"X-Tavro-Install"},
+                         .timeout = self->requestTimeout_,
                          .limit = maxEnvelopeBytes};
     std::error_code error;
     const auto etag = fnd::UserDefaults::standard()->string(etagKey);
-    if (etag && std::filesystem::is_regular_file(cacheURL(), error)) request.headers.emplace_back("If-None-Match", *etag);
+    const bool cached = std::filesystem::symlink_status(cacheURL(), error).type() == std::filesystem::file_type::regular;
+    if (etag && cached) request.headers.emplace_back("If-None-Match", *etag);
 
     auto response = co_await net::HttpClient::send(request);
     if (response.ok() && response.status == 404) {

@@ -5,7 +5,8 @@
 // exact bytes of "pack", "pack": the pack's own JSON text}. A pack is used only after every check
 // has passed, never replaces a newer active pack, and the last accepted envelope is cached as
 // received in "TavroPack.json" in Application Support; no network or server fault touches it.
-// The check time and the ETag live in the standard user defaults.
+// The check time, the ETag and the highest version ever accepted live in the standard user
+// defaults; a cached envelope below that version (an old file put back) is refused.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +28,7 @@ class TavroPackLoader : public std::enable_shared_from_this<TavroPackLoader> {
 public:
     static constexpr const char* etagKey = "tavro.sdk.pack.etag";
     static constexpr const char* checkedAtKey = "tavro.sdk.pack.checkedAt";
+    static constexpr const char* versionKey = "tavro.sdk.pack.version";
     // The largest envelope accepted, from the server or the cache.
     static constexpr std::size_t maxEnvelopeBytes = 1024 * 1024;
 
@@ -35,14 +37,16 @@ public:
                                                    std::function<std::string()> tavroID);
 
     // Re-verifies the cached envelope with the current keys and makes its pack the active one. An
-    // envelope that no longer verifies (a key removed from the table revokes its packs) or cannot
-    // be read is removed together with the ETag, and the status says why. No file: nothing
-    // changes. Never throws.
+    // envelope that no longer verifies (a key removed from the table revokes its packs), is older
+    // than a version accepted before, or cannot be read (anything but a regular file of at most
+    // maxEnvelopeBytes, read without blocking) is removed together with the ETag, and the status
+    // says why. No file: nothing changes. Never throws.
     void applyCached();
 
     // Asks the server for a newer pack unless the last check is less than `interval` seconds old
     // (`force` checks anyway), and returns the new status. A refresh started while one is running
-    // gets that one's result instead of sending a second request. Never throws.
+    // gets that one's result instead of sending a second request, except that a forced refresh
+    // never joins a check that found the last one recent: it sends its own. Never throws.
     rt::Task<std::string> refresh(bool force);
 
     // The last status text; "" until something happened.
@@ -69,7 +73,8 @@ public:
     TavroPackLoader(Key, TavroPackSettings settings, std::string appID, std::function<std::string()> tavroID);
 
 private:
-    static rt::Task<std::string> check(std::shared_ptr<TavroPackLoader> self, bool force);
+    // Asks the server when `send`; otherwise only reports that the last check was recent.
+    static rt::Task<std::string> check(std::shared_ptr<TavroPackLoader> self, bool send);
     // Starts a check unless one is running, and awaits its result.
     static rt::Task<std::string> refreshing(std::shared_ptr<TavroPackLoader> self, bool force);
     bool checkedRecently() const;
@@ -82,6 +87,7 @@ private:
     std::string status_;
     double requestTimeout_ = 30.0;
     rt::TaskHandle<std::string> running_;
+    bool runningSends_ = false;  // whether running_ asks the server
 };
 
 }  // namespace tavro

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -32,6 +36,7 @@ protected:
         std::string body;
         std::string etag;
         std::chrono::milliseconds delay{0};  // a real wait before answering, cut short at teardown
+        std::string location;                // a redirect there instead of a body
     };
 
     std::shared_ptr<rt::MainActor> actor = rt::MainActor::create(rt::ClockKind::virtual_);
@@ -57,6 +62,10 @@ protected:
                 if (const auto it = answers_.find(request.path); it != answers_.end()) answer = it->second;
             }
             if (answer.delay.count() > 0) server.waitAtGate(answer.delay);
+            if (!answer.location.empty()) {
+                response.set_redirect(answer.location);
+                return;
+            }
             response.status = answer.status;
             if (!answer.etag.empty()) response.set_header("ETag", answer.etag);
             if (answer.status == 200 && request.get_header_value("If-None-Match") == answer.etag && !answer.etag.empty()) {
@@ -293,6 +302,9 @@ TEST_F(PackLoader, VerificationRefusesForTheFirstFailingCheck) {
     EXPECT_EQ(reason(badSignature.dump()), Reason::badSignature);
     EXPECT_EQ(reason(envelope("[1]")), Reason::badPack);
     EXPECT_EQ(reason(envelope(pack(1)), 2), Reason::rollback);
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    EXPECT_EQ(reason(R"({"kid": "test-1", "x": )" + deep + "}"), Reason::malformed) << "a nested bomb around the envelope";
+    EXPECT_EQ(reason(envelope(R"({"version": 1, "x": )" + deep + "}")), Reason::badPack) << "and inside the signed pack";
     EXPECT_EQ(reason(envelope(pack(2)), 2), std::nullopt) << "the same version is no rollback";
     keys["test-1"] = "-----BEGIN PUBLIC KEY-----\nMFkw\n-----END PUBLIC KEY-----\n";
     EXPECT_EQ(reason(envelope(pack(1))), Reason::badKey);
@@ -316,4 +328,109 @@ TEST(PackEnvelope, AnEnvelopeMadeWithTheOpenSSLCommandLineVerifies) {
     EXPECT_EQ(pack.version, 7);
     EXPECT_EQ(pack.maxSteps, 20);
     EXPECT_EQ(pack.rewrite("dm Tuli"), "send a message to Tuli");
+}
+
+TEST_F(PackLoader, AHostileCacheIsRefusedAndRemovedWithoutBlockingAndTheNextCheckDownloads) {
+    acceptFive();
+    const auto good = *cached();
+    const auto cache = TavroPackLoader::cacheURL();
+    const std::filesystem::path elsewhere = cache.parent_path() / "elsewhere.json";
+    struct Case {
+        const char* name;
+        std::function<void()> plant;
+    };
+    const std::vector<Case> cases = {
+        {"directory", [&] { std::filesystem::create_directories(cache / "inside"); }},
+        {"fifo", [&] { ASSERT_EQ(::mkfifo(cache.c_str(), 0600), 0); }},
+        {"512 MB file",
+         [&] {
+             ASSERT_TRUE(fnd::writeAtomically(cache, good));
+             ASSERT_EQ(::truncate(cache.c_str(), 512L * 1024 * 1024), 0);
+         }},
+        {"link to a good envelope",
+         [&] {
+             ASSERT_TRUE(fnd::writeAtomically(elsewhere, good));
+             std::filesystem::create_symlink(elsewhere, cache);
+         }},
+        {"nested bomb", [&] { ASSERT_TRUE(fnd::writeAtomically(cache, std::string(300000, '[') + std::string(300000, ']'))); }},
+    };
+    for (const auto& c : cases) {
+        std::error_code ignored;
+        std::filesystem::remove(cache, ignored);
+        ASSERT_TRUE(defaults()->setString(TavroPackLoader::etagKey, "\"e5\""));
+        TavroPacks::reset();
+        c.plant();
+        const auto fresh = makeLoader(server.url("/"), keys);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_NO_THROW(fresh->applyCached()) << c.name;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << c.name;
+        EXPECT_EQ(fresh->status().rfind("Cached pack refused", 0), 0u) << c.name << ": " << fresh->status();
+        EXPECT_EQ(activeVersion(), std::nullopt) << c.name;
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(cache))) << c.name;
+        EXPECT_FALSE(defaults()->contains(TavroPackLoader::etagKey)) << c.name;
+        EXPECT_EQ(refresh(true, fresh), "Pack 5 active") << c.name << ": downloaded again, not 'No change'";
+        EXPECT_EQ(cached(), good) << c.name;
+    }
+    EXPECT_EQ(fnd::readFile(elsewhere), good) << "what a link named is left alone";
+}
+
+TEST_F(PackLoader, AnOlderEnvelopePutBackIntoTheCacheIsRefusedAndItsETagDropped) {
+    const auto three = envelope(pack(3));
+    serve("com.example.app", {.body = three, .etag = "\"e3\""});
+    ASSERT_EQ(refresh(true), "Pack 3 active");
+    serve("com.example.app", {.body = envelope(pack(8)), .etag = "\"e8\""});
+    ASSERT_EQ(refresh(true), "Pack 8 active");
+
+    // The next launch finds version 3's envelope restored from a backup.
+    ASSERT_TRUE(fnd::writeAtomically(TavroPackLoader::cacheURL(), three));
+    TavroPacks::reset();
+    fnd::UserDefaults::resetStandard();
+    const auto relaunched = makeLoader(server.url("/"), keys);
+    relaunched->applyCached();
+    EXPECT_EQ(relaunched->status(), "Cached pack refused: version 3 is older than the active version 8");
+    EXPECT_EQ(activeVersion(), std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(TavroPackLoader::cacheURL()));
+    EXPECT_FALSE(defaults()->contains(TavroPackLoader::etagKey));
+    EXPECT_EQ(refresh(true, relaunched), "Pack 8 active");
+    EXPECT_FALSE(server.seen().back().headers.count("If-None-Match"));
+
+    // The same version again is no rollback.
+    TavroPacks::reset();
+    makeLoader(server.url("/"), keys)->applyCached();
+    EXPECT_EQ(activeVersion(), 8);
+}
+
+TEST_F(PackLoader, AForcedRefreshNeverJoinsACheckThatSendsNothing) {
+    acceptFive();
+    const auto requests = server.requests();
+    // As at launch: the unforced check has started, and the host asks to check now.
+    auto unforced = rt::spawn(loader->refresh(false), actor);
+    auto forced = rt::spawn(loader->refresh(true), actor);
+    actor->runUntilIdle();
+    EXPECT_EQ(unforced.result(), "Checked recently");
+    EXPECT_EQ(forced.result(), "No change");
+    EXPECT_EQ(server.requests(), requests + 1);
+
+    // An unforced refresh still joins a forced check already on its way.
+    serve("com.example.app", {.body = envelope(pack(6)), .delay = 200ms});
+    auto sending = rt::spawn(loader->refresh(true), actor);
+    auto joining = rt::spawn(loader->refresh(false), actor);
+    actor->runUntilIdle();
+    EXPECT_EQ(sending.result(), "Pack 6 active");
+    EXPECT_EQ(joining.result(), "Pack 6 active");
+    EXPECT_EQ(server.requests(), requests + 2);
+}
+
+TEST_F(PackLoader, TheInstallIdIsNotSentToAnotherHostARedirectNames) {
+    serve("com.example.app", {.location = "http://localhost:" + std::to_string(server.port()) + "/tavro/packs/moved.json"});
+    serve("moved", {.body = envelope(pack(1))});
+    EXPECT_EQ(refresh(true), "Pack 1 active");
+    serve("com.example.app", {.location = "/tavro/packs/moved.json"});
+    EXPECT_EQ(refresh(true), "Pack 1 active");
+    const auto seen = server.seen();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].header("X-Tavro-Install"), "install-42");
+    EXPECT_EQ(seen[1].path, "/tavro/packs/moved.json");
+    EXPECT_FALSE(seen[1].headers.count("X-Tavro-Install")) << "the redirect left the pack server's host";
+    EXPECT_EQ(seen[3].header("X-Tavro-Install"), "install-42") << "a redirect on the same server keeps it";
 }
