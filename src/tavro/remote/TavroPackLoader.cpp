@@ -7,11 +7,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/foundation/BoundedJSON.h"
 #include "platform/crypto/Base64.h"
 #include "platform/crypto/P256PublicKey.h"
 #include "platform/foundation/AppDirectories.h"
 #include "platform/foundation/AtomicFile.h"
+#include "platform/foundation/BoundedJSON.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/HttpClient.h"
 
