@@ -152,4 +152,20 @@ TEST_F(Keychain, AFolderThatIsALinkIsNeitherReadNorWrittenThrough) {
     fs::remove_all(victim);
 }
 
+TEST_F(Keychain, AFolderOfAnotherUserIsNeitherReadNorWritten) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
+    ASSERT_TRUE(security::Keychain::write("svc", "key", "planted"));
+    ASSERT_EQ(::chown(dir.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(security::Keychain::read("svc", "key"));
+    ASSERT_TRUE(security::Keychain::write("svc", "key", "secret"));
+    struct stat info {};
+    ASSERT_EQ(::lstat(dir.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, ::geteuid()) << "a fresh folder of the user's own";
+    EXPECT_EQ(security::Keychain::read("svc", "key"), "secret");
+    for (const auto& entry : fs::directory_iterator(dir.parent_path())) {
+        const auto name = entry.path().filename().string();
+        if (name.rfind(dir.filename().string() + ".refused", 0) == 0) fs::remove_all(entry.path());
+    }
+}
+
 }  // namespace
