@@ -15,6 +15,42 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr const char* kWorld = "tavro";
+constexpr const char* kPressed = "tavroPressed";
+
+// The key of a US keyboard that types the character, for the characters a key types.
+struct KeyStroke {
+    std::string key;
+    std::string code;
+    int keyCode = 0;
+    bool shift = false;
+};
+
+std::optional<KeyStroke> strokeFor(char c) {
+    if (c >= 'a' && c <= 'z') return KeyStroke{std::string(1, c), std::string("Key") + char(c - 'a' + 'A'), c - 'a' + 'A'};
+    if (c >= 'A' && c <= 'Z') return KeyStroke{std::string(1, c), std::string("Key") + c, c, true};
+    if (c >= '0' && c <= '9') return KeyStroke{std::string(1, c), std::string("Digit") + c, c};
+    if (c == ' ') return KeyStroke{" ", "Space", 32};
+    // Punctuation: the key's code, its key code, and the characters it types without and with Shift.
+    struct Punct {
+        const char* code;
+        int keyCode;
+        char plain, shifted;
+    };
+    static constexpr Punct kPunct[] = {
+        {"Minus", 189, '-', '_'},       {"Equal", 187, '=', '+'},     {"BracketLeft", 219, '[', '{'},
+        {"BracketRight", 221, ']', '}'}, {"Backslash", 220, '\\', '|'}, {"Semicolon", 186, ';', ':'},
+        {"Quote", 222, '\'', '"'},       {"Comma", 188, ',', '<'},     {"Period", 190, '.', '>'},
+        {"Slash", 191, '/', '?'},       {"Backquote", 192, '`', '~'}, {"Digit1", '1', 0, '!'},
+        {"Digit2", '2', 0, '@'},        {"Digit3", '3', 0, '#'},      {"Digit4", '4', 0, '$'},
+        {"Digit5", '5', 0, '%'},        {"Digit6", '6', 0, '^'},      {"Digit7", '7', 0, '&'},
+        {"Digit8", '8', 0, '*'},        {"Digit9", '9', 0, '('},      {"Digit0", '0', 0, ')'},
+    };
+    for (const auto& p : kPunct) {
+        if (c == p.plain) return KeyStroke{std::string(1, c), p.code, p.keyCode};
+        if (c == p.shifted) return KeyStroke{std::string(1, c), p.code, p.keyCode, true};
+    }
+    return std::nullopt;
+}
 
 std::string firstLine(std::string text) {
     if (auto nl = text.find('\n'); nl != std::string::npos) text.resize(nl);
@@ -32,6 +68,9 @@ std::vector<std::pair<std::string, json>> setUp(int width, int height) {
     return {
         {"Page.enable", json::object()},
         {"Runtime.enable", json::object()},
+        // Our world tells of a click it heard at once: a click on a link can end the document
+        // before it could be asked.
+        {"Runtime.addBinding", {{"name", kPressed}, {"executionContextName", kWorld}}},
         {"Network.enable", {{"maxTotalBufferSize", 0}, {"maxResourceBufferSize", 0}}},
         {"Page.addScriptToEvaluateOnNewDocument", {{"source", std::string(bridgeScript())}}},
         {"Page.addScriptToEvaluateOnNewDocument", {{"source", std::string(pageScript())}, {"worldName", kWorld}}},
@@ -117,6 +156,11 @@ void BrowserPage::handle(const std::string& method, const json& params) {
         }
     } else if (method == "Network.loadingFinished" || method == "Network.loadingFailed") {
         if (params.value("requestId", json()).is_string()) requests_.erase(params["requestId"].get<std::string>());
+    } else if (method == "Runtime.bindingCalled") {
+        if (params.value("name", std::string()) == kPressed && params.value("payload", json()).is_string()) {
+            json told = json::parse(params["payload"].get<std::string>(), nullptr, false);
+            if (told.is_object()) pressed_ = std::move(told);
+        }
     } else if (method == "Inspector.targetCrashed" || method == "Inspector.detached" || method == "Engine.stopped") {
         alive_ = false;
         context_.reset();
@@ -195,32 +239,111 @@ rt::Task<BrowserPage::Answer> BrowserPage::evaluate(std::string script) {
     co_return Answer{json{{"ok", true}}, ""};
 }
 
+rt::Task<Reply> BrowserPage::mouse(std::string type, double x, double y) {
+    json params = {{"type", type}, {"x", x}, {"y", y}, {"button", "left"}, {"clickCount", 1}};
+    if (type == "mouseMoved") params["button"] = "none";
+    return call("Input.dispatchMouseEvent", std::move(params));
+}
+
+// A press as a person's hand makes it, checked on the way: see the header.
+rt::Task<std::string> BrowserPage::tap(json arg) {
+    auto self = shared_from_this();
+    const json id = arg.value("id", json());
+    if (!id.is_number_integer() || !arg.value("x", json()).is_number() || !arg.value("y", json()).is_number()) {
+        co_return "the page asked for an unknown input";
+    }
+    double x = arg["x"].get<double>(), y = arg["y"].get<double>();
+    const double hold = arg.value("hold", json()).is_number() ? std::clamp(arg["hold"].get<double>(), 0.0, 3000.0) : 0.0;
+    const auto check = [&](bool last) {
+        return self->evaluate("tavro.recheck(" + id.dump() + ", " + json(x).dump() + ", " + json(y).dump() + ", " +
+                              (last ? "true" : "false") + ")");
+    };
+    const auto failureIn = [](const Answer& answer) -> std::optional<std::string> {
+        if (!answer.value) return answer.error;
+        if (answer.value->is_object() && answer.value->value("error", json()).is_string()) {
+            return answer.value->at("error").get<std::string>();
+        }
+        return std::nullopt;
+    };
+    self->pressed_.reset();
+    // The move may run the page's scripts, which may move things: the element under the pointer is
+    // checked again, and aimed at once more where it went.
+    for (int attempt = 0;; ++attempt) {
+        const auto moved = co_await self->mouse("mouseMoved", x, y);
+        if (!moved.error.empty()) co_return firstLine(moved.error);
+        const auto answer = co_await check(attempt > 0);
+        if (auto failure = failureIn(answer)) co_return *failure;
+        if (answer.value->is_object() && answer.value->contains("x") && (*answer.value)["x"].is_number() &&
+            (*answer.value)["y"].is_number()) {
+            x = (*answer.value)["x"].get<double>();
+            y = (*answer.value)["y"].get<double>();
+            continue;
+        }
+        break;
+    }
+    const auto down = co_await self->mouse("mousePressed", x, y);
+    if (!down.error.empty()) co_return firstLine(down.error);
+    if (hold > 0) (void)co_await rt::sleep(std::chrono::milliseconds(static_cast<long>(hold)));
+    // The button goes up whatever the page did meanwhile; what it covered then is the failure.
+    std::optional<std::string> covered = failureIn(co_await check(true));
+    const auto up = co_await self->mouse("mouseReleased", x, y);
+    if (!up.error.empty()) co_return firstLine(up.error);
+    const auto confirmed = co_await self->evaluate("tavro.pressed(" + id.dump() + ")");
+    // A click that left the document was told by our world as it happened; that account stands.
+    if (self->pressed_ && self->pressed_->value("id", json()) == id) {
+        if (!self->pressed_->value("reached", false)) {
+            co_return covered ? *covered
+                              : self->pressed_->value("name", std::string("the element")) + " was not pressed: the click reached " +
+                                    self->pressed_->value("other", std::string("another element"));
+        }
+        co_return covered.value_or("");
+    }
+    if (auto failure = failureIn(confirmed)) co_return covered.value_or(*failure);
+    co_return covered.value_or("");
+}
+
+// Types as a keyboard does: a key goes down and up for each character a key types, and the rest
+// (other scripts, emoji, line breaks) goes in as the platform's text input, in order.
+rt::Task<std::string> BrowserPage::typeText(std::string text) {
+    auto self = shared_from_this();
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (const auto stroke = strokeFor(text[i])) {
+            const std::string typed(1, text[i]);
+            const int modifiers = stroke->shift ? 8 : 0;
+            json down = {{"type", "keyDown"}, {"key", stroke->key}, {"code", stroke->code}, {"text", typed},
+                         {"unmodifiedText", typed}, {"windowsVirtualKeyCode", stroke->keyCode},
+                         {"nativeVirtualKeyCode", stroke->keyCode}, {"modifiers", modifiers}};
+            const auto pressed = co_await self->call("Input.dispatchKeyEvent", std::move(down));
+            if (!pressed.error.empty()) co_return firstLine(pressed.error);
+            json up = {{"type", "keyUp"}, {"key", stroke->key}, {"code", stroke->code},
+                       {"windowsVirtualKeyCode", stroke->keyCode}, {"nativeVirtualKeyCode", stroke->keyCode},
+                       {"modifiers", modifiers}};
+            const auto released = co_await self->call("Input.dispatchKeyEvent", std::move(up));
+            if (!released.error.empty()) co_return firstLine(released.error);
+            ++i;
+            continue;
+        }
+        std::size_t end = i + 1;
+        while (end < text.size() && !strokeFor(text[end])) ++end;
+        json typed = {{"text", text.substr(i, end - i)}};
+        const auto reply = co_await self->call("Input.insertText", std::move(typed));
+        if (!reply.error.empty()) co_return firstLine(reply.error);
+        i = end;
+    }
+    co_return "";
+}
+
 rt::Task<std::string> BrowserPage::runStep(const json& step) {
     auto self = shared_from_this();
-    const auto point = [](const json& at, std::size_t i) { return at.size() > i && at[i].is_number() ? at[i].get<double>() : 0.0; };
-    const auto mouse = [&](const char* type, double x, double y) {
-        json params = {{"type", type}, {"x", x}, {"y", y}, {"button", "left"}, {"clickCount", 1}};
-        if (std::string_view(type) == "mouseMoved") params["button"] = "none";
-        return self->call("Input.dispatchMouseEvent", std::move(params));
-    };
     if (!step.is_object() || step.empty()) co_return "the page asked for an unknown input";
     const std::string name = step.begin().key();
     const json arg = step.begin().value();
     std::string failure;
-    if (name == "click" || name == "press") {
-        const double x = point(arg, 0), y = point(arg, 1);
-        for (const char* type : {"mouseMoved", "mousePressed", "mouseReleased"}) {
-            if (std::string_view(type) == "mouseReleased" && name == "press") {
-                const auto hold = std::chrono::milliseconds(static_cast<long>(std::clamp(point(arg, 2), 0.0, 3000.0)));
-                co_await rt::sleep(hold);
-            }
-            const auto reply = co_await mouse(type, x, y);
-            if (!reply.error.empty()) co_return firstLine(reply.error);
-        }
-    } else if (name == "insertText" && arg.is_string()) {
-        const json typed = {{"text", arg}};
-        const auto reply = co_await self->call("Input.insertText", typed);
-        failure = reply.error;
+    if (name == "tap" && arg.is_object()) {
+        co_return co_await self->tap(arg);
+    } else if (name == "type" && arg.is_string()) {
+        co_return co_await self->typeText(arg.get<std::string>());
     } else if (name == "key" && arg.is_string()) {
         const bool enter = arg == "Enter";
         json down = {{"type", "keyDown"}, {"key", arg}, {"code", arg}, {"windowsVirtualKeyCode", enter ? 13 : 8},

@@ -7,9 +7,16 @@
 // where "tavro.read()" and "tavro.perform(action)" are defined. A script may answer a request for
 // input, {"tavro.input": [steps]}; the page carries out the steps in order and answers
 // {"ok": true}, or {"error": "..."} for the first step that fails. The steps are
-// {"click": [x, y]}, {"press": [x, y, milliseconds]}, {"insertText": text}, {"key": name}
+// {"tap": {"id": element, "x": x, "y": y, "hold": milliseconds}}, {"type": text}, {"key": name}
 // (Enter, Backspace), {"back": true} (history) and {"script": text}, whose answer stands when it
 // is an error.
+//
+// A tap reaches the element it aims at or fails. The pointer moves to the point; our world then
+// checks the element is still under it ("tavro.recheck", which answers a new point once when the
+// page moved it), again after the button went down, and after the button went up that the element
+// or something in it received the click ("tavro.pressed"; a click that leaves the document is told
+// by our world as it happens). Typing sends each character's key down and up where a key types it
+// (keydown, keypress, input, keyup) and the rest as text input.
 #pragma once
 
 #include <functional>
@@ -70,6 +77,9 @@ private:
     void finishLoad();
     rt::Task<Reply> call(std::string method, nlohmann::json params);
     rt::Task<std::string> runStep(const nlohmann::json& step);
+    rt::Task<std::string> tap(nlohmann::json arg);
+    rt::Task<std::string> typeText(std::string text);
+    rt::Task<Reply> mouse(std::string type, double x, double y);
 
     std::shared_ptr<BrowserEngine> engine_;
     std::string target_;
@@ -78,6 +88,7 @@ private:
     std::function<void()> onLoad_;
     std::unordered_set<std::string> requests_;  // fetches in flight
     std::optional<int> context_;  // our world's execution context in the main frame
+    std::optional<nlohmann::json> pressed_;  // what our world told of the last click it heard
     bool loading_ = false;
     bool alive_ = true;
 };

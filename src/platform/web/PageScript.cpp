@@ -372,7 +372,7 @@ constexpr std::string_view kPage = R"JS((() => {
   const ok = { ok: true };
   const input = (steps) => ({ 'tavro.input': steps });
 
-  const composedParent = (n) => n.parentNode || (n instanceof ShadowRoot ? n.host : null) ||
+  const composedParent = (n) => n.parentNode || (n.nodeType === 11 && n.host ? n.host : null) ||
     (n.nodeType === 9 && n.defaultView && n.defaultView.frameElement) || null;
   const within = (node, ancestor) => {
     for (let n = node; n; n = composedParent(n)) if (n === ancestor) return true;
@@ -403,12 +403,23 @@ constexpr std::string_view kPage = R"JS((() => {
     }
   };
 
+  // What is touched for the element on screen: the element, or the label that draws a hidden box.
+  const standIn = (el) => {
+    const r = el.getBoundingClientRect();
+    return r.width === 0 && r.height === 0 && labelsOf(el).length ? labelsOf(el)[0] : el;
+  };
+  // Whether a press that reaches `hit` reaches the element (or what stands for it).
+  const reaches = (el, target, hit) => !!hit && (within(hit, target) || within(hit, el) ||
+    labelsOf(el).some((l) => within(hit, l)));
+  const coveredBy = (name, hit) => {
+    const other = hit && hit.nodeType === 1 ? labelOf(hit) : '';
+    return name + ' is covered by ' + (other ? '“' + other + '”' : 'another element');
+  };
+
   // Brings the element (or the label that stands for it) into view and finds the point to touch.
   const aim = (el, name, id) => {
-    let target = el;
-    let r = el.getBoundingClientRect();
     labelIndex = new Map();
-    if (r.width === 0 && r.height === 0 && labelsOf(el).length) target = labelsOf(el)[0];
+    const target = standIn(el);
     target.scrollIntoView({ block: 'center', inline: 'center', behavior: 'instant' });
     // An inline element broken over lines is touched in its first box in view, not in the middle of
     // the area around all of them.
@@ -425,20 +436,82 @@ constexpr std::string_view kPage = R"JS((() => {
       return { error: 'element ' + id + ' is not on screen' };
     }
     const hit = hitAt(x, y);
-    const reaches = hit && (within(hit, target) || within(hit, el) || within(el, hit) ||
-      labelsOf(el).some((l) => within(hit, l)));
-    if (!reaches) {
-      const other = hit ? labelOf(hit) : '';
-      return { error: name + ' is covered by ' + (other ? '“' + other + '”' : 'another element') };
-    }
+    if (!reaches(el, target, hit)) return { error: coveredBy(name, hit) };
     return { x, y };
   };
 
-  const tap = (el, name, id) => {
+  // A press is carried out by the page as a "tap" step: the pointer moves to the point, the
+  // element under it is checked again (the move may have run the page's scripts and moved things),
+  // the button goes down and up, and the element must have heard the click.
+  const tap = (el, name, id, hold) => {
     if (disabled(el)) return fail(name + ' is disabled');
     const at = aim(el, name, id);
     if (at.error) return fail(at.error);
-    return input([{ click: [at.x, at.y] }]);
+    return input([{ tap: { id, x: at.x, y: at.y, hold: hold || 0 } }]);
+  };
+
+  // The press in progress: its element, what stands for it on screen and what the first trusted
+  // click since then reached (undefined until one came). Our listeners are added before the page's
+  // own on each window, so a page that stops the click later cannot hide it from us.
+  let armed = null;
+  const listened = new WeakSet();
+  const heard = (e) => {
+    if (!armed || !e.isTrusted || armed.landed !== undefined) return;
+    const t = e.composedPath()[0];
+    armed.landed = t && typeof t.nodeType === 'number' ? t : null;
+    // A click that leaves the document (a link) is told to the browser at once as well.
+    const reached = reaches(armed.el, armed.target, armed.landed);
+    if (typeof globalThis.tavroPressed === 'function') {
+      globalThis.tavroPressed(JSON.stringify({ id: armed.id, reached, name: labelOf(armed.el) || 'element ' + armed.id,
+        other: reached ? '' : nameOf(armed.landed) }));
+    }
+  };
+  const listenOn = (win) => {
+    if (!win || listened.has(win)) return;
+    listened.add(win);
+    win.addEventListener('click', heard, true);
+  };
+  listenOn(window);
+  const nameOf = (node) => {
+    // Nodes of a frame are of the frame's own Element type: asked by their node type.
+    const el = node && node.nodeType === 1 ? node : node && node.parentElement;
+    const label = el ? labelOf(el) : '';
+    return label ? '“' + label + '”' : 'another element';
+  };
+  const elementOf = (id) => {
+    const ref = nodes.get(id);
+    const el = ref ? ref.deref() : null;
+    return el && el.isConnected ? el : null;
+  };
+
+  // With the pointer at the point: whether it is still over the element. When it is not, the
+  // element is aimed at once more (the answer is the new point) unless this was the last try.
+  const recheck = (id, x, y, last) => {
+    const el = elementOf(id);
+    if (!el) return fail('element ' + id + ' is not on screen');
+    labelIndex = new Map();
+    const name = labelOf(el) || 'element ' + id;
+    const target = standIn(el);
+    if (!armed || armed.el !== el) {
+      listenOn(el.ownerDocument.defaultView);
+      armed = { id, el, target, landed: undefined };
+    }
+    const hit = hitAt(x, y);
+    if (reaches(el, target, hit)) return ok;
+    if (last) return fail(coveredBy(name, hit));
+    const at = aim(el, name, id);
+    return at.error ? fail(at.error) : { x: at.x, y: at.y };
+  };
+  // After the button went up: the element (or something inside it) received the click.
+  const pressed = (id) => {
+    const a = armed;
+    armed = null;
+    if (!a || a.id !== id) return fail('element ' + id + ' was not pressed');
+    labelIndex = new Map();
+    const name = labelOf(a.el) || 'element ' + id;
+    if (a.landed === undefined) return fail(name + ' did not receive the click');
+    if (!reaches(a.el, a.target, a.landed)) return fail(name + ' was not pressed: the click reached ' + nameOf(a.landed));
+    return ok;
   };
   const setCheck = (el, name, id, text) => {
     const word = norm(text);
@@ -515,7 +588,7 @@ constexpr std::string_view kPage = R"JS((() => {
       selection.removeAllRanges();
       selection.addRange(range);
     }
-    const steps = [text ? { insertText: text } : { key: 'Backspace' },
+    const steps = [text ? { type: text } : { key: 'Backspace' },
       { script: 'tavro.changed(' + id + ', ' + JSON.stringify(text) + ')' }];
     if (submit) steps.push({ key: 'Enter' });
     return input(steps);
@@ -646,10 +719,7 @@ constexpr std::string_view kPage = R"JS((() => {
         return scrollOnce(el ? enclosing(el, d) : largest(d), d, 'nothing to swipe here');
       }
       case 'longPress': {
-        if (disabled(el)) return fail(name + ' is disabled');
-        const at = aim(el, name, elId);
-        if (at.error) return fail(at.error);
-        return input([{ press: [at.x, at.y, 800] }]);
+        return tap(el, name, elId, 800);
       }
       case 'back': {
         const active = deepActive();
@@ -673,7 +743,7 @@ constexpr std::string_view kPage = R"JS((() => {
     return ok;
   };
 
-  const api = Object.freeze({ read, perform, changed, activity: () => ({ mutations }) });
+  const api = Object.freeze({ read, perform, changed, recheck, pressed, activity: () => ({ mutations }) });
   Object.defineProperty(globalThis, 'tavro', { value: api, writable: false, configurable: false });
 })();
 )JS";

@@ -345,3 +345,102 @@ TEST_F(ChromiumSurface, ReadsTenThousandRowsInOneGo) {
     EXPECT_EQ(screen.elements.back().label, "Toggle 9999");
     EXPECT_FALSE(screen.elements.back().inView);
 }
+
+TEST_F(ChromiumSurface, APressReachesTheElementItAimedAtOrFailsSayingWhatCoversIt) {
+    // A banner comes in above the buttons on the first movement of the mouse: "Cancel" moves to
+    // where "Keep" was.
+    server.add("/sub", R"(<title>Subscription</title>
+<button id="cancel" style="display:block;width:220px;height:50px">Cancel subscription</button>
+<button id="keep" style="display:block;width:220px;height:50px">Keep subscription</button>
+<p id="out"></p>
+<script>
+  let shown = false;
+  addEventListener('mousemove', () => {
+    if (shown) return;
+    shown = true;
+    const banner = document.createElement('div');
+    banner.style.height = '50px';
+    banner.textContent = 'Welcome back';
+    document.body.prepend(banner);
+  });
+  cancel.onclick = () => out.textContent = 'SUBSCRIPTION CANCELLED';
+  keep.onclick = () => out.textContent = 'SUBSCRIPTION KEPT';
+</script>)");
+    ASSERT_NO_FATAL_FAILURE(open("/sub"));
+    const auto* keep = named(read(), "Keep subscription");
+    ASSERT_NE(keep, nullptr);
+    EXPECT_EQ(perform(Kind::click, keep->id), std::nullopt);
+    EXPECT_EQ(eval("document.querySelector('#out').textContent"), "SUBSCRIPTION KEPT");
+
+    // A hostile page puts "Delete account" under the pointer wherever it moves.
+    server.add("/mover", R"(<title>Account</title>
+<button id="keep" style="position:absolute;left:20px;top:100px;width:200px;height:50px">Keep account</button>
+<button id="del" style="position:absolute;left:20px;top:400px;width:200px;height:50px">Delete account</button>
+<button id="stay" style="position:absolute;left:20px;top:200px;width:200px;height:50px">Stay</button>
+<button id="gone" style="position:absolute;left:20px;top:500px;width:200px;height:50px">Remove everything</button>
+<p id="out" style="position:absolute;top:600px"></p>
+<script>
+  addEventListener('mousemove', (e) => {
+    if (e.clientY > 180) return;
+    del.style.left = (e.clientX - 100) + 'px';
+    del.style.top = (e.clientY - 25) + 'px';
+  }, true);
+  // This one waits for the button to go down before it slips another button under the pointer.
+  stay.addEventListener('mousedown', (e) => {
+    gone.style.top = (e.clientY - 25) + 'px';
+  });
+  del.onclick = () => out.textContent = 'DELETED';
+  gone.onclick = () => out.textContent = 'REMOVED';
+  keep.onclick = () => out.textContent = 'KEPT';
+  stay.onclick = () => out.textContent = 'STAYED';
+</script>)");
+    ASSERT_NO_FATAL_FAILURE(open("/mover"));
+    const auto screen = read();
+    const auto* account = named(screen, "Keep account");
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(perform(Kind::click, account->id), "failed: Keep account is covered by “Delete account”");
+    const auto* stay = named(screen, "Stay");
+    ASSERT_NE(stay, nullptr);
+    const auto slipped = perform(Kind::click, stay->id);
+    ASSERT_TRUE(slipped.has_value()) << "a press that went elsewhere is not done";
+    EXPECT_TRUE(slipped->starts_with("failed: Stay ")) << *slipped;
+    EXPECT_NE(slipped->find("“Remove everything”"), std::string::npos) << *slipped;
+    EXPECT_EQ(perform(Kind::longPress, account->id), "failed: Keep account is covered by “Delete account”");
+    EXPECT_EQ(eval("document.querySelector('#out').textContent"), "") << "no other button was pressed";
+}
+
+TEST_F(ChromiumSurface, TypingSendsTheKeysAPersonsTypingSends) {
+    server.add("/book", R"(<title>Book</title>
+<input id="q" aria-label="Search this book">
+<input id="k" aria-label="Filter">
+<input id="j" aria-label="Name">
+<p id="results"></p><p id="keys"></p><p id="inputs"></p><p id="order"></p>
+<script>
+  q.addEventListener('keyup', () => results.textContent = 'Results for ' + q.value);
+  k.addEventListener('keydown', (e) => keys.textContent += e.key);
+  let n = 0;
+  j.addEventListener('input', () => inputs.textContent = (++n) + ':' + j.value);
+  const seen = [];
+  for (const type of ['keydown', 'keypress', 'beforeinput', 'input', 'keyup']) {
+    q.addEventListener(type, () => { if (seen.length < 5) seen.push(type); order.textContent = seen.join(','); });
+  }
+</script>)");
+    ASSERT_NO_FATAL_FAILURE(open("/book"));
+    const auto screen = read();
+    ASSERT_NE(named(screen, "Search this book"), nullptr);
+    EXPECT_EQ(perform(Kind::type, named(screen, "Search this book")->id, "doctest"), std::nullopt);
+    EXPECT_EQ(eval("document.querySelector('#results').textContent"), "Results for doctest")
+        << "a page that searches on keyup searched";
+    EXPECT_EQ(eval("document.querySelector('#order').textContent"), "keydown,keypress,beforeinput,input,keyup");
+
+    ASSERT_NE(named(screen, "Filter"), nullptr);
+    EXPECT_EQ(perform(Kind::type, named(screen, "Filter")->id, "Ab1 !?"), std::nullopt);
+    EXPECT_EQ(eval("document.querySelector('#keys').textContent"), "Ab1 !?") << "each key went down, shifted ones too";
+    EXPECT_EQ(eval("document.querySelector('#k').value"), "Ab1 !?");
+
+    ASSERT_NE(named(screen, "Name"), nullptr);
+    EXPECT_EQ(perform(Kind::type, named(screen, "Name")->id, "東京 Tower 🗼"), std::nullopt);
+    EXPECT_EQ(eval("document.querySelector('#j').value"), "東京 Tower 🗼");
+    const std::string heard = eval("document.querySelector('#inputs').textContent").get<std::string>();
+    EXPECT_TRUE(heard.ends_with(":東京 Tower 🗼")) << heard << ": the page heard input for text that has no key";
+}
