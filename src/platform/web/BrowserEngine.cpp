@@ -102,6 +102,8 @@ struct BrowserEngine::Channel {
     std::int64_t nextId = 1;
     std::map<std::int64_t, Pending> pending;
     std::unordered_map<std::string, Listener> listeners;
+    std::unordered_map<std::string, std::string> targetSessions;  // a page's target -> its session
+    std::vector<std::string> closeLater;  // windows whose page has gone
     int childEnds[2] = {-1, -1};  // the browser's ends, closed once it has them
 
     bool write(const json& message) {
@@ -123,10 +125,23 @@ struct BrowserEngine::Channel {
         done->resume(std::move(reply));
     }
 
-    void deliver(const std::string& session, const std::string& method, json params) {
+    void deliver(std::string session, const std::string& method, json params) {
         Listener listener;
         {
             std::lock_guard lock(mutex);
+            // A window a page opens belongs to that page: the news of it goes to the page.
+            if (session.empty() && (method == "Target.targetCreated" || method == "Target.targetInfoChanged")) {
+                const json info = params.value("targetInfo", json::object());
+                const std::string opener = info.value("openerId", std::string());
+                if (info.value("type", std::string()) != "page" || opener.empty()) return;
+                auto owner = targetSessions.find(opener);
+                if (owner == targetSessions.end()) {
+                    // Its page is gone: nobody will look at it.
+                    closeLater.push_back(info.value("targetId", std::string()));
+                    return;
+                }
+                session = owner->second;
+            }
             auto it = listeners.find(session);
             if (it == listeners.end()) return;
             listener = it->second;
@@ -161,6 +176,14 @@ struct BrowserEngine::Channel {
         std::string session = message.value("sessionId", std::string());
         auto params = message.find("params");
         deliver(session, method->get<std::string>(), params != message.end() ? std::move(*params) : json::object());
+        std::vector<std::string> orphans;
+        {
+            std::lock_guard lock(mutex);
+            orphans.swap(closeLater);
+        }
+        for (const auto& target : orphans) {
+            if (!target.empty()) write(json{{"id", 0}, {"method", "Target.closeTarget"}, {"params", {{"targetId", target}}}});
+        }
     }
 
     void expire() {
@@ -436,14 +459,17 @@ void BrowserEngine::send(const std::string& method, const json& params, const st
     if (channel_->running.load()) channel_->write(message);
 }
 
-void BrowserEngine::listen(const std::string& session, std::weak_ptr<rt::MainActor> actor, EventHandler handler) {
+void BrowserEngine::listen(const std::string& session, std::weak_ptr<rt::MainActor> actor, EventHandler handler,
+                           const std::string& target) {
     std::lock_guard lock(channel_->mutex);
     channel_->listeners[session] = Channel::Listener{std::move(actor), std::move(handler)};
+    if (!target.empty()) channel_->targetSessions[target] = session;
 }
 
 void BrowserEngine::forget(const std::string& session) {
     std::lock_guard lock(channel_->mutex);
     channel_->listeners.erase(session);
+    std::erase_if(channel_->targetSessions, [&](const auto& entry) { return entry.second == session; });
 }
 
 bool BrowserEngine::running() const { return channel_->running.load(); }

@@ -59,8 +59,12 @@ public:
     // Sends a command whose reply nobody waits for.
     void send(const std::string& method, const nlohmann::json& params, const std::string& session = {});
 
-    // Events of a session go to the handler, run on the given actor, until forget().
-    void listen(const std::string& session, std::weak_ptr<rt::MainActor> actor, EventHandler handler);
+    // Events of a session go to the handler, run on the given actor, until forget(). With the
+    // session's page target given, the news of windows that page opens ("Target.targetCreated" and
+    // "Target.targetInfoChanged" of targets whose opener it is) goes to it as well, once target
+    // discovery is on; windows whose page has gone are closed.
+    void listen(const std::string& session, std::weak_ptr<rt::MainActor> actor, EventHandler handler,
+                const std::string& target = {});
     void forget(const std::string& session);
 
     // False once the browser process has gone.

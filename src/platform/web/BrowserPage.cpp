@@ -85,6 +85,10 @@ rt::Task<BrowserPage::Opened> BrowserPage::open(int width, int height) {
     std::string failure;
     auto engine = BrowserEngine::shared(&failure);
     if (!engine) co_return Opened{nullptr, failure};
+    // Windows our pages open are told to their page, which follows them in place (see handle()).
+    const json discover = {{"discover", true}};
+    const auto discovering = co_await engine->call("Target.setDiscoverTargets", discover);
+    if (!discovering.error.empty()) co_return Opened{nullptr, "the browser engine opened no page (" + firstLine(discovering.error) + ")"};
     const json blank = {{"url", "about:blank"}};
     const auto created = co_await engine->call("Target.createTarget", blank);
     if (!created.error.empty() || !created.result.contains("targetId")) {
@@ -101,7 +105,7 @@ rt::Task<BrowserPage::Opened> BrowserPage::open(int width, int height) {
     std::weak_ptr<BrowserPage> weak = page;
     engine->listen(page->session_, rt::MainActor::shared(), [weak](const std::string& method, const json& params) {
         if (auto self = weak.lock()) self->handle(method, params);
-    });
+    }, target);
     const auto steps = setUp(width, height);
     for (const auto& [method, params] : steps) {
         const auto reply = co_await page->call(method, params);
@@ -118,6 +122,32 @@ BrowserPage::BrowserPage(Key, std::shared_ptr<BrowserEngine> engine, std::string
 BrowserPage::~BrowserPage() {
     engine_->forget(session_);
     engine_->send("Target.closeTarget", {{"targetId", target_}});
+    for (const auto& popup : openWindows_) engine_->send("Target.closeTarget", {{"targetId", popup}});
+}
+
+// A window the page opened (window.open, a link to a new tab): its address is loaded here, in the
+// one page the agent works on, and the window is closed. A window with no address yet is kept
+// until it gets one, two seconds at most.
+void BrowserPage::adoptWindow(const std::string& popup, const std::string& url) {
+    if (closedWindows_.contains(popup)) return;
+    const bool loadable = url.starts_with("http://") || url.starts_with("https://") || url.starts_with("file://");
+    if (!loadable) {
+        if (openWindows_.insert(popup).second) {
+            rt::spawn([](std::weak_ptr<BrowserPage> weak, std::string popup) -> rt::Task<void> {
+                (void)co_await rt::sleep(2s);
+                if (auto self = weak.lock()) self->closeWindow(popup);
+            }(weak_from_this(), popup));
+        }
+        return;
+    }
+    closeWindow(popup);
+    if (alive_) engine_->send("Page.navigate", {{"url", url}}, session_);
+}
+
+void BrowserPage::closeWindow(const std::string& popup) {
+    if (!closedWindows_.insert(popup).second) return;
+    openWindows_.erase(popup);
+    engine_->send("Target.closeTarget", {{"targetId", popup}});
 }
 
 rt::Task<Reply> BrowserPage::call(std::string method, json params) {
@@ -156,6 +186,12 @@ void BrowserPage::handle(const std::string& method, const json& params) {
         }
     } else if (method == "Network.loadingFinished" || method == "Network.loadingFailed") {
         if (params.value("requestId", json()).is_string()) requests_.erase(params["requestId"].get<std::string>());
+    } else if (method == "Target.targetCreated" || method == "Target.targetInfoChanged") {
+        const json info = params.value("targetInfo", json::object());
+        const std::string popup = info.value("targetId", std::string());
+        if (!popup.empty() && popup != target_ && info.value("openerId", std::string()) == target_) {
+            adoptWindow(popup, info.value("url", std::string()));
+        }
     } else if (method == "Runtime.bindingCalled") {
         if (params.value("name", std::string()) == kPressed && params.value("payload", json()).is_string()) {
             json told = json::parse(params["payload"].get<std::string>(), nullptr, false);

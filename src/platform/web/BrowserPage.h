@@ -1,6 +1,7 @@
 // One page (a tab) of the browser engine: it loads addresses, follows the page's load events,
 // runs scripts in the page and carries out trusted input (clicks, key presses, typed text) through
-// the protocol, as a person's input would arrive.
+// the protocol, as a person's input would arrive. A window the page opens is followed in the page
+// itself and closed: the page stays the only one.
 //
 // Our page script is added to every new document in a world of its own, apart from the page's
 // scripts: a page cannot replace or tamper with it. Scripts given to evaluate() run in that world,
@@ -76,6 +77,8 @@ private:
     void handle(const std::string& method, const nlohmann::json& params);
     void finishLoad();
     rt::Task<Reply> call(std::string method, nlohmann::json params);
+    void adoptWindow(const std::string& popup, const std::string& url);
+    void closeWindow(const std::string& popup);
     rt::Task<std::string> runStep(const nlohmann::json& step);
     rt::Task<std::string> tap(nlohmann::json arg);
     rt::Task<std::string> typeText(std::string text);
@@ -87,6 +90,8 @@ private:
     std::string url_;
     std::function<void()> onLoad_;
     std::unordered_set<std::string> requests_;  // fetches in flight
+    std::unordered_set<std::string> openWindows_;    // windows the page opened, waiting for an address
+    std::unordered_set<std::string> closedWindows_;  // windows already closed
     std::optional<int> context_;  // our world's execution context in the main frame
     std::optional<nlohmann::json> pressed_;  // what our world told of the last click it heard
     bool loading_ = false;

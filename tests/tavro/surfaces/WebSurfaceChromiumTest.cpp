@@ -444,3 +444,42 @@ TEST_F(ChromiumSurface, TypingSendsTheKeysAPersonsTypingSends) {
     const std::string heard = eval("document.querySelector('#inputs').textContent").get<std::string>();
     EXPECT_TRUE(heard.ends_with(":東京 Tower 🗼")) << heard << ": the page heard input for text that has no key";
 }
+
+TEST_F(ChromiumSurface, AWindowThePageOpensIsFollowedInThePageAndNoOtherStaysOpen) {
+    server.add("/opener", R"html(<title>Opener</title>
+<button id="open" onclick="window.open('/popped')">Open window</button>
+<a href="/tabbed" target="_blank">New tab</a>
+<button id="blank" onclick="window.open('')">Open empty</button>)html");
+    server.add("/popped", "<title>Popped</title><p>From window.open</p>");
+    server.add("/tabbed", "<title>Tabbed</title><p>From a new tab link</p>");
+    auto engine = web::BrowserEngine::shared();
+    ASSERT_TRUE(engine);
+    const auto pages = [&] {
+        const auto targets = run(engine->call("Target.getTargets", json::object()));
+        int n = 0;
+        if (targets) {
+            for (const auto& t : targets->result.value("targetInfos", json::array())) n += t.value("type", std::string()) == "page";
+        }
+        return n;
+    };
+    ASSERT_NO_FATAL_FAILURE(open("/opener"));
+    const int before = pages();
+    for (const auto& [name, title] : {std::pair{"Open window", "Popped"}, {"New tab", "Tabbed"}, {"Open window", "Popped"},
+                                      {"New tab", "Tabbed"}}) {
+        ASSERT_NO_FATAL_FAILURE(open("/opener"));
+        const auto screen = read();
+        const auto* control = named(screen, name);
+        ASSERT_NE(control, nullptr) << name;
+        EXPECT_EQ(perform(Kind::click, control->id), std::nullopt) << name;
+        EXPECT_TRUE(actor->runUntil([&] { return view->url().ends_with(std::string("/") + (title == std::string("Popped") ? "popped" : "tabbed")); }, patience))
+            << name << " was followed in the page: " << view->url();
+        settle();
+        EXPECT_EQ(read().title, title);
+    }
+    ASSERT_NO_FATAL_FAILURE(open("/opener"));
+    const auto screen = read();
+    ASSERT_NE(named(screen, "Open empty"), nullptr);
+    EXPECT_EQ(perform(Kind::click, named(screen, "Open empty")->id), std::nullopt);
+    EXPECT_TRUE(actor->runUntil([&] { return pages() == before; }, 10s)) << "every window the page opened is closed";
+    EXPECT_EQ(view->url(), server.url("/opener")) << "a window without an address leaves the page where it is";
+}
