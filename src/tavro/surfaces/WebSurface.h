@@ -23,8 +23,9 @@ namespace tavro {
 
 class WebSurface : public TavroSurface {
 public:
-    // The search engine's query address by default; the percent-encoded text follows it.
-    static constexpr std::string_view searchAddress = "https://search.tavro.example/?q=";
+    // The search engine's query address by default; the percent-encoded text follows it. Its
+    // results page is plain HTML that works without script, so every result is a link to tap.
+    static constexpr std::string_view searchAddress = "https://html.duckduckgo.com/html/?q=";
 
     explicit WebSurface(std::shared_ptr<ui::WebView> webView);
 

@@ -345,7 +345,7 @@ TEST_F(AgentAct, AfterOpeningTheBrowserTheRunWorksOnThePage) {
     const auto report = runGoal(agent, "cheer up my friend");
     EXPECT_TRUE(report.ok) << report.stepsText();
     EXPECT_EQ(presenter->count("showWeb"), 1);
-    EXPECT_EQ(web->url(), "https://search.tavro.example/?q=red%20shoes");
+    EXPECT_EQ(web->url(), "https://html.duckduckgo.com/html/?q=red%20shoes");
     EXPECT_EQ(agent->activeSurface(), presenter->web);
     EXPECT_EQ(agent->webSurface(), presenter->web);
     EXPECT_EQ(report.steps[0].text, "Open a browser for “red shoes”");

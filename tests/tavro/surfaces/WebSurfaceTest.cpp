@@ -51,10 +51,10 @@ TEST_F(Browser, OpenLoadsAnAddressOrSearchesForTheText) {
     surface->open("example.org");
     EXPECT_EQ(web->url(), "https://example.org");
     surface->open("red shoes & socks");
-    EXPECT_EQ(web->url(), "https://search.tavro.example/?q=red%20shoes%20%26%20socks");
+    EXPECT_EQ(web->url(), "https://html.duckduckgo.com/html/?q=red%20shoes%20%26%20socks");
     surface->open("東京 ramen");
-    EXPECT_EQ(web->url(), "https://search.tavro.example/?q=%E6%9D%B1%E4%BA%AC%20ramen");
-    EXPECT_EQ(WebSurface::searchURL("a+b=c?"), "https://search.tavro.example/?q=a%2Bb%3Dc%3F");
+    EXPECT_EQ(web->url(), "https://html.duckduckgo.com/html/?q=%E6%9D%B1%E4%BA%AC%20ramen");
+    EXPECT_EQ(WebSurface::searchURL("a+b=c?"), "https://html.duckduckgo.com/html/?q=a%2Bb%3Dc%3F");
     surface->setSearchBase("http://127.0.0.1:8080/find?text=");
     surface->open("two words");
     EXPECT_EQ(web->url(), "http://127.0.0.1:8080/find?text=two%20words");
