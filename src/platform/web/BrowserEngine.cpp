@@ -74,6 +74,22 @@ bool writeAll(int fd, const std::string& data, WallClock::time_point deadline) {
     return ok;
 }
 
+// Ties the calling task's cancellation to a command's wait without suspending: a stopped task
+// stops waiting at once. Gives back the task's context so the tie can be undone after the wait.
+struct CancelHook {
+    std::function<void()> wake;
+    std::shared_ptr<rt::TaskContext> context;
+
+    bool await_ready() const noexcept { return false; }
+    template <class P>
+    bool await_suspend(std::coroutine_handle<P> h) {
+        context = rt::detail::base(h).context;
+        if (context && !context->cancelled) context->onCancel = wake;
+        return false;
+    }
+    std::shared_ptr<rt::TaskContext> await_resume() const noexcept { return context; }
+};
+
 }  // namespace
 
 struct BrowserEngine::Channel {
@@ -436,6 +452,12 @@ rt::Task<Reply> BrowserEngine::call(std::string method, json params, std::string
         id = channel->nextId++;
         channel->pending.emplace(id, Channel::Pending{done, WallClock::now() + timeout});
     }
+    CancelHook hook{[channel, id] { channel->resolve(id, Reply{{}, std::string(stoppedError)}); }, nullptr};
+    const auto context = co_await hook;
+    if (context && context->cancelled) {
+        channel->resolve(id, Reply{{}, std::string(stoppedError)});
+        co_return co_await done;
+    }
     json message = {{"id", id}, {"method", std::move(method)}, {"params", std::move(params)}};
     if (!session.empty()) message["sessionId"] = session;
     if (!channel->running.load()) {
@@ -445,7 +467,9 @@ rt::Task<Reply> BrowserEngine::call(std::string method, json params, std::string
     }
     // The virtual clock must not jump past a reply that is on its way.
     rt::MainActor::Hold hold(actor);
-    co_return co_await done;
+    Reply reply = co_await done;
+    if (context) context->onCancel = nullptr;
+    co_return reply;
 }
 
 void BrowserEngine::send(const std::string& method, const json& params, const std::string& session) {

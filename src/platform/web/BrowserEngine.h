@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -52,8 +53,13 @@ public:
     BrowserEngine(const BrowserEngine&) = delete;
     BrowserEngine& operator=(const BrowserEngine&) = delete;
 
+    // What a command answers when the task awaiting it was cancelled (a run stopped or timed out):
+    // the wait ends at once, and the reply, when it comes, is dropped.
+    static constexpr std::string_view stoppedError = "stopped";
+
     // Sends a command (to the browser, or to a page's session) and waits for its reply, at most
-    // `timeout` of wall time. Must be awaited on a main actor.
+    // `timeout` of wall time, or until the awaiting task is cancelled. Must be awaited on a main
+    // actor.
     rt::Task<Reply> call(std::string method, nlohmann::json params, std::string session = {},
                          std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Sends a command whose reply nobody waits for.

@@ -247,6 +247,11 @@ rt::Task<BrowserPage::Answer> BrowserPage::evaluate(std::string script) {
                       {"awaitPromise", true},
                       {"timeout", 8000}};
     const auto reply = co_await self->call("Runtime.evaluate", run);
+    if (reply.error == BrowserEngine::stoppedError) {
+        // Nobody waits for the script any more: it must not hold the page up for the next one.
+        self->engine_->send("Runtime.terminateExecution", json::object(), self->session_);
+        co_return Answer{std::nullopt, reply.error};
+    }
     if (!reply.error.empty()) {
         // The document the script ran in went away under it (a navigation, a reload).
         if (reply.error.find("ontext") != std::string::npos) {
@@ -322,6 +327,13 @@ rt::Task<std::string> BrowserPage::tap(json arg) {
     if (hold > 0) (void)co_await rt::sleep(std::chrono::milliseconds(static_cast<long>(hold)));
     // The button goes up whatever the page did meanwhile; what it covered then is the failure.
     std::optional<std::string> covered = failureIn(co_await check(true));
+    if (co_await rt::isCancelled()) {
+        // Stopped with the button down: it goes up without anyone waiting for it.
+        self->engine_->send("Input.dispatchMouseEvent",
+                            {{"type", "mouseReleased"}, {"x", x}, {"y", y}, {"button", "left"}, {"clickCount", 1}},
+                            self->session_);
+        co_return std::string(BrowserEngine::stoppedError);
+    }
     const auto up = co_await self->mouse("mouseReleased", x, y);
     if (!up.error.empty()) co_return firstLine(up.error);
     const auto confirmed = co_await self->evaluate("tavro.pressed(" + id.dump() + ")");

@@ -112,3 +112,16 @@ TEST_F(ChromiumAgent, ATapLandsOnTheButtonNamedEvenWhenThePageShiftsOnTheFirstMo
     EXPECT_TRUE(report.ok) << report.stepsText();
     EXPECT_EQ(pageText("#out"), "SUBSCRIPTION KEPT");
 }
+
+TEST_F(ChromiumAgent, ARunEndsAtItsTimeoutWhileThePageHoldsUpTheReading) {
+    server.add("/stuck", R"(<title>Stuck</title><button>Later</button>
+<script>setTimeout(() => { const end = Date.now() + 30000; while (Date.now() < end) {} }, 100);</script>)");
+    auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended());
+    agent->presenter = presenter;
+    const auto start = std::chrono::steady_clock::now();
+    auto report = rt::runToEnd(real, agent->runAndWait("open " + server.url("/stuck") + " then tap Later", 4), 60s);
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(report.has_value());
+    EXPECT_FALSE(report->ok);
+    EXPECT_LT(took, 7s) << "the run ended at its timeout, not when the page let go";
+}

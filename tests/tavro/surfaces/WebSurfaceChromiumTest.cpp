@@ -483,3 +483,24 @@ TEST_F(ChromiumSurface, AWindowThePageOpensIsFollowedInThePageAndNoOtherStaysOpe
     EXPECT_TRUE(actor->runUntil([&] { return pages() == before; }, 10s)) << "every window the page opened is closed";
     EXPECT_EQ(view->url(), server.url("/opener")) << "a window without an address leaves the page where it is";
 }
+
+TEST_F(ChromiumSurface, AStopEndsAReadingThatThePageHoldsUp) {
+    // The page's own script keeps the page busy for twenty seconds, a while after it has loaded.
+    server.add("/busy", R"(<title>Busy</title><button>Busy</button>
+<script>setTimeout(() => { const end = Date.now() + 20000; while (Date.now() < end) {} }, 300);</script>)");
+    ASSERT_TRUE(load(*view, server.url("/busy")));
+    actor->runFor(600ms);
+    auto reading = rt::spawn(surface->snapshotAsync(), actor);
+    actor->runFor(500ms);
+    ASSERT_FALSE(reading.isDone()) << "the reading waits for the busy page";
+    const auto stopped = std::chrono::steady_clock::now();
+    reading.cancel();
+    EXPECT_TRUE(actor->runUntil([&] { return reading.isDone(); }, patience));
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 2s) << "the wait ended with the stop";
+    ASSERT_TRUE(reading.result().has_value());
+    EXPECT_FALSE(reading.result()->has_value()) << "a stopped reading reads nothing";
+    // The page's runaway script was ended with the wait: the page answers again.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(eval("1 + 1"), 2);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+}
