@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -90,6 +91,51 @@ struct CancelHook {
     std::shared_ptr<rt::TaskContext> await_resume() const noexcept { return context; }
 };
 
+namespace fs = std::filesystem;
+
+constexpr const char* kLockName = "host.lock";
+
+// Removes the profiles of hosts that have gone. A live host holds a lock on its profile's lock
+// file for as long as its engine runs; the kernel lets go of it when the host dies, however it
+// dies. The lock file takes its name only once it is locked, so a profile without one is being
+// set up, unless it has been that way for a minute (its host died right then).
+void sweepProfiles(const fs::path& folder) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path dir = it->path();
+        if (!dir.filename().string().starts_with("profile-") || !it->is_directory(ec)) continue;
+        const int fd = ::open((dir / kLockName).c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            const auto age = fs::file_time_type::clock::now() - fs::last_write_time(dir, ec);
+            if (!ec && age > std::chrono::minutes(1)) fs::remove_all(dir, ec);
+            ec.clear();
+            continue;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            std::error_code ignored;
+            fs::remove_all(dir, ignored);
+        }
+        ::close(fd);
+    }
+}
+
+// Makes a profile folder of our own in the folder and locks it; the lock's descriptor, or -1.
+int makeProfile(const fs::path& folder, fs::path& profile) {
+    std::string pattern = (folder / "profile-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) return -1;
+    profile = pattern;
+    const fs::path setting = profile / (std::string(kLockName) + ".new");
+    const int fd = ::open(setting.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0 || ::flock(fd, LOCK_EX) != 0 || ::rename(setting.c_str(), (profile / kLockName).c_str()) != 0) {
+        if (fd >= 0) ::close(fd);
+        std::error_code ec;
+        fs::remove_all(profile, ec);
+        profile.clear();
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
 struct BrowserEngine::Channel {
@@ -104,6 +150,7 @@ struct BrowserEngine::Channel {
 
     std::string program;
     std::filesystem::path profile;
+    int profileLock = -1;  // held while the profile is ours
     int toBrowser = -1;    // our end of the browser's fd 3
     int fromBrowser = -1;  // our end of the browser's fd 4
     std::atomic<pid_t> pid{0};
@@ -261,6 +308,7 @@ struct BrowserEngine::Channel {
             std::error_code ec;
             std::filesystem::remove_all(profile, ec);
         }
+        if (profileLock >= 0) ::close(profileLock);
     }
 
     // The browser has gone: every waiting command fails and every page hears of it.
@@ -389,15 +437,16 @@ BrowserEngine::BrowserEngine(Key, std::string program) : channel_(std::make_shar
 
 void BrowserEngine::start() {
     auto& c = *channel_;
+    const auto folder = profileFolder();
     std::error_code ec;
-    auto base = std::filesystem::temp_directory_path(ec);
-    if (ec) base = "/tmp";
-    std::string pattern = (base / "tavro-browser-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) {
+    std::filesystem::create_directories(folder, ec);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ec);  // cookies are private
+    sweepProfiles(folder);
+    c.profileLock = makeProfile(folder, c.profile);
+    if (c.profileLock < 0) {
         c.running.store(false);
         return;
     }
-    c.profile = pattern;
     int toChild[2], fromChild[2];
     if (::pipe2(toChild, O_CLOEXEC) != 0) {
         c.running.store(false);
@@ -495,6 +544,15 @@ void BrowserEngine::forget(const std::string& session) {
     channel_->listeners.erase(session);
     std::erase_if(channel_->targetSessions, [&](const auto& entry) { return entry.second == session; });
 }
+
+std::filesystem::path BrowserEngine::profileFolder() {
+    std::error_code ec;
+    auto base = std::filesystem::temp_directory_path(ec);
+    if (ec) base = "/tmp";
+    return base / ("tavro-browser-" + std::to_string(::getuid()));
+}
+
+const std::filesystem::path& BrowserEngine::profile() const { return channel_->profile; }
 
 bool BrowserEngine::running() const { return channel_->running.load(); }
 

@@ -13,6 +13,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -72,6 +73,13 @@ public:
     void listen(const std::string& session, std::weak_ptr<rt::MainActor> actor, EventHandler handler,
                 const std::string& target = {});
     void forget(const std::string& session);
+
+    // Where the browsers' profiles (cookies, cache) are kept, one folder per running engine. An
+    // engine removes its own when it stops; a host that was killed cannot, so each start removes
+    // those of hosts that have gone.
+    static std::filesystem::path profileFolder();
+    // This engine's profile.
+    const std::filesystem::path& profile() const;
 
     // False once the browser process has gone.
     bool running() const;

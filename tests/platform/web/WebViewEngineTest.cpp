@@ -184,9 +184,9 @@ TEST_F(ChromiumEngine, HostForTheOrphanCheck) {
     ASSERT_TRUE(load(*view, "about:blank"));
     const auto engine = web::BrowserEngine::shared();
     ASSERT_TRUE(engine);
-    std::printf("browser=%d\n", static_cast<int>(engine->pid()));
+    std::printf("browser=%d\nprofile=%s\n", static_cast<int>(engine->pid()), engine->profile().c_str());
     std::fflush(stdout);
-    std::this_thread::sleep_for(30s);
+    if (std::string(std::getenv("TAVRO_BROWSER_HOST")) != "once") std::this_thread::sleep_for(30s);
 }
 
 TEST_F(ChromiumEngine, DiesWithTheHostProcess) {
@@ -208,4 +208,44 @@ TEST_F(ChromiumEngine, DiesWithTheHostProcess) {
     ::kill(host, SIGKILL);  // no destructor runs: only the kernel can end the browser now
     EXPECT_TRUE(waitGone(browser, 15000ms)) << "no browser is left behind by a killed host";
     ::pclose(out);
+}
+
+TEST_F(ChromiumEngine, TheNextStartRemovesTheProfileAKilledHostLeftBehind) {
+    if (std::getenv("TAVRO_BROWSER_HOST")) GTEST_SKIP();
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe");
+    const auto host = [&](const char* mode, bool background) {
+        const std::string command = std::string("TAVRO_BROWSER_HOST=") + mode + " '" + self +
+                                    "' --gtest_filter=ChromiumEngine.HostForTheOrphanCheck" + (background ? " & echo host=$!" : "");
+        return ::popen(command.c_str(), "r");
+    };
+    const auto profileOf = [](FILE* out, pid_t* pid) {
+        char line[4096];
+        char path[4096] = {0};
+        while (path[0] == 0 && std::fgets(line, sizeof line, out)) {
+            if (pid) std::sscanf(line, "host=%d", pid);
+            std::sscanf(line, "profile=%4095s", path);
+        }
+        return std::filesystem::path(path);
+    };
+    FILE* killed = host("1", true);
+    ASSERT_NE(killed, nullptr);
+    pid_t pid = 0;
+    const auto left = profileOf(killed, &pid);
+    ASSERT_GT(pid, 0);
+    ASSERT_FALSE(left.empty());
+    EXPECT_EQ(left.parent_path(), web::BrowserEngine::profileFolder());
+    ASSERT_TRUE(std::filesystem::exists(left));
+    ::kill(pid, SIGKILL);
+    ::pclose(killed);
+    EXPECT_TRUE(std::filesystem::exists(left)) << "a killed host cannot remove its profile itself";
+    EXPECT_TRUE(std::filesystem::exists(Shared::get().engine->profile())) << "this host's own profile";
+
+    FILE* next = host("once", false);
+    ASSERT_NE(next, nullptr);
+    const auto own = profileOf(next, nullptr);
+    EXPECT_EQ(::pclose(next), 0);
+    EXPECT_FALSE(std::filesystem::exists(left)) << "the next start removed the dead host's profile";
+    EXPECT_FALSE(own.empty());
+    EXPECT_FALSE(std::filesystem::exists(own)) << "a host that ends removes its own";
+    EXPECT_TRUE(std::filesystem::exists(Shared::get().engine->profile())) << "a live host's profile stays";
 }
