@@ -403,6 +403,7 @@ constexpr std::string_view kPage = R"JS((() => {
     }
   };
 
+  const then = (value, next) => value instanceof Promise ? value.then(next) : next(value);
   // What is touched for the element on screen: the element, or the label that draws a hidden box.
   const standIn = (el) => {
     const r = el.getBoundingClientRect();
@@ -417,10 +418,26 @@ constexpr std::string_view kPage = R"JS((() => {
   };
 
   // Brings the element (or the label that stands for it) into view and finds the point to touch.
+  // A scroll wakes the page's scroll handlers and observers, which run in the next frames and may
+  // move things (a sticky header that shrinks once pinned): a point is measured once the page has
+  // had two frames, a tenth of a second at most, to do so.
+  const afterFrames = (measure) => new Promise((resolve) => {
+    let done = false;
+    const end = () => { if (!done) { done = true; resolve(measure()); } };
+    requestAnimationFrame(() => requestAnimationFrame(end));
+    setTimeout(end, 100);
+  });
+  // The point to touch, or a promise of it when the element had to be scrolled into view.
   const aim = (el, name, id) => {
     labelIndex = new Map();
     const target = standIn(el);
+    const before = target.getBoundingClientRect();
     target.scrollIntoView({ block: 'center', inline: 'center', behavior: 'instant' });
+    const after = target.getBoundingClientRect();
+    const measure = () => pointOf(el, target, name, id);
+    return before.top !== after.top || before.left !== after.left ? afterFrames(measure) : measure();
+  };
+  const pointOf = (el, target, name, id) => {
     // An inline element broken over lines is touched in its first box in view, not in the middle of
     // the area around all of them.
     const o = frameOffset(target);
@@ -445,9 +462,7 @@ constexpr std::string_view kPage = R"JS((() => {
   // the button goes down and up, and the element must have heard the click.
   const tap = (el, name, id, hold) => {
     if (disabled(el)) return fail(name + ' is disabled');
-    const at = aim(el, name, id);
-    if (at.error) return fail(at.error);
-    return input([{ tap: { id, x: at.x, y: at.y, hold: hold || 0 } }]);
+    return then(aim(el, name, id), (at) => at.error ? fail(at.error) : input([{ tap: { id, x: at.x, y: at.y, hold: hold || 0 } }]));
   };
 
   // The press in progress: its element, what stands for it on screen and what the first trusted
@@ -499,8 +514,7 @@ constexpr std::string_view kPage = R"JS((() => {
     const hit = hitAt(x, y);
     if (reaches(el, target, hit)) return ok;
     if (last) return fail(coveredBy(name, hit));
-    const at = aim(el, name, id);
-    return at.error ? fail(at.error) : { x: at.x, y: at.y };
+    return then(aim(el, name, id), (at) => at.error ? fail(at.error) : { x: at.x, y: at.y });
   };
   // After the button went up: the element (or something inside it) received the click.
   const pressed = (id) => {

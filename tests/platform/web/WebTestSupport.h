@@ -30,7 +30,7 @@ namespace webtest {
 
 using namespace std::chrono_literals;
 
-// Serves the pages it is given at http://127.0.0.1:<port>/<path>; "/slow" answers after 600 ms
+// Serves the pages (and style sheets and scripts) it is given at http://127.0.0.1:<port>/<path>; "/slow" answers after 600 ms
 // and "/hang" only when the server stops (or after 30 s). Every request's target is kept.
 class PageServer {
 public:
@@ -54,7 +54,7 @@ public:
                 response.set_content("<title>Missing</title>no such page", "text/html");
                 return;
             }
-            response.set_content(it->second, "text/html; charset=utf-8");
+            response.set_content(it->second, typeOf(request.path));
         });
         server_.set_keep_alive_max_count(1);
         server_.set_keep_alive_timeout(1);
@@ -81,6 +81,12 @@ public:
     }
 
 private:
+    // Style sheets and scripts by their ending; everything else is a page.
+    static const char* typeOf(const std::string& path) {
+        if (path.ends_with(".css")) return "text/css; charset=utf-8";
+        if (path.ends_with(".js")) return "text/javascript; charset=utf-8";
+        return "text/html; charset=utf-8";
+    }
     void note(const httplib::Request& request) {
         std::lock_guard lock(mutex_);
         std::string target = request.path;

@@ -504,3 +504,67 @@ TEST_F(ChromiumSurface, AStopEndsAReadingThatThePageHoldsUp) {
     EXPECT_EQ(eval("1 + 1"), 2);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 }
+
+// Built like a documentation site: a fixed side bar that scrolls on its own (shown on wide screens),
+// scroll padding, and a header that shrinks once it is scrolled out of full view. The page hears of
+// that from an intersection observer, a frame or two after the scroll: a point measured at once is
+// stale by the time the button goes down.
+TEST_F(ChromiumSurface, ATapOnALinkOfADocsLikePageLandsOnThatLink) {
+    const std::vector<std::string> topics = {"Assertions", "Async hooks", "Buffer", "Addons", "Node-API", "Embedder API",
+                                             "Child processes", "Cluster", "Command line", "Console", "Crypto", "Debugger",
+                                             "Diagnostics", "DNS", "Domain", "Errors", "Events", "File system", "Globals",
+                                             "HTTP", "HTTPS", "Inspector", "Modules", "Net", "OS", "Path", "Process",
+                                             "Readline", "REPL", "Stream", "Timers", "TLS", "TTY", "UDP", "URL", "Utilities",
+                                             "VM", "Workers", "Zlib"};
+    std::string links;
+    for (std::size_t i = 0; i < topics.size(); ++i) {
+        links += "<li><a href='/docs/" + std::to_string(i) + "'>" + topics[i] + "</a></li>";
+        server.add("/docs/" + std::to_string(i), "<title>" + topics[i] + "</title>");
+    }
+    server.add("/docs/index", R"(<!doctype html><title>Docs</title>
+<style>
+  html { scroll-padding-top: 4rem; }
+  body { margin: 0; line-height: 1.5; }
+  #side { position: fixed; top: 0; left: 0; bottom: 0; width: 234px; overflow-y: scroll; }
+  #main { margin-left: 234px; padding: 0 2rem; }
+  .header { position: sticky; top: -1px; z-index: 10; padding-top: 1rem; background: #fff; }
+  .header .pinned { display: none; }
+  .header.is-pinned .top { display: none; }
+  .header.is-pinned .pinned { display: inline; }
+  @media (max-width: 1024px) { #side { display: none; } #main { margin-left: 0; padding: 0 .5rem; } }
+  @media (max-width: 600px) { .header { position: relative; top: 0; } }
+</style>
+<div id="side"><ul>)" + links + R"(</ul></div>
+<div id="main"><header class="header"><div class="top"><h1>Documentation</h1><button>Theme</button></div>
+<ul><li class="pinned">Docs</li><li><a href="#toc">Contents</a></li></ul></header>
+<hr><h2>Index</h2><ul>)" + links + R"(</ul></div>
+<script>
+  const header = document.querySelector('.header');
+  let quiet = false;
+  new IntersectionObserver((e) => {
+    const pinned = e[0].intersectionRatio < 1;
+    if (pinned === header.classList.contains('is-pinned')) return;
+    if (quiet) { quiet = false; return; }
+    quiet = true;
+    setTimeout(() => { quiet = false; }, 50);
+    header.classList.toggle('is-pinned', pinned);
+  }, { threshold: [1] }).observe(header);
+</script>)");
+    const auto tapEach = [&](const std::vector<std::string>& names) {
+        for (const auto& name : names) {
+            ASSERT_NO_FATAL_FAILURE(open("/docs/index"));
+            const auto screen = read();
+            const auto* link = named(screen, name);
+            ASSERT_NE(link, nullptr) << name;
+            EXPECT_EQ(perform(Kind::click, link->id), std::nullopt) << name;
+            settle();
+            EXPECT_EQ(read().title, name) << "the tap on " << name << " landed on " << view->url();
+        }
+    };
+    tapEach({"Buffer", "Node-API", "Embedder API", "Child processes", "Cluster", "Command line"});
+    // On a wide screen the side bar's links come first; the last ones are scrolled into view
+    // inside the side bar.
+    view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 1100, 700});
+    surface = std::make_shared<WebSurface>(view);
+    tapEach({"Zlib", "Buffer", "Workers"});
+}
