@@ -109,7 +109,10 @@ constexpr std::string_view kPage = R"JS((() => {
     return index.get(el) || [];
   };
 
-  const roleOf = (el) => (el.getAttribute('role') || '').trim().split(/\s+/)[0].toLowerCase();
+  const roleOf = (el) => {
+    const role = el.getAttribute('role');
+    return role ? role.trim().split(/\s+/)[0].toLowerCase() : '';
+  };
   const isEditingHost = (el) => el.isContentEditable && !(el.parentElement && el.parentElement.isContentEditable);
 
   // A small element with a click listener is a control; a container that delegates clicks is not.
@@ -147,6 +150,8 @@ constexpr std::string_view kPage = R"JS((() => {
 
   // Text of an element's content, images by their alternative text.
   const contentText = (el, cap) => {
+    const only = el.firstChild;
+    if (only && only === el.lastChild && only.nodeType === 3) return squash(only.data, cap);
     let out = '';
     const walker = el.ownerDocument.createTreeWalker(el, NodeFilter.SHOW_ELEMENT | NodeFilter.SHOW_TEXT);
     for (let n = walker.nextNode(); n && out.length < cap * 4; n = walker.nextNode()) {
@@ -261,6 +266,8 @@ constexpr std::string_view kPage = R"JS((() => {
   };
   const CAPTCHA = /captcha|challenges\.cloudflare\.com|turnstile/i;
 
+  // The reading. Each element is a list, [id, kind, type, label, value, keys, options, inView, x, y,
+  // width, height, focused]: a third of the size of objects to carry out of the page.
   const read = () => {
     listening = new WeakSet();
     labelIndex = new Map();
@@ -272,9 +279,10 @@ constexpr std::string_view kPage = R"JS((() => {
     askListeners(document);
     // Each entry: a node, the offset of its document in the viewport, the area that clips it, and
     // whether it sits inside a control (whose text is the control's label, not page text).
-    const stack = [[document.documentElement, 0, 0, { l: 0, t: 0, r: vw, b: vh }, false]];
+    // Five slots per entry, in one array: no array per node.
+    const stack = [document.documentElement, 0, 0, { l: 0, t: 0, r: vw, b: vh }, false];
     while (stack.length) {
-      const [el, dx, dy, clip, inControl] = stack.pop();
+      const inControl = stack.pop(), clip = stack.pop(), dy = stack.pop(), dx = stack.pop(), el = stack.pop();
       if (!el || el.nodeType !== 1) continue;
       const tag = el.localName;
       if (SKIP.has(tag) || el.hidden || el.getAttribute('aria-hidden') === 'true') continue;
@@ -297,13 +305,10 @@ constexpr std::string_view kPage = R"JS((() => {
           const label = labelOf(el);
           const seen = meet(clip, { l: frame.x, t: frame.y, r: frame.x + frame.width, b: frame.y + frame.height });
           const inView = seen.r > seen.l && seen.b > seen.t;
-          const item = { id: idOf(el), kind, type: typeOf(el), label, value: valueOf(el, kind), keys: keysOf(el, label),
-            options: [], inView, frame, focused: el === active };
-          if (tag === 'select') {
-            item.options = [...el.options].slice(0, OPTIONS).map((o) => squash(o.label || o.text, LABEL));
-          }
+          const options = tag === 'select' ? [...el.options].slice(0, OPTIONS).map((o) => squash(o.label || o.text, LABEL)) : [];
           if (inView && /captcha/i.test(label)) humanCheck = true;
-          elements.push(item);
+          elements.push([idOf(el), kind, typeOf(el), label, valueOf(el, kind), keysOf(el, label), options, inView,
+            frame.x, frame.y, frame.width, frame.height, el === active]);
         }
       }
       if (tag === 'select' || tag === 'textarea' || tag === 'input') continue;
@@ -318,33 +323,32 @@ constexpr std::string_view kPage = R"JS((() => {
           const inner = meet(clip, { l: ox, t: oy, r: ox + el.clientWidth, b: oy + el.clientHeight });
           askListeners(doc);
           docs.push(doc);
-          stack.push([doc.documentElement, ox, oy, inner, false]);
+          stack.push(doc.documentElement, ox, oy, inner, false);
         }
         continue;
       }
       // A box that scrolls clips what is inside it.
       let inner = clip;
-      if (!kind && el.firstElementChild && (el.scrollHeight > el.clientHeight + 1 || el.scrollWidth > el.clientWidth + 1)) {
-        if (tag !== 'html' && tag !== 'body') {
-          const style = getComputedStyle(el);
-          if (style.overflowX !== 'visible' || style.overflowY !== 'visible') {
-            r = r || el.getBoundingClientRect();
-            const bx = r.left + dx + el.clientLeft, by = r.top + dy + el.clientTop;
-            inner = meet(clip, { l: bx, t: by, r: bx + el.clientWidth, b: by + el.clientHeight });
-          }
+      if (!kind && tag !== 'html' && tag !== 'body' && el.firstElementChild &&
+          (el.scrollHeight > el.clientHeight + 1 || el.scrollWidth > el.clientWidth + 1)) {
+        const style = getComputedStyle(el);
+        if (style.overflowX !== 'visible' || style.overflowY !== 'visible') {
+          r = r || el.getBoundingClientRect();
+          const bx = r.left + dx + el.clientLeft, by = r.top + dy + el.clientTop;
+          inner = meet(clip, { l: bx, t: by, r: bx + el.clientWidth, b: by + el.clientHeight });
         }
       }
       const control = inControl || (kind !== null && kind !== 'cell');
       let ownText = '';
       for (let child = el.lastChild; child; child = child.previousSibling) {
-        if (child.nodeType === 1) stack.push([child, dx, dy, inner, control]);
+        if (child.nodeType === 1) stack.push(child, dx, dy, inner, control);
         else if (child.nodeType === 3 && !control && text.length < TEXT) ownText = child.data + ownText;
       }
       // A shadow root's content is drawn in place of the element's own children: read it first.
       const shadow = el.shadowRoot;
       if (shadow) {
         for (let child = shadow.lastChild; child; child = child.previousSibling) {
-          if (child.nodeType === 1) stack.push([child, dx, dy, inner, control]);
+          if (child.nodeType === 1) stack.push(child, dx, dy, inner, control);
         }
       }
       if (ownText.trim() && text.length < TEXT) {

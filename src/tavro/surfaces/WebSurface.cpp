@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <optional>
 
 #include "platform/ui/Application.h"
 #include "tavro/core/TavroPacing.h"
@@ -41,6 +42,44 @@ std::vector<std::string> textsAt(const json& object, const char* key) {
         if (item.is_string()) out.push_back(TavroText::repaired(item.get<std::string>()));
     }
     return out;
+}
+
+std::string textIn(const json& list, std::size_t i) {
+    if (i >= list.size() || !list[i].is_string()) return {};
+    return TavroText::repaired(list[i].get<std::string>());
+}
+
+double numberIn(const json& list, std::size_t i) {
+    if (i >= list.size() || !list[i].is_number()) return 0;
+    const double v = list[i].get<double>();
+    return std::isfinite(v) ? v : 0;
+}
+
+std::vector<std::string> textsIn(const json& list, std::size_t i) {
+    std::vector<std::string> out;
+    if (i >= list.size() || !list[i].is_array()) return out;
+    for (const auto& item : list[i]) {
+        if (item.is_string()) out.push_back(TavroText::repaired(item.get<std::string>()));
+    }
+    return out;
+}
+
+// An element the reader sent as a list: [id, kind, type, label, value, keys, options, inView, x, y,
+// width, height, focused].
+std::optional<TavroElement> elementFromList(const json& item) {
+    if (item.empty() || !item[0].is_number_integer()) return std::nullopt;
+    TavroElement e;
+    e.id = item[0].get<std::int64_t>();
+    e.kind = textIn(item, 1);
+    e.type = textIn(item, 2);
+    e.label = textIn(item, 3);
+    e.value = textIn(item, 4);
+    e.keys = textsIn(item, 5);
+    e.options = textsIn(item, 6);
+    e.inView = item.size() > 7 && item[7].is_boolean() && item[7].get<bool>();
+    e.frame = {numberIn(item, 8), numberIn(item, 9), numberIn(item, 10), numberIn(item, 11)};
+    e.focused = item.size() > 12 && item[12].is_boolean() && item[12].get<bool>();
+    return e;
 }
 
 }  // namespace
@@ -90,7 +129,12 @@ std::optional<TavroScreen> WebSurface::screenFromJSON(const json& page) {
     screen.humanCheck = flagAt(page, "humanCheck");
     screen.keyboardVisible = flagAt(page, "keyboardVisible");
     if (auto list = page.find("elements"); list != page.end() && list->is_array()) {
+        screen.elements.reserve(list->size());
         for (const auto& item : *list) {
+            if (item.is_array()) {
+                if (auto e = elementFromList(item)) screen.elements.push_back(std::move(*e));
+                continue;
+            }
             if (!item.is_object()) continue;
             auto id = item.find("id");
             if (id == item.end() || !id->is_number_integer()) continue;

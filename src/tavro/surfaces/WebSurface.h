@@ -58,7 +58,8 @@ public:
 
     // The search address for a text: every byte but letters, digits and "-._~" percent-encoded.
     static std::string searchURL(std::string_view text, std::string_view base = searchAddress);
-    // A page reader's JSON answer as a screen; nothing when it is not one.
+    // A page reader's JSON answer as a screen; nothing when it is not one. Elements come as
+    // objects or as lists of the same fields in order (what the page script sends).
     static std::optional<TavroScreen> screenFromJSON(const nlohmann::json& page);
 
 private:

@@ -136,6 +136,26 @@ TEST_F(Browser, APageIsReadThroughItsReaderScript) {
     EXPECT_TRUE(field.focused);
     EXPECT_EQ(surface->snapshot(), screen);
     EXPECT_TRUE(surface->routes().empty());
+
+    // The page script's own form: each element a list of the same fields in order. Lists cut
+    // short or of the wrong types read as far as they go, or not at all.
+    const json listed = {{"elements", json::array({json::array({3, "input", "search", "Search", "red", {"q", 7}, json::array(),
+                                                                 true, 1, 2, 3, 4, true}),
+                                                    json::array({4, "select", "select-one", "Size", "M", json::array(),
+                                                                 {"S", "M"}, false, 0.5, -2, 10, 20.25, false}),
+                                                    json::array({5, "button"}), json::array({"six", "button"}),
+                                                    json::array(), json::array({7, 1, 2, 3, 4, 5, 6, "x", "y", "z"})})}};
+    const auto fromLists = WebSurface::screenFromJSON(listed);
+    ASSERT_TRUE(fromLists.has_value());
+    ASSERT_EQ(fromLists->elements.size(), 4u);
+    EXPECT_EQ(fromLists->elements[0], field) << "a list reads as the object with the same fields";
+    EXPECT_EQ(fromLists->elements[1].options, (std::vector<std::string>{"S", "M"}));
+    EXPECT_EQ(fromLists->elements[1].frame, (TavroRect{0.5, -2, 10, 20.25}));
+    EXPECT_EQ(fromLists->elements[2].kind, "button");
+    EXPECT_EQ(fromLists->elements[2].frame, (TavroRect{0, 0, 0, 0}));
+    EXPECT_EQ(fromLists->elements[3].id, 7);
+    EXPECT_EQ(fromLists->elements[3].kind, "");
+    EXPECT_FALSE(fromLists->elements[3].inView);
 }
 
 TEST_F(Browser, AnAnswerThatIsNotAPageReadsAsNothing) {
