@@ -130,7 +130,9 @@ BrowserPage::~BrowserPage() {
 // until it gets one, two seconds at most.
 void BrowserPage::adoptWindow(const std::string& popup, const std::string& url) {
     if (closedWindows_.contains(popup)) return;
-    const bool loadable = url.starts_with("http://") || url.starts_with("https://") || url.starts_with("file://");
+    // A web page's window may not take the page to the device's own files, which its links cannot.
+    const bool loadable = url.starts_with("http://") || url.starts_with("https://") ||
+                          (url.starts_with("file://") && url_.starts_with("file://"));
     if (!loadable) {
         if (openWindows_.insert(popup).second) {
             rt::spawn([](std::weak_ptr<BrowserPage> weak, std::string popup) -> rt::Task<void> {

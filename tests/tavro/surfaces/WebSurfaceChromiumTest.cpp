@@ -449,7 +449,8 @@ TEST_F(ChromiumSurface, AWindowThePageOpensIsFollowedInThePageAndNoOtherStaysOpe
     server.add("/opener", R"html(<title>Opener</title>
 <button id="open" onclick="window.open('/popped')">Open window</button>
 <a href="/tabbed" target="_blank">New tab</a>
-<button id="blank" onclick="window.open('')">Open empty</button>)html");
+<button id="blank" onclick="window.open('')">Open empty</button>
+<button id="file" onclick="window.open('file:///etc/hostname')">Open file</button>)html");
     server.add("/popped", "<title>Popped</title><p>From window.open</p>");
     server.add("/tabbed", "<title>Tabbed</title><p>From a new tab link</p>");
     auto engine = web::BrowserEngine::shared();
@@ -482,6 +483,11 @@ TEST_F(ChromiumSurface, AWindowThePageOpensIsFollowedInThePageAndNoOtherStaysOpe
     EXPECT_EQ(perform(Kind::click, named(screen, "Open empty")->id), std::nullopt);
     EXPECT_TRUE(actor->runUntil([&] { return pages() == before; }, 10s)) << "every window the page opened is closed";
     EXPECT_EQ(view->url(), server.url("/opener")) << "a window without an address leaves the page where it is";
+    ASSERT_NE(named(screen, "Open file"), nullptr);
+    EXPECT_EQ(perform(Kind::click, named(screen, "Open file")->id), std::nullopt);
+    EXPECT_TRUE(actor->runUntil([&] { return pages() == before; }, 10s));
+    actor->runFor(300ms);
+    EXPECT_EQ(view->url(), server.url("/opener")) << "a web page's window does not open the device's files";
 }
 
 TEST_F(ChromiumSurface, AStopEndsAReadingThatThePageHoldsUp) {
