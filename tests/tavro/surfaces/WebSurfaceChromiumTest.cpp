@@ -367,7 +367,8 @@ TEST_F(ChromiumSurface, APressReachesTheElementItAimedAtOrFailsSayingWhatCoversI
   keep.onclick = () => out.textContent = 'SUBSCRIPTION KEPT';
 </script>)");
     ASSERT_NO_FATAL_FAILURE(open("/sub"));
-    const auto* keep = named(read(), "Keep subscription");
+    const auto subscription = read();
+    const auto* keep = named(subscription, "Keep subscription");
     ASSERT_NE(keep, nullptr);
     EXPECT_EQ(perform(Kind::click, keep->id), std::nullopt);
     EXPECT_EQ(eval("document.querySelector('#out').textContent"), "SUBSCRIPTION KEPT");
