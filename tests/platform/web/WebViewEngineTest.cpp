@@ -242,7 +242,6 @@ TEST_F(ChromiumEngine, TheNextStartRemovesTheProfileAKilledHostLeftBehind) {
     // Its browser follows it; what that browser's helpers still write as they go is not ours to race.
     ASSERT_TRUE(waitGone(browser, 15000ms));
     std::this_thread::sleep_for(500ms);
-    EXPECT_TRUE(std::filesystem::exists(left)) << "a killed host cannot remove its profile itself";
     EXPECT_TRUE(std::filesystem::exists(Shared::get().engine->profile())) << "this host's own profile";
 
     FILE* next = host("once", false);
