@@ -14,8 +14,6 @@ function(tavro_header_closure out dir)
       message(FATAL_ERROR "tavro_header_closure: ${header} is included but not under ${dir}")
     endif()
     list(APPEND seen ${header})
-    # Reading the file also makes CMake re-run when its includes change.
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${dir}/${header}")
     file(STRINGS "${dir}/${header}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
     foreach(line IN LISTS lines)
       string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*" "\\1" included "${line}")

@@ -2,9 +2,9 @@
 # JOBS when it is set (a whole number from 1 up), else the cores this process may use: those it
 # may run on (nproc), fewer when a cgroup CPU quota (a container's --cpus) allows less.
 cores() {
-  local n quota period
+  local n quota period file=${cpu_max_file:-/sys/fs/cgroup/cpu.max}
   n=$(nproc)
-  if [ -r /sys/fs/cgroup/cpu.max ] && read -r quota period < /sys/fs/cgroup/cpu.max &&
+  if [ -r "$file" ] && read -r quota period < "$file" &&
      [[ "$quota" =~ ^[0-9]+$ && "$period" =~ ^[1-9][0-9]*$ ]]; then
     quota=$(( (quota + period - 1) / period ))
     [ "$quota" -ge 1 ] && [ "$quota" -lt "$n" ] && n=$quota
