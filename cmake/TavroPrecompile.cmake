@@ -15,7 +15,7 @@ function(tavro_reads_json out source)
     endif()
     list(APPEND seen ${file})
     # What one file includes is read once per configuration.
-    get_property(known GLOBAL PROPERTY "tavro_includes:${file}" SET)
+    get_property(known GLOBAL PROPERTY "tavro_json:${file}" SET)
     if(NOT known)
       file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include")
       set(json FALSE)
