@@ -92,8 +92,9 @@ constexpr std::string_view kPage = R"JS((() => {
   // Labels by the control they name, gathered once per reading for each document or shadow root:
   // asking an element for its labels searches its whole tree each time.
   let labelIndex = new Map();
+  // Only a labelable element is ever a label's control, so the index alone answers for any other
+  // element too (asking the element for its labels costs a list each time).
   const labelsOf = (el) => {
-    if (!el.labels) return [];
     const root = el.getRootNode();
     let index = labelIndex.get(root);
     if (!index) {
@@ -328,11 +329,12 @@ constexpr std::string_view kPage = R"JS((() => {
         continue;
       }
       // A box that scrolls clips what is inside it.
+      // The style is asked first: one call, where the sizes take four layout queries.
       let inner = clip;
-      if (!kind && tag !== 'html' && tag !== 'body' && el.firstElementChild &&
-          (el.scrollHeight > el.clientHeight + 1 || el.scrollWidth > el.clientWidth + 1)) {
+      if (!kind && tag !== 'html' && tag !== 'body' && el.firstElementChild) {
         const style = getComputedStyle(el);
-        if (style.overflowX !== 'visible' || style.overflowY !== 'visible') {
+        if ((style.overflowX !== 'visible' || style.overflowY !== 'visible') &&
+            (el.scrollHeight > el.clientHeight + 1 || el.scrollWidth > el.clientWidth + 1)) {
           r = r || el.getBoundingClientRect();
           const bx = r.left + dx + el.clientLeft, by = r.top + dy + el.clientTop;
           inner = meet(clip, { l: bx, t: by, r: bx + el.clientWidth, b: by + el.clientHeight });
