@@ -19,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/foundation/BoundedJSON.h"
 #include "platform/runtime/Continuation.h"
 
 namespace web {
@@ -217,7 +218,8 @@ struct BrowserEngine::Channel {
     }
 
     void handle(const char* data, std::size_t size) {
-        json message = json::parse(data, data + size, nullptr, false);
+        // Bounded like any input from outside: it costs no more than the plain parse here.
+        json message = fnd::parseJSON(std::string_view(data, size));
         if (!message.is_object()) return;
         if (auto id = message.find("id"); id != message.end() && id->is_number_integer()) {
             if (startupMicros.load() == 0) {

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/foundation/BoundedJSON.h"
 #include "platform/web/PageScript.h"
 
 namespace web {
@@ -196,7 +197,7 @@ void BrowserPage::handle(const std::string& method, const json& params) {
         }
     } else if (method == "Runtime.bindingCalled") {
         if (params.value("name", std::string()) == kPressed && params.value("payload", json()).is_string()) {
-            json told = json::parse(params["payload"].get<std::string>(), nullptr, false);
+            json told = fnd::parseJSON(params["payload"].get<std::string>());
             if (told.is_object()) pressed_ = std::move(told);
         }
     } else if (method == "Inspector.targetCrashed" || method == "Inspector.detached" || method == "Engine.stopped") {
@@ -266,11 +267,16 @@ rt::Task<BrowserPage::Answer> BrowserPage::evaluate(std::string script) {
         if (text.empty()) text = thrown->value("text", std::string("the script failed"));
         co_return Answer{std::nullopt, firstLine(text)};
     }
-    const json result = reply.result.value("result", json::object());
-    json value = result.contains("value") && result["value"].is_string()
-                     ? json::parse(result["value"].get<std::string>(), nullptr, false)
-                     : json(nullptr);
-    if (value.is_discarded()) value = nullptr;
+    // The page writes this text: its nesting is bounded like any other input from outside.
+    const json* text = nullptr;
+    if (const auto result = reply.result.find("result"); result != reply.result.end() && result->is_object()) {
+        if (const auto v = result->find("value"); v != result->end() && v->is_string()) text = &*v;
+    }
+    json value = nullptr;
+    if (text) {
+        value = fnd::parseJSON(text->get_ref<const std::string&>());
+        if (value.is_discarded()) co_return Answer{std::nullopt, "the page's answer is not readable (malformed or nested too deeply)"};
+    }
     if (!value.is_object() || !value.contains("tavro.input") || !value["tavro.input"].is_array()) {
         co_return Answer{std::move(value), ""};
     }

@@ -110,6 +110,23 @@ TEST_F(ChromiumEngine, LoadsAPageAndRunsScriptsInIt) {
     EXPECT_EQ((*page->value)["elements"].size(), 1u);
 }
 
+TEST_F(ChromiumEngine, AnAnswerNestedTooDeeplyIsAClearFailure) {
+    server.add("/deep", "<title>Deep</title><p>Deep</p>");
+    auto view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
+    ASSERT_TRUE(load(*view, server.url("/deep")));
+    const auto deep = run(view->evaluate("(() => { let a = []; for (let i = 0; i < 5000; i++) a = [a]; return a; })()"));
+    ASSERT_TRUE(deep.has_value());
+    EXPECT_FALSE(deep->value) << "a value nested 5,000 deep is not handed on";
+    EXPECT_NE(deep->error.find("nested too deeply"), std::string::npos) << deep->error;
+    // Nesting a real page needs still comes through, and the page answers on.
+    const auto shallow = run(view->evaluate("(() => { let a = [1]; for (let i = 0; i < 40; i++) a = [a]; return a; })()"));
+    ASSERT_TRUE(shallow.has_value() && shallow->value);
+    EXPECT_TRUE(shallow->value->is_array());
+    const auto page = run(view->evaluate("tavro.read()"));
+    ASSERT_TRUE(page.has_value() && page->value);
+    EXPECT_EQ((*page->value)["title"], "Deep");
+}
+
 TEST_F(ChromiumEngine, AnUnreachableAddressFailsTheLoad) {
     auto view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
     ASSERT_TRUE(load(*view, "http://127.0.0.1:1/"));
