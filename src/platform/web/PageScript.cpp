@@ -342,9 +342,17 @@ constexpr std::string_view kPage = R"JS((() => {
       }
       const control = inControl || (kind !== null && kind !== 'cell');
       let ownText = '';
-      for (let child = el.lastChild; child; child = child.previousSibling) {
-        if (child.nodeType === 1) stack.push(child, dx, dy, inner, control);
-        else if (child.nodeType === 3 && !control && text.length < TEXT) ownText = child.data + ownText;
+      if (!control && text.length < TEXT) {
+        for (let child = el.lastChild; child; child = child.previousSibling) {
+          if (child.nodeType === 1) stack.push(child, dx, dy, inner, control);
+          else if (child.nodeType === 3) ownText = child.data + ownText;
+        }
+      } else {
+        // Its text is not wanted: the text nodes are not visited at all (each costs the world a
+        // wrapper).
+        for (let child = el.lastElementChild; child; child = child.previousElementSibling) {
+          stack.push(child, dx, dy, inner, control);
+        }
       }
       // A shadow root's content is drawn in place of the element's own children: read it first.
       const shadow = el.shadowRoot;
