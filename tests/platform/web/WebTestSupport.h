@@ -169,4 +169,25 @@ struct ChromiumTest : ::testing::Test {
     }
 };
 
+// Two buttons, "Cancel subscription" above "Keep subscription", and a banner that comes in above
+// them on the first movement of the mouse, so that "Cancel" moves to where "Keep" was. Pressing
+// either writes what happened into #out.
+inline constexpr const char* shiftingSubscriptionPage = R"(<title>Subscription</title>
+<button id="cancel" style="display:block;width:220px;height:50px">Cancel subscription</button>
+<button id="keep" style="display:block;width:220px;height:50px">Keep subscription</button>
+<p id="out"></p>
+<script>
+  let shown = false;
+  addEventListener('mousemove', () => {
+    if (shown) return;
+    shown = true;
+    const banner = document.createElement('div');
+    banner.style.height = '50px';
+    banner.textContent = 'Welcome back';
+    document.body.prepend(banner);
+  });
+  cancel.onclick = () => out.textContent = 'SUBSCRIPTION CANCELLED';
+  keep.onclick = () => out.textContent = 'SUBSCRIPTION KEPT';
+</script>)";
+
 }  // namespace webtest

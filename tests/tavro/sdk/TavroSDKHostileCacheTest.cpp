@@ -20,6 +20,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/security/Keychain.h"
 #include "platform/ui/Application.h"
+#include "SDKTestSupport.h"
 #include "tavro/agent/AgentTestSupport.h"
 #include "tavro/link/TavroLink.h"
 #include "tavro/memory/TavroRecorder.h"
@@ -37,37 +38,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SDKHostileCache : public AgentTest {
+class SDKHostileCache : public SDKTest {
 protected:
-    std::shared_ptr<demo::DemoApp> app;
     crypto::P256SigningKey signer = crypto::P256SigningKey::generate();
-
-    void SetUp() override {
-        AgentTest::SetUp();
-        fnd::NotificationCenter::resetDefault();
-        fnd::MainBundle::reset();
-        fnd::UserDefaults::resetStandard();
-        fnd::ProcessInfo::reset();
-        ui::Application::resetShared();
-        security::Keychain::setDirectory(fnd::AppDirectories::root() / "keychain");
-        TavroMaps::reset();
-        TavroRemoteFlags::reset();
-        TavroModelSwitch::reset();
-        TavroModelDownloads::reset();
-        TavroSDK::reset();
-    }
-    void TearDown() override {
-        TavroSDK::reset();
-        actor->runFor(5s);
-        app.reset();
-        AgentTest::TearDown();
-        TavroModelDownloads::reset();
-        TavroRemoteFlags::reset();
-        TavroModelSwitch::reset();
-        TavroMaps::reset();
-        security::Keychain::setDirectory(std::nullopt);
-        fnd::UserDefaults::resetStandard();
-    }
 
     std::string envelope(int version) const {
         const std::string pack = R"({"version": )" + std::to_string(version) + "}";

@@ -10,6 +10,7 @@
 #include "platform/security/Keychain.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Pasteboard.h"
+#include "SDKTestSupport.h"
 #include "tavro/agent/AgentTestSupport.h"
 #include "tavro/link/TavroLink.h"
 #include "tavro/memory/TavroRecorder.h"
@@ -26,38 +27,8 @@ using namespace std::chrono_literals;
 namespace tavro::agenttest {
 namespace {
 
-class SDK : public AgentTest {
+class SDK : public SDKTest {
 protected:
-    std::shared_ptr<demo::DemoApp> app;
-
-    void SetUp() override {
-        AgentTest::SetUp();
-        fnd::NotificationCenter::resetDefault();
-        fnd::MainBundle::reset();
-        fnd::UserDefaults::resetStandard();
-        fnd::ProcessInfo::reset();
-        ui::Application::resetShared();
-        ui::Pasteboard::resetGeneral();
-        security::Keychain::setDirectory(fnd::AppDirectories::root() / "keychain");
-        TavroMaps::reset();
-        TavroRemoteFlags::reset();
-        TavroModelSwitch::reset();
-        TavroModelDownloads::reset();
-        TavroSDK::reset();
-    }
-    void TearDown() override {
-        TavroSDK::reset();
-        actor->runFor(5s);
-        app.reset();
-        AgentTest::TearDown();
-        TavroModelDownloads::reset();
-        TavroRemoteFlags::reset();
-        TavroModelSwitch::reset();
-        TavroMaps::reset();
-        security::Keychain::setDirectory(std::nullopt);
-        fnd::UserDefaults::resetStandard();
-    }
-
     // A configuration for the demo app without a pack server.
     TavroConfiguration demoConfiguration() {
         TavroConfiguration configuration;

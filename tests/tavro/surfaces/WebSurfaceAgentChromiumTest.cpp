@@ -89,22 +89,7 @@ TEST_F(ChromiumAgent, ASearchOpensTheSearchAddress) {
 }
 
 TEST_F(ChromiumAgent, ATapLandsOnTheButtonNamedEvenWhenThePageShiftsOnTheFirstMove) {
-    server.add("/sub", R"(<title>Subscription</title>
-<button id="cancel" style="display:block;width:220px;height:50px">Cancel subscription</button>
-<button id="keep" style="display:block;width:220px;height:50px">Keep subscription</button>
-<p id="out"></p>
-<script>
-  let shown = false;
-  addEventListener('mousemove', () => {
-    if (shown) return;
-    shown = true;
-    const banner = document.createElement('div');
-    banner.style.height = '50px';
-    document.body.prepend(banner);
-  });
-  cancel.onclick = () => out.textContent = 'SUBSCRIPTION CANCELLED';
-  keep.onclick = () => out.textContent = 'SUBSCRIPTION KEPT';
-</script>)");
+    server.add("/sub", webtest::shiftingSubscriptionPage);
     // The default approval policy: cancelling would ask first; keeping does not need to.
     auto agent = makeAgent(std::make_shared<FakeSurface>(), configuration());
     agent->presenter = presenter;

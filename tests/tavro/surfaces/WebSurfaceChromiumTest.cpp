@@ -347,25 +347,7 @@ TEST_F(ChromiumSurface, ReadsTenThousandRowsInOneGo) {
 }
 
 TEST_F(ChromiumSurface, APressReachesTheElementItAimedAtOrFailsSayingWhatCoversIt) {
-    // A banner comes in above the buttons on the first movement of the mouse: "Cancel" moves to
-    // where "Keep" was.
-    server.add("/sub", R"(<title>Subscription</title>
-<button id="cancel" style="display:block;width:220px;height:50px">Cancel subscription</button>
-<button id="keep" style="display:block;width:220px;height:50px">Keep subscription</button>
-<p id="out"></p>
-<script>
-  let shown = false;
-  addEventListener('mousemove', () => {
-    if (shown) return;
-    shown = true;
-    const banner = document.createElement('div');
-    banner.style.height = '50px';
-    banner.textContent = 'Welcome back';
-    document.body.prepend(banner);
-  });
-  cancel.onclick = () => out.textContent = 'SUBSCRIPTION CANCELLED';
-  keep.onclick = () => out.textContent = 'SUBSCRIPTION KEPT';
-</script>)");
+    server.add("/sub", webtest::shiftingSubscriptionPage);
     ASSERT_NO_FATAL_FAILURE(open("/sub"));
     const auto subscription = read();
     const auto* keep = named(subscription, "Keep subscription");
