@@ -2,9 +2,11 @@
 // builds on, then the library's public headers floor by floor, bottom up.
 #pragma once
 
-// Platform services a host uses: the main actor, its app, windows and controls, stored values.
+// Platform services a host uses: the main actor, its app, windows and controls, stored values,
+// the console.
 #include "platform/foundation/AppDirectories.h"
 #include "platform/foundation/ByteCountFormatter.h"
+#include "platform/foundation/Console.h"
 #include "platform/foundation/DispatchQueue.h"
 #include "platform/foundation/MainBundle.h"
 #include "platform/foundation/NotificationCenter.h"

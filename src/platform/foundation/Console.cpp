@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 namespace fnd {
 
@@ -16,6 +17,7 @@ namespace {
 struct Box {
     std::mutex lock;
     std::vector<std::shared_ptr<Console::Capture::State>> captures;
+    Console::Handler handler;
 };
 Box& box() {
     static Box b;
@@ -65,7 +67,11 @@ void Console::write(std::string_view text) {
             capture->lines.emplace_back(line);
             echo = echo && capture->echo;
         }
-        if (echo) {
+        if (echo && box().handler) {
+            // Under the lock, as the write below: one line at a time, and never after the
+            // handler was replaced.
+            box().handler(line);
+        } else if (echo) {
             // Under the same lock, so lines from different threads never interleave.
             std::string out(line);
             out.push_back('\n');
@@ -73,6 +79,13 @@ void Console::write(std::string_view text) {
             std::fflush(stdout);
         }
     }
+}
+
+void Console::setHandler(Handler handler) {
+    // The old handler is destroyed outside the lock: whatever it holds may write a line as it goes.
+    Handler old;
+    std::lock_guard guard(box().lock);
+    old = std::exchange(box().handler, std::move(handler));
 }
 
 Console::Capture::Capture(bool echo) : state_(std::make_shared<State>()) {

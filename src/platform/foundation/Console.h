@@ -1,8 +1,10 @@
 // Console lines on standard output, one write per line, safe from any thread. Callers give the
-// whole line, their component prefix included ("[TAVRO_SDK] start models=..."). Tests capture
-// the lines written while a Capture is alive.
+// whole line, their component prefix included ("[TAVRO_SDK] start models=..."). A host may route
+// the lines elsewhere with a handler of its own; tests capture the lines written while a Capture
+// is alive.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,10 +24,18 @@ public:
     // \u00NN (C1). Other characters, invalid UTF-8 bytes included, are left as they are.
     static std::string printable(std::string_view text);
 
+    // Receives each line (written out as by printable, without the line feed) in place of
+    // standard output; an empty handler, the default, brings standard output back, and a handler
+    // that does nothing silences the console. It is called on the writer's thread, one line at a
+    // time and never after setHandler has replaced it; it must not write console lines itself nor
+    // set a handler. Captures record the lines either way.
+    using Handler = std::function<void(std::string_view line)>;
+    static void setHandler(Handler handler);
+
     // Records every line written while it lives (from any thread); nested captures all record.
     class Capture {
     public:
-        // With echo false the captured lines are kept off standard output.
+        // With echo false the captured lines are kept off standard output (and the handler).
         explicit Capture(bool echo = true);
         ~Capture();
         Capture(const Capture&) = delete;

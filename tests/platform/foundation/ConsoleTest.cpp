@@ -20,3 +20,42 @@ TEST(Console, AWrittenLineIsOneLineWithoutControlSequences) {
 }
 
 }  // namespace
+
+namespace {
+
+// Clears the host's handler however the test ends.
+struct HandlerGuard {
+    ~HandlerGuard() { fnd::Console::setHandler(nullptr); }
+};
+
+TEST(Console, AHostHandlerTakesTheLinesInPlaceOfStandardOutputUntilCleared) {
+    const HandlerGuard guard;
+    std::vector<std::string> routed;
+    fnd::Console::setHandler([&routed](std::string_view line) { routed.emplace_back(line); });
+
+    testing::internal::CaptureStdout();
+    const fnd::Console::Capture capture;  // records, and echoes to the handler
+    fnd::Console::write("[TAVRO_SDK] start goal=tap\nSave");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(routed, std::vector<std::string>{"[TAVRO_SDK] start goal=tap\\nSave"});
+    EXPECT_TRUE(capture.contains("start goal=tap")) << "captures record with a handler set";
+
+    {
+        const fnd::Console::Capture quiet(false);
+        fnd::Console::write("[TAVRO_SDK] fail kept quiet");
+    }
+    EXPECT_EQ(routed.size(), 1u) << "a capture without echo keeps the line off the handler too";
+
+    fnd::Console::setHandler([](std::string_view) {});  // silenced
+    testing::internal::CaptureStdout();
+    fnd::Console::write("[TAVRO_SDK] fail nowhere");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(routed.size(), 1u) << "a replaced handler is not called again";
+
+    fnd::Console::setHandler(nullptr);
+    testing::internal::CaptureStdout();
+    fnd::Console::write("[TAVRO_SDK] fail back");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[TAVRO_SDK] fail back\n");
+}
+
+}  // namespace
