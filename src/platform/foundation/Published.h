@@ -1,6 +1,7 @@
 // A published property: a value whose observers hear of each change. Will-change observers are
 // told before the value is stored (they receive the new value and can still read the old one);
-// did-set observers after. Every set notifies, also when the value stays the same.
+// did-set observers after. Every set notifies at once, inside set(), also when the value stays the
+// same; registering an observer does not call it.
 //
 // Used on the main actor. Observers may subscribe or cancel from inside a notification; an
 // observer cancelled during a notification is not called after its cancellation. Observing does

@@ -22,7 +22,8 @@ inline constexpr double alert = 2000;
 
 class Window : public View {
 public:
-    // A window the size of the application's screen.
+    // A window the size of the application's screen (390 × 844 points unless
+    // Application::setScreenBounds gave another).
     Window();
     explicit Window(const Rect& frame);
     ~Window() override;

@@ -1,8 +1,9 @@
 // The adapter through which a host plugs in a text generator of its own (a server model, a local
 // runtime): the host gives a name, a budget, an availability test and an asynchronous function
-// that answers (system text, user text) with text or nothing. The generator answers both of the
-// agent's questions: the plan of a run, asked through think() (the system text begins "You plan
-// how to complete"; the reply is passed on as it is), and each next step, asked through decide()
+// that answers (system text, user text) with text or nothing; a generator that throws has given
+// nothing, and what it threw is kept nowhere. The generator answers both of the agent's questions:
+// the plan of a run, asked through think() (the system text begins "You plan how to complete";
+// the reply is passed on as it is), and each next step, asked through decide()
 // (the reply is read as one JSON action). plan(), the agent's request for bare step labels for the
 // panel, answers nothing without asking the generator: the labels then come from the goal itself.
 #pragma once
