@@ -124,8 +124,10 @@ void DemoApp::install() {
     const auto nav = [](std::shared_ptr<ui::ViewController> root) {
         return std::make_shared<ui::NavigationController>(std::move(root));
     };
+    auto homeScreen = std::make_shared<HomeScreen>(state_, actions);
+    home_ = homeScreen;
     tabs_ = std::make_shared<ui::TabBarController>();
-    tabs_->setViewControllers({nav(std::make_shared<HomeScreen>(state_, actions)),
+    tabs_->setViewControllers({nav(std::move(homeScreen)),
                                nav(std::make_shared<ChatsScreen>(state_)), nav(std::make_shared<ShopScreen>(state_)),
                                nav(std::make_shared<SettingsScreen>(state_, actions))});
     window_->setInterfaceStyle(state_->darkMode ? ui::InterfaceStyle::dark : ui::InterfaceStyle::light);
@@ -196,14 +198,20 @@ std::vector<std::string> DemoApp::chats() const {
 
 void DemoApp::showSystemPrompt() {
     std::weak_ptr<DemoState> state = state_;
-    ui::Application::shared()->showSystemPrompt(
+    std::weak_ptr<HomeScreen> home = home_;
+    const bool shown = ui::Application::shared()->showSystemPrompt(
         {std::string(promptTitle), "Notifications may include alerts, sounds and icon badges.", {"Don't Allow", "Allow"},
-         [state](const std::string& answer) {
+         [state, home](const std::string& answer) {
              if (auto s = state.lock()) {
                  s->notificationAnswer = answer;
                  s->notifications = answer == "Allow";
+                 s->askingNotifications = false;
              }
+             if (auto h = home.lock()) h->refresh();
          }});
+    if (!shown) return;
+    state_->askingNotifications = true;
+    if (auto h = home_.lock()) h->refresh();
 }
 
 bool DemoApp::systemPromptShowing() const {
@@ -235,9 +243,14 @@ void DemoApp::showHumanCheck() {
     nav->pushViewController(std::make_shared<HumanCheckScreen>(state_), true);
 }
 
-bool DemoApp::solveHumanCheck() {
+std::shared_ptr<HumanCheckScreen> DemoApp::humanCheckScreen() const {
+    if (auto root = window_->rootViewController(); root && root->presentedViewController()) return nullptr;
     auto nav = std::dynamic_pointer_cast<ui::NavigationController>(tabs_->selectedViewController());
-    auto screen = nav ? std::dynamic_pointer_cast<HumanCheckScreen>(nav->topViewController()) : nullptr;
+    return nav ? std::dynamic_pointer_cast<HumanCheckScreen>(nav->topViewController()) : nullptr;
+}
+
+bool DemoApp::solveHumanCheck() {
+    const auto screen = humanCheckScreen();
     return screen && screen->check() && screen->check()->solve();
 }
 

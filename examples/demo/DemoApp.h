@@ -22,6 +22,9 @@
 
 namespace demo {
 
+class HomeScreen;
+class HumanCheckScreen;
+
 class DemoApp : public std::enable_shared_from_this<DemoApp> {
 public:
     // A new app on a new foreground-active scene of the shared application, with its key window
@@ -63,7 +66,8 @@ public:
     bool humanVerified() const { return state_->humanVerified; }
 
     // ---- things a person or the system does ----
-    // The notification permission prompt: the application is inactive until it is answered.
+    // The notification permission prompt: the application is inactive until it is answered, and
+    // Home says it waits for the answer.
     void showSystemPrompt();
     bool systemPromptShowing() const;
     // Answers the prompt ("Allow" or "Don't Allow").
@@ -73,6 +77,8 @@ public:
     void showPhotoPicker();
     // Opens the human check screen from Home.
     void showHumanCheck();
+    // The human check screen when it is the screen on top, else nothing.
+    std::shared_ptr<HumanCheckScreen> humanCheckScreen() const;
     // A person solves the human check on screen; false when none is showing.
     bool solveHumanCheck();
 
@@ -89,6 +95,7 @@ private:
     std::shared_ptr<ui::WindowScene> scene_;
     std::shared_ptr<ui::Window> window_;
     std::shared_ptr<ui::TabBarController> tabs_;
+    std::weak_ptr<HomeScreen> home_;
 };
 
 }  // namespace demo

@@ -83,8 +83,13 @@ void HomeScreen::loadView() {
     }));
 }
 
-void HomeScreen::viewWillAppear(bool) {
-    status_->setText(state_->notifications ? "Notifications are on." : "Notifications are off.");
+void HomeScreen::viewWillAppear(bool) { refresh(); }
+
+void HomeScreen::refresh() {
+    if (!status_) return;
+    status_->setText(state_->askingNotifications ? "Waiting for your answer about notifications."
+                     : state_->notifications     ? "Notifications are on."
+                                                 : "Notifications are off.");
 }
 
 // ---- Settings ----
@@ -477,16 +482,31 @@ void ShopScreen::confirmDelete() {
 HumanCheckScreen::HumanCheckScreen(StatePtr state) : ViewController("Verification"), state_(std::move(state)) {}
 
 void HumanCheckScreen::loadView() {
+    prompt_ = label("Please confirm you are human to continue.", "verify.prompt");
     check_ = std::make_shared<HumanCheckView>("I'm not a robot", Rect{0, 0, 0, 74});
     check_->setAccessibilityIdentifier("verify.check");
     status_ = label("", "verify.status");
-    auto state = state_;
     std::weak_ptr<HumanCheckScreen> weak = weakSelf(this);
+    continue_ = button("Continue", "verify.continue", [weak] {
+        auto self = weak.lock();
+        if (!self) return;
+        if (auto nav = self->navigationController()) nav->popViewController(true);
+    });
+    continue_->setEnabled(false);
+    auto state = state_;
     check_->setOnSolved([state, weak] {
         state->humanVerified = true;
-        if (auto self = weak.lock()) self->status_->setText("Thanks, you're verified.");
+        if (auto self = weak.lock()) {
+            self->status_->setText("Thanks, you're verified.");
+            self->continue_->setEnabled(true);
+        }
     });
-    setView(column({label("Please confirm you are human to continue.", "verify.prompt"), check_, status_}));
+    setView(column({prompt_, check_, continue_, status_}));
+}
+
+std::string HumanCheckScreen::message() const {
+    if (status_ && !status_->text().empty()) return status_->text();
+    return prompt_ ? prompt_->text() : std::string();
 }
 
 }  // namespace demo

@@ -35,6 +35,8 @@ struct DemoActions {
 class HomeScreen : public ui::ViewController {
 public:
     HomeScreen(StatePtr state, DemoActions actions);
+    // Shows the notification state again (it changes while the system prompt is up and answered).
+    void refresh();
 
 protected:
     void loadView() override;
@@ -134,17 +136,24 @@ private:
     std::shared_ptr<ui::Label> status_;
 };
 
+// The check ("I'm not a robot") that only a person may solve, and Continue, which is enabled once
+// it is solved and goes back to where the check was opened from.
 class HumanCheckScreen : public ui::ViewController {
 public:
     explicit HumanCheckScreen(StatePtr state);
     const std::shared_ptr<ui::HumanCheckView>& check() const { return check_; }
+    const std::shared_ptr<ui::Button>& continueButton() const { return continue_; }
+    // What the screen says to the person: the thanks once the check is solved, else its request.
+    std::string message() const;
 
 protected:
     void loadView() override;
 
 private:
     StatePtr state_;
+    std::shared_ptr<ui::Label> prompt_;
     std::shared_ptr<ui::HumanCheckView> check_;
+    std::shared_ptr<ui::Button> continue_;
     std::shared_ptr<ui::Label> status_;
 };
 

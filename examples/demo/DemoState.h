@@ -36,6 +36,7 @@ struct DemoState {
     std::optional<std::string> chosenPhoto;  // file name of the photo picked for the profile
     bool humanVerified = false;
     std::optional<std::string> notificationAnswer;  // the system prompt's answer
+    bool askingNotifications = false;               // the system prompt is up, not answered yet
 
     // The state of a freshly installed app.
     static DemoState initial();

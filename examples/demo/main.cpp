@@ -14,7 +14,9 @@
 // and after. Control characters in what is printed are written out (\n, \x1b, ...).
 // --realtime paces the run in real time; by default the main actor's clock is virtual, so a run
 // prints at once and its timings are the agent's own.
-// A step that needs approval is asked on the terminal (y/n); without a terminal it is refused.
+// A step that needs approval is asked on the terminal (y/n); without a terminal it is refused. The
+// app's system prompt is answered, and its human check solved, by typing a button's or control's
+// number or name; without a terminal the run stops and says what the app is waiting for.
 // Exit status: 0 the goal was reached, 1 it was not, 2 bad arguments.
 #include <unistd.h>
 
@@ -28,6 +30,7 @@
 
 #include "demo/DemoApp.h"
 #include "demo/DemoOutput.h"
+#include "demo/DemoTerminal.h"
 #include "platform/foundation/AppDirectories.h"
 #include "platform/runtime/MainActor.h"
 #include "platform/runtime/Task.h"
@@ -108,79 +111,6 @@ std::optional<Options> parse(int argc, char** argv) {
     return options;
 }
 
-void printScreen(tavro::TavroSurface& surface, const char* when) {
-    const auto screen = surface.snapshot();
-    std::cout << "--- screen " << when << " ---\n";
-    if (!screen) {
-        std::cout << "(no screen)\n";
-        return;
-    }
-    std::cout << demo::screenReading(*screen) << "---\n";
-}
-
-// One line from the terminal; nothing at the end of input.
-std::optional<std::string> readLine() {
-    std::string line;
-    if (!std::getline(std::cin, line)) return std::nullopt;
-    return line;
-}
-
-// Answers what the run waits for: on a terminal the person decides; otherwise nothing risky is
-// approved and the run is stopped.
-void answer(const std::shared_ptr<tavro::TavroAgent>& agent, const tavro::TavroAgent::Prompt& prompt) {
-    using Case = tavro::TavroAgent::Prompt::Case;
-    const bool terminal = isatty(STDIN_FILENO) != 0;
-    const auto stopped = tavro::L("Stopped.", "停止しました。");
-    switch (prompt.kind()) {
-        case Case::approve: {
-            if (!terminal) {
-                std::cout << "? approve \"" << demo::printable(prompt.text()) << "\": refused (standard input is not a terminal)\n";
-                agent->stop(stopped);
-                return;
-            }
-            std::cout << "? approve \"" << demo::printable(prompt.text()) << "\"? [y/n] " << std::flush;
-            const auto reply = readLine();
-            const auto word = reply ? tavro::TavroText::lower(tavro::TavroText::trim(*reply)) : std::string();
-            if (word == "y" || word == "yes") {
-                agent->approve();
-            } else {
-                agent->stop(stopped);
-            }
-            return;
-        }
-        case Case::human: {
-            std::cout << "? " << demo::printable(prompt.text()) << "\n";
-            if (!terminal) {
-                agent->stop(stopped);
-                return;
-            }
-            std::cout << "  press Enter to continue, or type stop: " << std::flush;
-            const auto reply = readLine();
-            if (!reply || tavro::TavroText::lower(tavro::TavroText::trim(*reply)) == "stop") {
-                agent->stop(stopped);
-            } else {
-                agent->approve();
-            }
-            return;
-        }
-        case Case::ask: {
-            std::cout << "? " << demo::printable(prompt.text()) << "\n";
-            if (!terminal) {
-                agent->stop(stopped);
-                return;
-            }
-            std::cout << "  answer: " << std::flush;
-            const auto reply = readLine();
-            if (reply) {
-                agent->answer(*reply);
-            } else {
-                agent->stop(stopped);
-            }
-            return;
-        }
-    }
-}
-
 }  // namespace
 
 // The learned map: each screen with its controls and where each one leads.
@@ -247,40 +177,9 @@ int main(int argc, char** argv) {
             if (map) printMap(*map);
             status = map ? 0 : 1;
         } else {
-            std::size_t printed = 0;
-            auto lines = agent->log().didSet([&printed](const std::vector<tavro::TavroAgent::LogLine>& log) {
-                if (log.size() < printed) printed = 0;
-                for (; printed < log.size(); ++printed) {
-                    const auto& line = log[printed];
-                    std::cout << demo::logLine(line.text, line.ok, line.ms) << "\n" << std::flush;
-                }
-            });
-            std::weak_ptr<tavro::TavroAgent> weak = agent;
-            auto prompts = agent->prompt().didSet([weak, actor](const std::optional<tavro::TavroAgent::Prompt>& prompt) {
-                if (!prompt) return;
-                // Answered after the run has settled into its wait, never inside the change itself.
-                actor->post([weak, asked = *prompt] {
-                    auto agent = weak.lock();
-                    if (!agent || agent->prompt().value() != asked) return;
-                    answer(agent, asked);
-                });
-            });
-
-            std::cout << "Goal: " << demo::printable(options->goal) << "\n" << std::flush;
-            if (options->show) printScreen(*sdk.surface(), "before");
-            auto run = agent->runAndWait(options->goal, 300);
-            const auto report = rt::runToEnd(actor, std::move(run));
-            if (options->show) printScreen(*sdk.surface(), "after");
-
-            if (report) {
-                std::cout << "Status: "
-                          << (report->status.empty() ? (report->ok ? "done" : "not done") : demo::printable(report->status))
-                          << "\n";
-                std::cout << "Steps:\n" << demo::stepsList(*report) << "\n";
-                status = report->ok ? 0 : 1;
-            } else {
-                std::cout << "Status: the run did not end\n";
-            }
+            demo::DemoTerminal terminal(app, std::cin, std::cout, isatty(STDIN_FILENO) != 0);
+            const auto report = terminal.run(actor, agent, *sdk.surface(), options->goal, options->show);
+            status = report && report->ok ? 0 : 1;
             agent->stop();
         }
         // The library lets go of the app's scene before the app goes.

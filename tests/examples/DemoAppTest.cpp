@@ -17,6 +17,7 @@
 #include "platform/ui/AlertController.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Pasteboard.h"
 #include "platform/ui/PickerView.h"
@@ -164,8 +165,10 @@ TEST_F(Demo, PromptPickerAndHumanCheckAreHandedToAPerson) {
     app->showSystemPrompt();
     EXPECT_TRUE(app->systemPromptShowing());
     EXPECT_EQ(ui::Application::shared()->applicationState(), ui::Application::State::inactive);
+    EXPECT_EQ(find<ui::Label>("home.status")->text(), "Waiting for your answer about notifications.");
     EXPECT_TRUE(app->answerSystemPrompt("Allow"));
     EXPECT_TRUE(app->notifications());
+    EXPECT_EQ(find<ui::Label>("home.status")->text(), "Notifications are on.");
     EXPECT_EQ(ui::Application::shared()->applicationState(), ui::Application::State::active);
 
     app->showPhotoPicker();
@@ -180,9 +183,14 @@ TEST_F(Demo, PromptPickerAndHumanCheckAreHandedToAPerson) {
     app->showHumanCheck();
     actor->runUntilIdle();
     EXPECT_EQ(top()->title(), "Verification");
+    auto next = find<ui::Button>("verify.continue");
+    EXPECT_FALSE(next->tap()) << "Continue waits for the check";
     EXPECT_TRUE(app->solveHumanCheck());
     EXPECT_FALSE(app->solveHumanCheck());
     EXPECT_TRUE(app->humanVerified());
+    EXPECT_TRUE(next->tap());
+    actor->runUntilIdle();
+    EXPECT_EQ(top()->title(), "Home");
 }
 
 TEST_F(Demo, ResetGoesBackToAFreshInstall) {
