@@ -196,6 +196,15 @@ private:
     void releaseGate();
     static rt::Task<void> systemPromptWatcher(std::weak_ptr<TavroAgent> weak);
     static rt::Task<void> photoPickerWatcher(std::weak_ptr<TavroAgent> weak);
+    // An approval holds for the element as it was named when asked. After the wait the active
+    // surface is read again: `screen` is that reading (nothing when the action names no element
+    // of the asked screen), `lapsed` the failure text when the element is gone, reads otherwise,
+    // is another kind of control, or the screen could not be read.
+    struct Reread {
+        std::optional<TavroScreen> screen;
+        std::optional<std::string> lapsed;
+    };
+    rt::Task<Reread> rereadApproved(Life& life, const TavroAction& action, const TavroScreen& asked);
 
     // ---- The turn loop ----
     rt::Task<void> loop(std::shared_ptr<TavroAgent> self, std::string goal, fnd::Uuid id);
