@@ -292,6 +292,8 @@ private:
     std::optional<rt::Instant> runStarted_;
     std::string runEngine_ = "rules";
     std::optional<rt::Continuation<std::optional<std::string>>> gate_;
+    // The status a stop shows while the plan's question waits for its answer.
+    std::optional<std::string> questionStop_;
     fnd::Uuid runID_;
     std::uint64_t calls_ = 0;  // calls of run and stop so far
 };
