@@ -47,9 +47,9 @@ public:
 
     // Asks the server for a newer pack unless the last check is less than `interval` seconds old
     // (`force` checks anyway), and returns the new status. The ETag is sent only while a pack is
-    // active and its envelope is cached. A refresh started while one is running
-    // gets that one's result instead of sending a second request, except that a forced refresh
-    // never joins a check that found the last one recent: it sends its own. Never throws.
+    // active and its envelope is cached. A refresh started while one is running gets that one's
+    // result instead of sending a second request, except that a forced refresh never joins a
+    // check that found the last one recent: it sends its own. Never throws.
     rt::Task<std::string> refresh(bool force);
 
     // The last status text; "" until something happened.

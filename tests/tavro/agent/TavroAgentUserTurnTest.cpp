@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "AgentTestSupport.h"
+#include "DemoTestSupport.h"
 #include "platform/ui/Pasteboard.h"
 #include "platform/ui/WebView.h"
 #include "tavro/surfaces/WebSurface.h"
@@ -183,6 +184,36 @@ TEST_F(AgentUserTurn, InTheBrowserARelabelledLinkIsNotPressed) {
     EXPECT_EQ(performs, 0) << "nothing pressed on the page";
     ASSERT_GE(script->prompts.size(), 3u);
     EXPECT_NE(script->prompts[2].second.find("“Buy 1 ticket” now reads “Buy 10 tickets”"), std::string::npos);
+}
+
+// The view with that accessibility label under `view`, or nothing.
+std::shared_ptr<ui::View> findLabelled(const std::shared_ptr<ui::View>& view, std::string_view label) {
+    if (view->accessibilityLabel() == label) return view;
+    for (const auto& sub : view->subviews()) {
+        if (auto found = findLabelled(sub, label)) return found;
+    }
+    return nullptr;
+}
+
+class UserTurnOnDemo : public AgentOnDemo {};
+
+TEST_F(UserTurnOnDemo, ANativeButtonRelabelledDuringTheApprovalIsNotPressed) {
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    agent->run("open Shop then tap Buy");
+    ASSERT_TRUE(waitForPrompt(agent, TavroAgent::Prompt::Case::approve));
+    ASSERT_EQ(agent->prompt().value()->text(), "Tap “Buy Coffee Beans”");
+    const auto button = findLabelled(app->window(), "Buy Coffee Beans");
+    ASSERT_NE(button, nullptr);
+    button->setAccessibilityLabel("Buy 10 Coffee Beans");
+    agent->approve();
+    ASSERT_TRUE(runUntil([&] { return !agent->running().value(); }));
+
+    EXPECT_FALSE(agent->succeeded().value());
+    EXPECT_NE(agent->status().value().value_or("").find("“Buy Coffee Beans” now reads “Buy 10 Coffee Beans”"),
+              std::string::npos)
+        << agent->status().value().value_or("");
+    EXPECT_FALSE(agent->prompt().value().has_value()) << "the confirmation was never opened";
+    EXPECT_TRUE(app->purchases().empty());
 }
 
 // ---- The plan's question ----
