@@ -191,6 +191,8 @@ void TavroAgent::failRun(std::string_view reason) {
 void TavroAgent::stop(std::optional<std::string> note) {
     const auto keep = shared_from_this();
     ++calls_;
+    // A run stopped at the plan's question ends saying what it needed, whatever the stop's note.
+    if (questionStop_) note = *questionStop_;
     end(std::move(note));
 }
 
@@ -199,6 +201,7 @@ void TavroAgent::stop(std::optional<std::string> note) {
 void TavroAgent::end(std::optional<std::string> note) {
     const auto call = calls_;
     runID_ = fnd::Uuid::random();
+    questionStop_.reset();
     if (task_) {
         task_.cancel();
         task_ = {};

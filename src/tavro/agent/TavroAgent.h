@@ -196,6 +196,15 @@ private:
     void releaseGate();
     static rt::Task<void> systemPromptWatcher(std::weak_ptr<TavroAgent> weak);
     static rt::Task<void> photoPickerWatcher(std::weak_ptr<TavroAgent> weak);
+    // An approval holds for the element as it was named when asked. After the wait the active
+    // surface is read again: `screen` is that reading (nothing when the action names no element
+    // of the asked screen), `lapsed` the failure text when the element is gone, reads otherwise,
+    // is another kind of control, or the screen could not be read.
+    struct Reread {
+        std::optional<TavroScreen> screen;
+        std::optional<std::string> lapsed;
+    };
+    rt::Task<Reread> rereadApproved(Life& life, const TavroAction& action, const TavroScreen& asked);
 
     // ---- The turn loop ----
     rt::Task<void> loop(std::shared_ptr<TavroAgent> self, std::string goal, fnd::Uuid id);
@@ -283,6 +292,8 @@ private:
     std::optional<rt::Instant> runStarted_;
     std::string runEngine_ = "rules";
     std::optional<rt::Continuation<std::optional<std::string>>> gate_;
+    // The status a stop shows while the plan's question waits for its answer.
+    std::optional<std::string> questionStop_;
     fnd::Uuid runID_;
     std::uint64_t calls_ = 0;  // calls of run and stop so far
 };

@@ -186,12 +186,16 @@ rt::Task<TavroAgent::Flow> TavroAgent::openWebTurn(Run& run, const TavroScreen& 
 rt::Task<TavroAgent::Flow> TavroAgent::localOperationTurn(Run& run, const TavroScreen& screen,
                                                           const TavroAction& action, std::string caption,
                                                           bool needsApproval, Source source) {
+    std::optional<std::string> failure;
     if (needsApproval) {
         auto answer = co_await wait(run.life, Prompt::approve(caption));
         if (!answer) co_return Flow::end;
+        failure = (co_await rereadApproved(run.life, action, screen)).lapsed;
     }
-    co_await point(run.life, action, caption);
-    const auto failure = co_await performOp(run.life, action, screen);
+    if (!failure) {
+        co_await point(run.life, action, caption);
+        failure = co_await performOp(run.life, action, screen);
+    }
 
     add(caption, !failure, 0);
     run.life.check();
@@ -211,6 +215,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::localOperationTurn(Run& run, const TavroS
 rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroScreen& screen,
                                                          const TavroAction& action, std::string caption,
                                                          bool needsApproval, Source source) {
+    Reread approved;
     if (needsApproval) {
         if (action.id && configuration.showsCursor) {
             const auto frame = activeSurface_->frame(*action.id);
@@ -219,13 +224,19 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
         }
         auto answer = co_await wait(run.life, Prompt::approve(caption));
         if (!answer) co_return Flow::end;
+        approved = co_await rereadApproved(run.life, action, screen);
     }
 
-    co_await point(run.life, action, caption);
-    std::optional<std::string> failure = co_await run.life.await(activeSurface_, activeSurface_->perform(action));
+    // An approval that no longer holds ends the turn as a failed step, with nothing performed.
+    std::optional<std::string> failure = approved.lapsed;
+    if (!failure) {
+        co_await point(run.life, action, caption);
+        failure = co_await run.life.await(activeSurface_, activeSurface_->perform(action));
+    }
     const std::optional<std::string> surfaceFailure = failure;
     if (!failure) {
-        const bool effect = co_await verify(run.life, action, screen);
+        // Judged against the screen as it was when the step was performed, not before the wait.
+        const bool effect = co_await verify(run.life, action, approved.screen ? *approved.screen : screen);
         if (!effect) failure = "no visible effect";
     }
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(rt::now() - run.stepStart).count();
@@ -236,7 +247,8 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
     TavroDebug::shared()->log("act", caption, !failure);
 
     if (failure) {
-        run.blockedKeys.insert(keyOf(action, screen));
+        // A step whose approval lapsed was not tried: the next turn may choose it again and ask anew.
+        if (!approved.lapsed) run.blockedKeys.insert(keyOf(action, screen));
         if (source == Source::rules) {
             run.rulesStepFailed = true;
             run.rulesFailureCaption = caption;

@@ -94,4 +94,32 @@ rt::Task<void> TavroAgent::photoPickerWatcher(std::weak_ptr<TavroAgent> weak) {
     if (auto self = weak.lock()) self->resume("");
 }
 
+rt::Task<TavroAgent::Reread> TavroAgent::rereadApproved(Life& life, const TavroAction& action,
+                                                        const TavroScreen& asked) {
+    Reread out;
+    const TavroElement* was = action.id ? asked.element(*action.id) : nullptr;
+    if (!was) co_return out;
+    const auto active = activeSurface_;
+    out.screen = co_await life.await(active, active->snapshotAsync());
+    const auto named = [](const TavroElement& e) { return e.label.empty() ? e.kind : e.label; };
+    const std::string name = named(*was);
+    if (!out.screen) {
+        out.lapsed = L("failed: the screen could not be read again after the approval of “" + name + "”",
+                       "failed: 「" + name + "」の承認後に画面を読み直せませんでした");
+        co_return out;
+    }
+    const TavroElement* now = out.screen->element(*action.id);
+    if (!now) {
+        out.lapsed = L("failed: “" + name + "” is no longer on the screen", "failed: 「" + name + "」が画面からなくなりました");
+    } else if (now->label != was->label) {
+        const std::string reads = named(*now);
+        out.lapsed = L("failed: “" + name + "” now reads “" + reads + "”",
+                       "failed: 「" + name + "」の表示が「" + reads + "」に変わりました");
+    } else if (now->kind != was->kind) {
+        out.lapsed = L("failed: “" + name + "” is now a " + now->kind + ", not a " + was->kind,
+                       "failed: 「" + name + "」が" + was->kind + "から" + now->kind + "に変わりました");
+    }
+    co_return out;
+}
+
 }  // namespace tavro

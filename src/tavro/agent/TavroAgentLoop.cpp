@@ -168,9 +168,12 @@ rt::Task<bool> TavroAgent::prePass(Run& run) {
     if (!r.steps.empty()) run.history = {"Plan: " + numbered(r.steps, " ")};
 
     if (!r.ask.empty()) {
+        const std::string stopped = L("Stopped: I needed “" + r.ask + "”.", "停止:「" + r.ask + "」が必要でした。");
+        questionStop_ = stopped;
         auto answer = co_await wait(run.life, Prompt::ask(r.ask));
+        questionStop_.reset();
         if (!answer || answer->empty()) {
-            status_.set(L("Stopped: I needed “" + r.ask + "”.", "停止:「" + r.ask + "」が必要でした。"));
+            status_.set(stopped);
             co_return false;
         }
         run.known.push_back(r.ask + ": " + *answer);

@@ -71,8 +71,13 @@ rt::Task<bool> TavroAgent::verify(Life& life, const TavroAction& action, const T
             if (!field || field->type == "password") co_return true;
             const auto typed = TavroText::norm(action.text);
             if (typed.empty()) co_return true;
-            if (TavroText::norm(field->value).find(typed) != std::string::npos) co_return true;
-            co_return field->focused;
+            // A field that shows a value is judged by what it holds (letters and digits only, so a
+            // mask that regroups the digits still passes): a length limit that cut the text or
+            // keys that never reached a prefilled field fail, focused or not. A field that shows
+            // nothing may hide what it holds, so its focus is taken as the sign that typing landed.
+            const auto holds = TavroText::norm(field->value);
+            if (holds.empty()) co_return field->focused;
+            co_return holds.find(typed) != std::string::npos;
         }
         case Kind::select: {
             if (!action.id) co_return true;

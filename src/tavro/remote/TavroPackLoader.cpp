@@ -118,6 +118,12 @@ void TavroPackLoader::applyCached() {
     try {
         const auto cache = fnd::readFileBytes(cacheURL(), maxEnvelopeBytes);
         if (cache.access == fnd::FileBytes::Access::missing) return;
+        if (cache.access == fnd::FileBytes::Access::unavailable) {
+            // Not readable for the moment (no permission, too many open files, an I/O error): the
+            // envelope may be good, so it stays with its ETag for the next attempt.
+            status_ = "Cached pack not applied: the cached envelope cannot be read now (" + cache.error + ")";
+            return;
+        }
         if (cache.access != fnd::FileBytes::Access::read) {
             forgetCache();
             status_ = "Cached pack refused: the cached envelope cannot be read (" + cache.error + ")";
@@ -206,7 +212,9 @@ rt::Task<std::string> TavroPackLoader::check(std::shared_ptr<TavroPackLoader> se
     std::error_code error;
     const auto etag = fnd::UserDefaults::standard()->string(etagKey);
     const bool cached = std::filesystem::symlink_status(cacheURL(), error).type() == std::filesystem::file_type::regular;
-    if (etag && cached) request.headers.emplace_back("If-None-Match", *etag);
+    // "Not modified" is worth hearing only while a pack is active: a cache kept because it could
+    // not be read for the moment must not keep the server from sending the pack again.
+    if (etag && cached && TavroPacks::current()) request.headers.emplace_back("If-None-Match", *etag);
 
     auto response = co_await net::HttpClient::send(request);
     if (response.ok() && response.status == 404) {

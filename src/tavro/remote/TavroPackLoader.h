@@ -38,15 +38,18 @@ public:
 
     // Re-verifies the cached envelope with the current keys and makes its pack the active one. An
     // envelope that no longer verifies (a key removed from the table revokes its packs), is older
-    // than a version accepted before, or cannot be read (anything but a regular file of at most
-    // maxEnvelopeBytes, read without blocking) is removed together with the ETag, and the status
-    // says why. No file: nothing changes. Never throws.
+    // than a version accepted before, or can never be read as a cache (anything but a regular file
+    // of at most maxEnvelopeBytes, read without blocking) is removed together with the ETag, and
+    // the status says why. A file that cannot be read for the moment (no permission, too many open
+    // files, an I/O error) is left alone with its ETag; the status says so. No file: nothing
+    // changes. Never throws.
     void applyCached();
 
     // Asks the server for a newer pack unless the last check is less than `interval` seconds old
-    // (`force` checks anyway), and returns the new status. A refresh started while one is running
-    // gets that one's result instead of sending a second request, except that a forced refresh
-    // never joins a check that found the last one recent: it sends its own. Never throws.
+    // (`force` checks anyway), and returns the new status. The ETag is sent only while a pack is
+    // active and its envelope is cached. A refresh started while one is running gets that one's
+    // result instead of sending a second request, except that a forced refresh never joins a
+    // check that found the last one recent: it sends its own. Never throws.
     rt::Task<std::string> refresh(bool force);
 
     // The last status text; "" until something happened.

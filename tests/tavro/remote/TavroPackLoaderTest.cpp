@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -433,4 +435,61 @@ TEST_F(PackLoader, TheInstallIdIsNotSentToAnotherHostARedirectNames) {
     EXPECT_EQ(seen[1].path, "/tavro/packs/moved.json");
     EXPECT_FALSE(seen[1].headers.count("X-Tavro-Install")) << "the redirect left the pack server's host";
     EXPECT_EQ(seen[3].header("X-Tavro-Install"), "install-42") << "a redirect on the same server keeps it";
+}
+
+namespace {
+
+// While it lives no file can be opened: the soft limit on open files is set to the lowest free
+// descriptor, so that an open fails with "too many open files" (which no privilege overrides).
+class NoFreeDescriptors {
+public:
+    NoFreeDescriptors() {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        const int lowest = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        ::close(lowest);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = static_cast<rlim_t>(lowest);
+        active_ = lowest >= 0 && ::setrlimit(RLIMIT_NOFILE, &lowered) == 0;
+    }
+    ~NoFreeDescriptors() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+    NoFreeDescriptors(const NoFreeDescriptors&) = delete;
+    NoFreeDescriptors& operator=(const NoFreeDescriptors&) = delete;
+    bool active() const { return active_; }
+
+private:
+    rlimit saved_{};
+    bool active_ = false;
+};
+
+}  // namespace
+
+TEST_F(PackLoader, ACacheThatCannotBeReadForTheMomentIsKeptWithItsETag) {
+    acceptFive();
+    const auto good = *cached();
+    TavroPacks::reset();
+    const auto relaunched = makeLoader(server.url("/"), keys);
+    {
+        NoFreeDescriptors exhausted;
+        ASSERT_TRUE(exhausted.active());
+        relaunched->applyCached();
+    }
+    EXPECT_EQ(relaunched->status().rfind("Cached pack not applied: ", 0), 0u) << relaunched->status();
+    EXPECT_NE(relaunched->status().find("Too many open files"), std::string::npos) << relaunched->status();
+    EXPECT_EQ(activeVersion(), std::nullopt);
+    EXPECT_EQ(cached(), good) << "the envelope stays";
+    EXPECT_EQ(defaults()->string(TavroPackLoader::etagKey), "\"e5\"") << "and so does its ETag";
+
+    // Readable again (the next launch): the same cache applies.
+    makeLoader(server.url("/"), keys)->applyCached();
+    EXPECT_EQ(activeVersion(), 5);
+
+    // With no pack active, a check asks for the pack whole rather than hearing "not modified".
+    TavroPacks::reset();
+    {
+        NoFreeDescriptors exhausted;
+        relaunched->applyCached();
+    }
+    EXPECT_EQ(refresh(true, relaunched), "Pack 5 active");
+    EXPECT_FALSE(server.seen().back().headers.count("If-None-Match"));
+    EXPECT_EQ(cached(), good);
 }
