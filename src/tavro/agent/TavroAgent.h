@@ -236,6 +236,11 @@ private:
     rt::Task<Flow> surfaceActionTurn(Run& run, const TavroScreen& screen, const TavroAction& action,
                                      std::string caption, bool needsApproval, Source source);
     void learnOnDone(Run& run);
+    // Notes a failed step the rules engine or the replayed recipe chose; whether the run ends now.
+    bool noteFailedStep(Run& run, Source source, const std::string& caption,
+                        const std::optional<std::string>& failure);
+    // The run's end after a failed step: which step failed and why.
+    static TavroAction failedStepAction(const Run& run);
     void advancePlan();
     void reportStep(const std::string& caption);
 

@@ -48,21 +48,10 @@ rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& scr
             co_return co_await askTurn(run, action.text);
         }
         case Kind::done:
-            if (source == Source::rules && run.models.empty() && run.rulesStepFailed) {
+            if (source == Source::rules && run.models.empty() && run.stepFailed) {
                 // The rules engine moves past a clause whose step had no effect; with no model to
                 // try another way, finishing here would report as done a goal that visibly is not.
-                // The user hears why: the surface's own reason when it gave one.
-                TavroAction failure = action;
-                failure.kind = Kind::fail;
-                if (run.rulesFailureReason) {
-                    const auto& caption = run.rulesFailureCaption;
-                    const auto& reason = *run.rulesFailureReason;
-                    failure.text = L(caption + " failed: " + reason + ", so the goal is not done.",
-                                     caption + " に失敗しました(" + reason + ")。目標は完了していません。");
-                } else {
-                    failure.text = L("A step had no visible effect, so the goal is not done.",
-                                     "画面が変わらない手順があったため、目標は完了していません。");
-                }
+                TavroAction failure = failedStepAction(run);
                 co_return co_await dispatch(run, screen, std::move(failure), source);
             }
             co_return co_await doneTurn(run, screen, action, source);
@@ -201,7 +190,12 @@ rt::Task<TavroAgent::Flow> TavroAgent::localOperationTurn(Run& run, const TavroS
     run.life.check();
     run.history.push_back(caption + " → " + failure.value_or("ok"));
     TavroDebug::shared()->log("act", caption, !failure);
+    if (failure && noteFailedStep(run, source, caption, failure)) {
+        TavroAction end = failedStepAction(run);
+        co_return co_await dispatch(run, screen, std::move(end), Source::agent);
+    }
     if (!failure) {
+        run.stepFailed = false;
         reportStep(caption);
         run.life.check();
         advancePlan();
@@ -249,16 +243,9 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
     if (failure) {
         // A step whose approval lapsed was not tried: the next turn may choose it again and ask anew.
         if (!approved.lapsed) run.blockedKeys.insert(keyOf(action, screen));
-        if (source == Source::rules) {
-            run.rulesStepFailed = true;
-            run.rulesFailureCaption = caption;
-            run.rulesFailureReason.reset();
-            if (surfaceFailure) {
-                std::string reason = *surfaceFailure;
-                if (reason.starts_with("failed: ")) reason.erase(0, 8);
-                reason = TavroText::trim(reason);
-                if (!reason.empty()) run.rulesFailureReason = std::move(reason);
-            }
+        if (noteFailedStep(run, source, caption, surfaceFailure)) {
+            TavroAction end = failedStepAction(run);
+            co_return co_await dispatch(run, screen, std::move(end), Source::agent);
         }
         TavroDebug::shared()->log("decide", "step had no effect; will try another way", false);
     } else {
@@ -270,6 +257,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
         }
         run.performed.push_back(TavroPerformedStep{action, std::move(element), caption, screen.location});
         run.blockedKeys.clear();
+        run.stepFailed = false;
         advancePlan();
         run.life.check();
         if (source == Source::recipe) run.replayCursor += 1;
@@ -286,6 +274,44 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
     }
     (void)co_await run.life.sleep(pacing::afterSurfaceAction);
     co_return Flow::tail;
+}
+
+bool TavroAgent::noteFailedStep(Run& run, Source source, const std::string& caption,
+                                const std::optional<std::string>& failure) {
+    if (source != Source::rules && source != Source::recipe) return false;
+    run.stepFailed = true;
+    run.failureCaption = caption;
+    run.failureReason.reset();
+    if (failure) {
+        std::string reason = *failure;
+        if (reason.starts_with("failed: ")) reason.erase(0, 8);
+        reason = TavroText::trim(reason);
+        if (!reason.empty()) run.failureReason = std::move(reason);
+    }
+    // The recipe's later steps build on this one; it is not replayed again.
+    if (source == Source::recipe) run.replayDropped = true;
+    if (!run.models.empty()) {
+        // The engine's later clauses would build on the failed step: the models take the rest of
+        // the goal, with the failure in their history.
+        run.rules->handOff();
+        return false;
+    }
+    // Without models a failed recipe step is left to the rules engine; a failed rules step ends.
+    return source == Source::rules;
+}
+
+TavroAction TavroAgent::failedStepAction(const Run& run) {
+    TavroAction failure{.kind = TavroAction::Kind::fail};
+    if (run.failureReason) {
+        const auto& caption = run.failureCaption;
+        const auto& reason = *run.failureReason;
+        failure.text = L(caption + " failed: " + reason + ", so the goal is not done.",
+                         caption + " に失敗しました(" + reason + ")。目標は完了していません。");
+    } else {
+        failure.text = L("A step had no visible effect, so the goal is not done.",
+                         "画面が変わらない手順があったため、目標は完了していません。");
+    }
+    return failure;
 }
 
 void TavroAgent::advancePlan() {

@@ -14,7 +14,7 @@ namespace tavro {
 rt::Task<TavroAgent::Choice> TavroAgent::choose(Run& run, const TavroScreen& screen) {
     std::optional<TavroAction> rulesFailure;
 
-    if (run.replay) {
+    if (run.replay && !run.replayDropped) {
         const auto& steps = run.replay->steps;
         std::optional<TavroAction> action;
         if (run.replayCursor < steps.size()) {
@@ -38,6 +38,9 @@ rt::Task<TavroAgent::Choice> TavroAgent::choose(Run& run, const TavroScreen& scr
                 run.life.check();
                 co_return Choice{std::move(action), Source::rules};
             }
+            // The engine's step for its clause is one that already failed here: with no model to
+            // try another way, that clause cannot be carried out, and the later ones build on it.
+            if (run.models.empty() && run.stepFailed) co_return Choice{failedStepAction(run), Source::agent};
         } else {
             rulesFailure = std::move(action);
         }

@@ -257,6 +257,10 @@ rt::Task<TavroAgent::Flow> TavroAgent::turn(Run& run) {
         status_.set(L("I couldn't read this screen.", "この画面を読み取れませんでした。"));
         co_return Flow::end;
     }
+    if (!run.doneOnFirstScreen) {
+        const auto& plan = reasoning_.value();
+        run.doneOnFirstScreen = plan && plan->isDone(*screen, true);
+    }
     if (webSurface_) webSurface_->cacheFrames(*screen, webInset_);
     if (screen->humanCheck) co_return co_await humanCheckPause(run);
 
@@ -332,7 +336,7 @@ rt::Task<void> TavroAgent::stepLimit(Run& run) {
     // and the engine's done, which the next turn would have given, ends the run. (Its completion
     // needs no reasoning, so the check above cannot see it.) A repeat count still owes its repeats.
     const auto& rules = *run.rules;
-    if (screen && run.lastStepByRules && !run.rulesStepFailed && !run.repeatTimes && !rules.handedOff &&
+    if (screen && run.lastStepByRules && !run.stepFailed && !run.repeatTimes && !rules.handedOff &&
         rules.queue.empty() && rules.clauses.empty()) {
         TavroAction done = run.rules->decide(*screen);
         if (done.kind == TavroAction::Kind::done) {
@@ -347,6 +351,9 @@ rt::Task<void> TavroAgent::stepLimit(Run& run) {
 bool TavroAgent::finishIfDone(Run& run, const TavroScreen& screen, std::string_view why) {
     const auto& plan = reasoning_.value();
     if (!plan || run.performed.empty()) return false;
+    // A give-up or a repeated step is overridden only by done words the run brought on screen:
+    // words the first screen already showed (a footer, a banner) tell nothing of this run.
+    if ((why == "model gave up" || why == "repeating") && run.doneOnFirstScreen.value_or(false)) return false;
     if (!plan->isDone(screen, true)) return false;
     const std::string done = plan->done;
     succeeded_.set(true);

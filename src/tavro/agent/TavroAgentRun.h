@@ -153,11 +153,17 @@ struct TavroAgent::Run {
     int misses = 0;
     bool scrolledOnce = false;
     bool typedNudged = false;
-    // A step the rules engine chose had no effect (its clause is used up all the same); with the
-    // surface's reason when it gave one.
-    bool rulesStepFailed = false;
-    std::string rulesFailureCaption;
-    std::optional<std::string> rulesFailureReason;
+    // A step the rules engine or the replayed recipe chose failed, and no step has taken effect
+    // since; with its caption and the surface's reason when it gave one. The engines cannot carry
+    // the goal past such a step (its clause is used up all the same).
+    bool stepFailed = false;
+    std::string failureCaption;
+    std::optional<std::string> failureReason;
+    // A replayed step failed: the recipe is not replayed again in this run.
+    bool replayDropped = false;
+    // Whether the plan's done words were all on the run's first screen reading: they then say
+    // nothing of what the run did, so they do not turn a give-up into success.
+    std::optional<bool> doneOnFirstScreen;
     // This turn's action came from the rules engine and took effect.
     bool lastStepByRules = false;
 

@@ -327,7 +327,7 @@ TEST_F(AgentOnDemo, TheRulesEnginesLastStepAtTheStepLimitIsASuccess) {
     actor->runFor(1s);
     report = runGoal(agent, "tap Save");
     EXPECT_FALSE(report.ok) << report.stepsText();
-    EXPECT_EQ(report.status, "Stopped after 1 steps.");
+    EXPECT_EQ(report.status, "Tap “Save” failed: Save is disabled, so the goal is not done.");
 }
 
 }  // namespace
