@@ -172,13 +172,13 @@ rt::Task<TavroAgent::Flow> TavroAgent::openWebTurn(Run& run, const TavroScreen& 
         co_return Flow::end;
     }
     page.surface->open(action.text);
-    // The step is done once the page is there: a page that cannot be loaded is a failed step. The
-    // browser stays the active surface, so a model reads the failure and decides.
-    const std::optional<std::string> failure = co_await run.life.await(page.surface, page.surface->opened());
     webSurface_ = page.surface;
     webInset_ = page.inset;
     activeSurface_ = page.surface;
     engineName_.set(L("Browser · on-device", "ブラウザ · オンデバイス"));
+    // The step is done once the page is there: a page that cannot be loaded is a failed step. The
+    // browser stays the active surface, so a model reads the failure and decides.
+    const std::optional<std::string> failure = co_await run.life.await(page.surface, page.surface->opened());
     const std::string caption = action.describe(&screen);
     add(caption, !failure, 0);
     run.history.push_back("Opened a browser for “" + action.text + "” because the app couldn't do it" +
