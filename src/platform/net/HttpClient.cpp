@@ -410,8 +410,11 @@ rt::Task<Response> HttpClient::send(Request request) {
     const auto context = co_await hook;
     try {
         // The hold keeps the virtual clock from jumping past the transfer; it ends only after the
-        // response has been handed to the main actor.
-        std::thread([request = std::move(request), transfer, done, hold = rt::MainActor::Hold(actor)]() mutable {
+        // response has been handed to the main actor, and the transfer ends by its own deadline.
+        const double seconds = std::isfinite(request.timeout) && request.timeout > 0 ? std::min(request.timeout, longestTimeout)
+                                                                                     : defaultTimeout;
+        const auto bound = std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0)) + std::chrono::seconds(5);
+        std::thread([request = std::move(request), transfer, done, hold = rt::MainActor::Hold(actor, bound)]() mutable {
             const auto started = Clock::now();
             Response response = perform(request, *transfer);
             announce(TransferRecord{

@@ -88,16 +88,25 @@ MainActor::Scope::~Scope() {
     // leaving is destroyed here, outside the lock: frames it destroys may ask for shared().
 }
 
-MainActor::Hold::Hold(std::shared_ptr<MainActor> actor) : actor_(std::move(actor)) {
-    if (!actor_) return;
-    std::lock_guard lock(actor_->mutex_);
-    ++actor_->holds_;
+MainActor::Hold::Hold(const std::shared_ptr<MainActor>& actor, std::chrono::milliseconds bound) {
+    if (!actor) return;
+    const auto end = std::chrono::steady_clock::now() + std::max(bound, std::chrono::milliseconds::zero());
+    std::lock_guard lock(actor->mutex_);
+    id_ = actor->nextHold_++;
+    actor->holds_.emplace(id_, end);
+    actor_ = actor;
+}
+
+MainActor::Hold::Hold(Hold&& other) noexcept : actor_(std::move(other.actor_)), id_(std::exchange(other.id_, 0)) {
+    other.actor_.reset();
 }
 
 MainActor::Hold& MainActor::Hold::operator=(Hold&& other) noexcept {
     if (this != &other) {
         release();
         actor_ = std::move(other.actor_);
+        other.actor_.reset();
+        id_ = std::exchange(other.id_, 0);
     }
     return *this;
 }
@@ -105,13 +114,31 @@ MainActor::Hold& MainActor::Hold::operator=(Hold&& other) noexcept {
 MainActor::Hold::~Hold() { release(); }
 
 void MainActor::Hold::release() {
-    if (!actor_) return;
-    {
-        std::lock_guard lock(actor_->mutex_);
-        --actor_->holds_;
-    }
-    actor_->wake_.notify_all();
+    const auto actor = actor_.lock();
     actor_.reset();
+    if (!actor) return;
+    {
+        std::lock_guard lock(actor->mutex_);
+        actor->holds_.erase(id_);
+        ++actor->holdReleases_;
+    }
+    actor->wake_.notify_all();
+}
+
+std::optional<std::chrono::steady_clock::time_point> MainActor::holdBound(
+    std::chrono::steady_clock::time_point wallNow) const {
+    std::optional<std::chrono::steady_clock::time_point> earliest;
+    for (const auto& [id, end] : holds_) {
+        if (end > wallNow && (!earliest || end < *earliest)) earliest = end;
+    }
+    return earliest;
+}
+
+std::size_t MainActor::outstandingHolds() const {
+    const auto wallNow = std::chrono::steady_clock::now();
+    std::lock_guard lock(mutex_);
+    return static_cast<std::size_t>(
+        std::count_if(holds_.begin(), holds_.end(), [&](const auto& hold) { return hold.second > wallNow; }));
 }
 
 Instant MainActor::now() const {
@@ -212,27 +239,43 @@ bool MainActor::runReady() {
 bool MainActor::waitForWork(std::optional<Instant> limit) {
     std::unique_lock lock(mutex_);
     if (!inbox_.empty()) return true;
-    auto next = nextDeadline();
+    const auto next = nextDeadline();
+    const auto wallNow = std::chrono::steady_clock::now();
+    const auto holdEnd = holdBound(wallNow);
+    const auto released = holdReleases_;
+    const auto isReady = [&] { return !inbox_.empty() || stopped_; };
+    const auto isReadyOrReleased = [&] { return isReady() || holdReleases_ != released; };
     if (clock_ == ClockKind::virtual_) {
-        if (holds_ > 0) {
-            // Something is coming from another thread: wait for it rather than jump the clock.
-            wake_.wait(lock, [&] { return !inbox_.empty() || holds_ == 0 || stopped_; });
+        if (holdEnd) {
+            // An answer from outside is on its way: time passes as it does on the wall clock, up to
+            // the next deadline, so the answer is not skipped over and no deadline comes early.
+            auto target = next;
+            if (limit && (!target || *limit < *target)) target = limit;
+            auto wallUntil = *holdEnd;
+            if (target) {
+                const auto left = std::chrono::duration_cast<std::chrono::steady_clock::duration>(*target - virtualNow_);
+                wallUntil = std::min(wallUntil, wallNow + left);
+            }
+            wake_.wait_until(lock, wallUntil, isReadyOrReleased);
+            auto advanced = virtualNow_ + std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now() - wallNow);
+            if (target) advanced = std::min(advanced, *target);
+            virtualNow_ = std::max(virtualNow_, advanced);
             return true;
         }
         if (!next || (limit && *next > *limit)) return false;
         virtualNow_ = std::max(virtualNow_, *next);
         return true;
     }
-    if (!next && holds_ == 0 && !limit) return false;
+    if (!next && !holdEnd && !limit) return false;
     auto until = next;
     if (limit && (!until || *limit < *until)) until = limit;
-    const auto isReady = [&] { return !inbox_.empty() || stopped_; };
     if (until) {
         const auto wallDeadline = start_ + (until->time_since_epoch());
         wake_.wait_until(lock, wallDeadline, isReady);
         if (limit && !isReady() && now() >= *limit && (!next || *next > *limit)) return false;
     } else {
-        wake_.wait(lock, [&] { return isReady() || holds_ == 0; });
+        // Something is coming from another thread: wait for it, or for the hold to end or lapse.
+        wake_.wait_until(lock, *holdEnd, isReadyOrReleased);
     }
     return true;
 }
@@ -272,17 +315,10 @@ void MainActor::run() {
             if (stopped_) { stopped_ = false; return; }
         }
         if (runReady()) continue;
+        if (waitForWork(std::nullopt)) continue;
+        // Nothing pending: sleep until work is posted or stop() is called.
         std::unique_lock lock(mutex_);
-        if (stopped_ || !inbox_.empty()) continue;
-        if (auto next = nextDeadline()) {
-            if (clock_ == ClockKind::virtual_ && holds_ == 0) {
-                virtualNow_ = std::max(virtualNow_, *next);
-                continue;
-            }
-            wake_.wait_until(lock, start_ + next->time_since_epoch(), [&] { return !inbox_.empty() || stopped_; });
-        } else {
-            wake_.wait(lock, [&] { return !inbox_.empty() || stopped_; });
-        }
+        wake_.wait(lock, [&] { return !inbox_.empty() || stopped_; });
     }
 }
 

@@ -1,7 +1,9 @@
 // The main actor: one single-threaded executor that runs posted work, timers and coroutine
 // resumptions in order. Other threads hand work over with post(), the one thread-safe entry.
 // With the virtual clock nothing waits on the wall clock: when no work is ready the clock jumps to
-// the next timer, so tests and the demo run paced code in no time and deterministically.
+// the next timer, so tests and the demo run paced code in no time and deterministically. Real I/O
+// is the exception: while an answer from outside is outstanding (a Hold), the virtual clock runs at
+// the wall clock's pace, so that no deadline passes before the answer could have come.
 #pragma once
 
 #include <chrono>
@@ -78,21 +80,28 @@ public:
         std::shared_ptr<MainActor> previous_;
     };
 
-    // While a hold is outstanding the virtual clock does not jump over it: work announced from
-    // another thread is waited for instead of being skipped.
+    // An outstanding wait on real I/O (an answer from another process or the network). While one
+    // is held the virtual clock does not jump: it runs at the wall clock's pace, so work announced
+    // from another thread is waited for, and a timer fires only once as much real time has passed.
+    // A hold counts for at most `bound` of wall time: an answer that never comes cannot stop the
+    // clock's jumps for ever. Destroying or releasing it ends it; the actor is held weakly.
     class Hold {
     public:
+        static constexpr std::chrono::seconds defaultBound{120};
+
         Hold() = default;
-        explicit Hold(std::shared_ptr<MainActor> actor);
-        Hold(Hold&& other) noexcept = default;
+        explicit Hold(const std::shared_ptr<MainActor>& actor, std::chrono::milliseconds bound = defaultBound);
+        Hold(Hold&& other) noexcept;
         Hold& operator=(Hold&& other) noexcept;
         Hold(const Hold&) = delete;
         Hold& operator=(const Hold&) = delete;
         ~Hold();
         void release();
+        bool held() const { return !actor_.expired(); }
 
     private:
-        std::shared_ptr<MainActor> actor_;
+        std::weak_ptr<MainActor> actor_;
+        std::uint64_t id_ = 0;
     };
 
     ClockKind clockKind() const { return clock_; }
@@ -122,6 +131,8 @@ public:
 
     bool isActorThread() const;
     std::size_t pendingTimers() const;
+    // Holds whose bound has not yet passed.
+    std::size_t outstandingHolds() const;
 
     // Root-task bookkeeping: frames still suspended when the actor goes are destroyed with it.
     void adoptRoot(std::coroutine_handle<> frame);
@@ -145,16 +156,20 @@ private:
     // Waits for the next event: jumps the virtual clock or sleeps until a deadline or a post.
     // Returns false when there is nothing left to wait for.
     bool waitForWork(std::optional<Instant> limit);
+    // The earliest wall-clock bound of the holds still counting at wallNow; the caller holds mutex_.
+    std::optional<std::chrono::steady_clock::time_point> holdBound(std::chrono::steady_clock::time_point wallNow) const;
 
     const ClockKind clock_;
     const std::chrono::steady_clock::time_point start_;
     Instant virtualNow_{};
     std::thread::id thread_;
 
-    mutable std::mutex mutex_;  // guards inbox_, holds_, stopped_
+    mutable std::mutex mutex_;  // guards inbox_, holds_, nextHold_, holdReleases_, stopped_
     std::condition_variable wake_;
     std::deque<Job> inbox_;
-    int holds_ = 0;
+    std::unordered_map<std::uint64_t, std::chrono::steady_clock::time_point> holds_;  // each hold's wall-clock bound
+    std::uint64_t nextHold_ = 1;
+    std::uint64_t holdReleases_ = 0;
     bool stopped_ = false;
 
     std::map<TimerKey, std::function<void()>> timers_;

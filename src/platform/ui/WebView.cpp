@@ -36,6 +36,7 @@ void WebView::load(std::string url) {
     std::weak_ptr<View> weak = weak_from_this();
     if (!isLoadable(url_)) {
         loading_ = false;
+        opening_ = false;
         loadError_ = "failed: the browser opens only http, https and file addresses";
         // Observers hear of it on a later round, as of any other load.
         rt::MainActor::shared()->post([weak, generation] {
@@ -44,6 +45,7 @@ void WebView::load(std::string url) {
         return;
     }
     loading_ = true;
+    opening_ = true;
     if (scripts_) {
         endLoadOnClock();
         return;
@@ -96,6 +98,7 @@ rt::Task<void> WebView::loadInEngine(std::weak_ptr<View> weak, std::uint64_t gen
     const std::string failure = co_await page->navigate(url);
     auto self = lockWeb(weak);
     if (!self || self->generation_ != generation) co_return;
+    self->opening_ = false;  // committed, or failed
     if (!failure.empty()) {
         self->failLoad("failed: " + failure);
     } else if (!page->isLoading()) {
@@ -143,6 +146,7 @@ void WebView::failLoad(std::string failure) {
 }
 
 void WebView::finishLoad() {
+    opening_ = false;
     auto keep = shared_from_this();
     std::vector<std::function<void(WebView&)>> due;
     for (const auto& o : observers_) due.push_back(o.fn);

@@ -49,6 +49,9 @@ public:
     // The address last loaded, or the one the page moved to by itself once that load ended.
     const std::string& url() const { return url_; }
     bool isLoading() const;
+    // True from load() until the page has been committed in the main frame, or the load has ended
+    // or failed.
+    bool isOpening() const { return opening_; }
     // True while the page loads or still fetches; without an engine the same as isLoading().
     bool isBusy() const;
     // Why the last load failed, one line beginning "failed: "; empty when it did not.
@@ -94,6 +97,7 @@ private:
     std::uint64_t generation_ = 0;
     int nextObserver_ = 1;
     bool loading_ = false;
+    bool opening_ = false;
 };
 
 }  // namespace ui

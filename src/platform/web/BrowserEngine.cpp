@@ -5,10 +5,12 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -19,6 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/foundation/AtomicFile.h"
 #include "platform/foundation/BoundedJSON.h"
 #include "platform/runtime/Continuation.h"
 
@@ -96,16 +99,52 @@ namespace fs = std::filesystem;
 
 constexpr const char* kLockName = "host.lock";
 
+// Whether the entry is a directory of this user's own that nobody else may write in: only then
+// can no one else swap a profile in it, or have its sweep remove what is not ours.
+bool ownPrivateFolder(const fs::path& folder) {
+    struct stat info {};
+    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The folder this engine keeps its profile in: the usual one when it is (or can be made) the
+// user's own private directory. Anything else at its path (a link, someone else's folder, one
+// others may write in) is set aside, never followed; when it cannot be moved, the profile goes in
+// a fresh private folder beside it (`fresh` is then set). Nothing when no folder can be made.
+std::optional<fs::path> prepareFolder(const fs::path& folder, bool& fresh) {
+    fresh = false;
+    std::error_code ec;
+    fs::create_directories(folder.parent_path(), ec);
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) == 0 && !ownPrivateFolder(folder)) (void)fnd::keepAside(folder, ".refused");
+    if ((::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) && ownPrivateFolder(folder) &&
+        ::chmod(folder.c_str(), 0700) == 0) {  // cookies are private
+        return folder;
+    }
+    std::string pattern = folder.string() + "-XXXXXX";
+    if (!::mkdtemp(pattern.data())) return std::nullopt;
+    fresh = true;
+    return fs::path(pattern);
+}
+
 // Removes the profiles of hosts that have gone. A live host holds a lock on its profile's lock
 // file for as long as its engine runs; the kernel lets go of it when the host dies, however it
 // dies. The lock file takes its name only once it is locked, so a profile without one is being
-// set up, unless it has been that way for a minute (its host died right then).
+// set up, unless it has been that way for a minute (its host died right then). Only real
+// directories are looked into, and a lock that is not a regular file (a FIFO would block the
+// open) counts as none.
 void sweepProfiles(const fs::path& folder) {
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const fs::path dir = it->path();
-        if (!dir.filename().string().starts_with("profile-") || !it->is_directory(ec)) continue;
-        const int fd = ::open((dir / kLockName).c_str(), O_RDONLY | O_CLOEXEC);
+        std::error_code kind;
+        if (!dir.filename().string().starts_with("profile-") || !fs::is_directory(it->symlink_status(kind))) continue;
+        int fd = ::open((dir / kLockName).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+        struct stat info {};
+        if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+            ::close(fd);
+            fd = -1;
+        }
         if (fd < 0) {
             const auto age = fs::file_time_type::clock::now() - fs::last_write_time(dir, ec);
             if (!ec && age > std::chrono::minutes(1)) fs::remove_all(dir, ec);
@@ -126,7 +165,7 @@ int makeProfile(const fs::path& folder, fs::path& profile) {
     if (!::mkdtemp(pattern.data())) return -1;
     profile = pattern;
     const fs::path setting = profile / (std::string(kLockName) + ".new");
-    const int fd = ::open(setting.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = ::open(setting.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0 || ::flock(fd, LOCK_EX) != 0 || ::rename(setting.c_str(), (profile / kLockName).c_str()) != 0) {
         if (fd >= 0) ::close(fd);
         std::error_code ec;
@@ -151,6 +190,7 @@ struct BrowserEngine::Channel {
 
     std::string program;
     std::filesystem::path profile;
+    std::filesystem::path freshFolder;  // the profile's folder when it was made for this engine alone
     int profileLock = -1;  // held while the profile is ours
     int toBrowser = -1;    // our end of the browser's fd 3
     int fromBrowser = -1;  // our end of the browser's fd 4
@@ -310,6 +350,10 @@ struct BrowserEngine::Channel {
             std::error_code ec;
             std::filesystem::remove_all(profile, ec);
         }
+        if (!freshFolder.empty()) {
+            std::error_code ec;
+            std::filesystem::remove_all(freshFolder, ec);
+        }
         if (profileLock >= 0) ::close(profileLock);
     }
 
@@ -349,11 +393,37 @@ struct BrowserEngine::Channel {
                                          "--disable-dev-shm-usage",
                                          "--mute-audio",
                                          "--hide-scrollbars",
+                                         "--disable-crash-reporter",
+                                         "--crash-dumps-dir=" + (profile / "Crash Reports").string(),
                                          "--user-data-dir=" + profile.string()};
         if (::geteuid() == 0) args.push_back("--no-sandbox");
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
+        // Every file the browser writes stays in its profile: its crash reports would otherwise go to
+        // the user's own Chromium configuration folder whatever profile it was given, its settings
+        // and caches to the user's, and its temporary files, which a killed browser leaves, to the
+        // host's temporary folder.
+        const std::pair<std::string_view, std::filesystem::path> moved[] = {
+            {"BREAKPAD_DUMP_LOCATION=", profile / "Crash Reports"},
+            {"XDG_CONFIG_HOME=", profile / "config"},
+            {"XDG_CACHE_HOME=", profile / "cache"},
+            {"TMPDIR=", profile / "tmp"},
+        };
+        std::vector<std::string> environment;
+        for (char** e = environ; e && *e; ++e) {
+            const std::string_view entry(*e);
+            if (std::none_of(std::begin(moved), std::end(moved), [&](const auto& m) { return entry.starts_with(m.first); })) {
+                environment.emplace_back(entry);
+            }
+        }
+        for (const auto& [name, path] : moved) {
+            ::mkdir(path.c_str(), 0700);
+            environment.push_back(std::string(name) + path.string());
+        }
+        std::vector<char*> envp;
+        for (auto& e : environment) envp.push_back(e.data());
+        envp.push_back(nullptr);
         const pid_t parent = ::getpid();
         const int readEnd = childEnds[0];
         const int writeEnd = childEnds[1];
@@ -378,7 +448,7 @@ struct BrowserEngine::Channel {
             sigset_t none;
             sigemptyset(&none);
             ::sigprocmask(SIG_SETMASK, &none, nullptr);
-            ::execv(argv[0], argv.data());
+            ::execve(argv[0], argv.data(), envp.data());
             ::_exit(127);
         }
         if (child > 0) pid.store(child);
@@ -439,12 +509,18 @@ BrowserEngine::BrowserEngine(Key, std::string program) : channel_(std::make_shar
 
 void BrowserEngine::start() {
     auto& c = *channel_;
-    const auto folder = profileFolder();
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ec);  // cookies are private
-    sweepProfiles(folder);
-    c.profileLock = makeProfile(folder, c.profile);
+    bool fresh = false;
+    const auto folder = prepareFolder(profileFolder(), fresh);
+    if (!folder) {
+        c.running.store(false);
+        return;
+    }
+    if (fresh) {
+        c.freshFolder = *folder;
+    } else {
+        sweepProfiles(*folder);
+    }
+    c.profileLock = makeProfile(*folder, c.profile);
     if (c.profileLock < 0) {
         c.running.store(false);
         return;
@@ -516,8 +592,9 @@ rt::Task<Reply> BrowserEngine::call(std::string method, json params, std::string
     } else if (!channel->write(message)) {
         channel->resolve(id, Reply{{}, "the browser engine stopped"});
     }
-    // The virtual clock must not jump past a reply that is on its way.
-    rt::MainActor::Hold hold(actor);
+    // The virtual clock must not jump past a reply that is on its way (the reader fails the command
+    // at its deadline, so the hold lapses a little after that at the latest).
+    rt::MainActor::Hold hold(actor, timeout + std::chrono::seconds(2));
     Reply reply = co_await done;
     if (context) context->onCancel = nullptr;
     co_return reply;

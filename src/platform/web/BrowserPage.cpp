@@ -206,6 +206,17 @@ void BrowserPage::handle(const std::string& method, const json& params) {
         requests_.clear();
         if (loading_) finishLoad();
     }
+    holdWhileBusy();
+}
+
+// The load's end (or the last fetch's) comes as the engine's news, which no command awaits: a
+// virtual clock would otherwise jump over every wait for it.
+void BrowserPage::holdWhileBusy() {
+    if (!isBusy() || !alive_) {
+        busy_.release();
+    } else if (!busy_.held()) {
+        busy_ = rt::MainActor::Hold(rt::MainActor::shared(), std::chrono::seconds(20));
+    }
 }
 
 void BrowserPage::finishLoad() {
@@ -221,18 +232,23 @@ rt::Task<std::string> BrowserPage::navigate(std::string url) {
     auto self = shared_from_this();
     if (!self->isAlive()) co_return "the browser engine stopped";
     self->loading_ = true;
+    self->holdWhileBusy();
     const json where = {{"url", url}};
+    // The engine answers once the main frame has committed the page or the load has failed.
     const auto reply = co_await self->call("Page.navigate", where);
     if (!reply.error.empty()) {
         self->loading_ = false;
+        self->holdWhileBusy();
         co_return firstLine(reply.error);
     }
     if (const auto error = reply.result.value("errorText", std::string()); !error.empty()) {
         self->loading_ = false;
-        co_return error;
+        self->holdWhileBusy();
+        co_return "the page could not be loaded: " + firstLine(error);
     }
     // A move within the document loads nothing.
     if (!reply.result.contains("loaderId")) self->loading_ = false;
+    self->holdWhileBusy();
     co_return "";
 }
 

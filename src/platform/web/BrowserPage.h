@@ -53,8 +53,8 @@ public:
     BrowserPage(const BrowserPage&) = delete;
     BrowserPage& operator=(const BrowserPage&) = delete;
 
-    // Starts loading the address and returns when the browser has taken it: the empty text, or
-    // why the load failed (one line).
+    // Starts loading the address and returns when the main frame has committed it: the empty text,
+    // or why the load failed (one line, "the page could not be loaded: " and the engine's reason).
     rt::Task<std::string> navigate(std::string url);
     // Runs the script in our page world and answers its value (input requests carried out).
     rt::Task<Answer> evaluate(std::string script);
@@ -76,6 +76,8 @@ public:
 private:
     void handle(const std::string& method, const nlohmann::json& params);
     void finishLoad();
+    // While the page loads or fetches, the main actor's virtual clock runs at the wall clock's pace.
+    void holdWhileBusy();
     rt::Task<Reply> call(std::string method, nlohmann::json params);
     void adoptWindow(const std::string& popup, const std::string& url);
     void closeWindow(const std::string& popup);
@@ -94,6 +96,7 @@ private:
     std::unordered_set<std::string> closedWindows_;  // windows already closed
     std::optional<int> context_;  // our world's execution context in the main frame
     std::optional<nlohmann::json> pressed_;  // what our world told of the last click it heard
+    rt::MainActor::Hold busy_;  // held while the page is busy: the engine's news of it is on its way
     bool loading_ = false;
     bool alive_ = true;
 };

@@ -165,9 +165,25 @@ rt::Task<TavroAgent::Flow> TavroAgent::openWebTurn(Run& run, const TavroScreen& 
     webInset_ = page.inset;
     activeSurface_ = page.surface;
     engineName_.set(L("Browser · on-device", "ブラウザ · オンデバイス"));
-    add(action.describe(&screen), true, 0);
-    run.history.push_back("Opened a browser for “" + action.text + "” because the app couldn't do it");
-    TavroDebug::shared()->log("act", "openWeb " + action.text, true);
+    // The step is done once the page is there: a page that cannot be loaded is a failed step. The
+    // browser stays the active surface, so a model reads the failure and decides.
+    const std::optional<std::string> failure = co_await run.life.await(page.surface, page.surface->opened());
+    const std::string caption = action.describe(&screen);
+    add(caption, !failure, 0);
+    run.history.push_back("Opened a browser for “" + action.text + "” because the app couldn't do it" +
+                          (failure ? " → " + *failure : std::string()));
+    TavroDebug::shared()->log("act", "openWeb " + action.text, !failure);
+    if (failure) {
+        // Without a model the rules engine chose it: the run cannot end as done.
+        if (run.models.empty()) {
+            std::string reason = *failure;
+            if (reason.starts_with("failed: ")) reason.erase(0, 8);
+            run.rulesStepFailed = true;
+            run.rulesFailureCaption = caption;
+            run.rulesFailureReason = TavroText::trim(reason);
+        }
+        co_return Flow::tail;
+    }
     advancePlan();
     co_return Flow::tail;
 }

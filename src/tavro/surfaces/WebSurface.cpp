@@ -219,6 +219,23 @@ void WebSurface::open(std::string_view text) {
     }
 }
 
+rt::Task<std::optional<std::string>> WebSurface::opened() {
+    auto web = webView_;
+    if (!web) co_return std::optional<std::string>("failed: the browser is closed");
+    // The view tells no news of a commit: it is looked for every 50 ms. While the engine is at
+    // work a virtual clock runs at the wall clock's pace, so the bound is real time there too.
+    const auto deadline = rt::now() + openWait;
+    while (web->isOpening()) {
+        if (rt::now() >= deadline) {
+            co_return std::optional<std::string>("failed: the page did not load within " +
+                                                 std::to_string(openWait.count()) + " seconds");
+        }
+        if (!co_await rt::sleep(50ms)) co_return std::nullopt;
+    }
+    if (!web->loadError().empty()) co_return web->loadError();
+    co_return std::nullopt;
+}
+
 void WebSurface::cacheFrames(const TavroScreen& screen, ui::Point inset) {
     frames_.clear();
     for (const auto& e : screen.elements) {

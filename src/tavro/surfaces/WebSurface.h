@@ -8,6 +8,7 @@
 // failed reads as a screen that shows the failure and nothing to act on.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -49,6 +50,12 @@ public:
 
     // Loads the address TavroWebText::url makes of the text, else a search for the text.
     void open(std::string_view text);
+    // How long opened() waits for the page: the engine's start and its answer to the load.
+    static constexpr std::chrono::seconds openWait{20};
+    // Waits, at most openWait, until the page open() asked for has been committed in the main
+    // frame or its load has failed. Nothing when it was committed (or the wait was stopped), else
+    // why not, one line: "failed: the page could not be loaded: net::ERR_CONNECTION_REFUSED".
+    rt::Task<std::optional<std::string>> opened();
     // The query address searches go to (the percent-encoded text follows it).
     const std::string& searchBase() const { return searchBase_; }
     void setSearchBase(std::string base) { searchBase_ = std::move(base); }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -144,6 +145,38 @@ TEST_F(VirtualActor, ContinuationResumedFromAnotherThreadUnderHold) {
     worker.join();
     EXPECT_EQ(handle.result(), 42);
     EXPECT_LT(elapsed(), 1h);  // the hold kept the clock from jumping to the unrelated timer
+}
+
+TEST_F(VirtualActor, UnderAHoldDeadlinesComeAtTheWallClocksPaceAndAfterItTheClockJumpsAgain) {
+    auto hold = std::make_unique<MainActor::Hold>(actor, 10s);
+    EXPECT_EQ(actor->outstandingHolds(), 1u);
+    const auto wallStart = std::chrono::steady_clock::now();
+    std::optional<std::chrono::steady_clock::duration> firedAfter;
+    auto timer = actor->schedule(150ms, [&] { firedAfter = std::chrono::steady_clock::now() - wallStart; });
+    EXPECT_TRUE(actor->runUntil([&] { return firedAfter.has_value(); }, 1h));
+    ASSERT_TRUE(firedAfter.has_value());
+    EXPECT_GE(*firedAfter, 150ms) << "the deadline did not come before as much real time had passed";
+    EXPECT_LT(*firedAfter, 5s);
+    EXPECT_EQ(elapsed(), 150ms);
+    hold.reset();
+    EXPECT_EQ(actor->outstandingHolds(), 0u);
+    auto later = actor->schedule(1h, [] {});
+    const auto jumpStart = std::chrono::steady_clock::now();
+    actor->runUntilIdle();
+    EXPECT_EQ(elapsed(), 150ms + 1h);
+    EXPECT_LT(std::chrono::steady_clock::now() - jumpStart, 1s);
+}
+
+TEST_F(VirtualActor, AHoldNeverReleasedLapsesAfterItsBound) {
+    MainActor::Hold forgotten(actor, 100ms);
+    auto timer = actor->schedule(1h, [] {});
+    const auto wallStart = std::chrono::steady_clock::now();
+    actor->runUntilIdle();
+    const auto wall = std::chrono::steady_clock::now() - wallStart;
+    EXPECT_EQ(elapsed(), 1h);
+    EXPECT_GE(wall, 100ms);
+    EXPECT_LT(wall, 5s) << "the hold stopped counting at its bound";
+    EXPECT_EQ(actor->outstandingHolds(), 0u);
 }
 
 TEST_F(VirtualActor, AwaitingARootTasksEnd) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <thread>
 #include <string>
+#include <vector>
 
 #include "platform/web/BrowserPage.h"
 #include "platform/web/WebTestSupport.h"
@@ -130,7 +132,7 @@ TEST_F(ChromiumEngine, AnAnswerNestedTooDeeplyIsAClearFailure) {
 TEST_F(ChromiumEngine, AnUnreachableAddressFailsTheLoad) {
     auto view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
     ASSERT_TRUE(load(*view, "http://127.0.0.1:1/"));
-    EXPECT_TRUE(view->loadError().starts_with("failed: net::ERR_")) << view->loadError();
+    EXPECT_TRUE(view->loadError().starts_with("failed: the page could not be loaded: net::ERR_")) << view->loadError();
     EXPECT_FALSE(view->isLoading());
 }
 
@@ -269,4 +271,122 @@ TEST_F(ChromiumEngine, TheNextStartRemovesTheProfileAKilledHostLeftBehind) {
     EXPECT_FALSE(own.empty());
     EXPECT_FALSE(std::filesystem::exists(own)) << "a host that ends removes its own";
     EXPECT_TRUE(std::filesystem::exists(Shared::get().engine->profile())) << "a live host's profile stays";
+}
+
+namespace {
+
+// A temporary folder of a test's own that a host process started by the test takes as its TMPDIR
+// (where the browsers' profile folder is) and HOME: the test sets up the profile folder's
+// conditions there before the host starts its browser.
+struct HostFolder {
+    std::filesystem::path root;
+    std::filesystem::path folder;  // what the host's profile folder is
+
+    HostFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tavro-host-test-XXXXXX").string();
+        root = ::mkdtemp(pattern.data());
+        std::filesystem::create_directories(root / "home");
+        folder = root / ("tavro-browser-" + std::to_string(::getuid()));
+    }
+    ~HostFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
+
+    // Runs the host (at most 40 s): it starts the browser, prints its profile and ends. Its profile.
+    std::filesystem::path runHost(int& status, std::string& output) const {
+        const std::string self = std::filesystem::read_symlink("/proc/self/exe");
+        const std::string command = "env -u XDG_CONFIG_HOME TMPDIR='" + root.string() + "' HOME='" + (root / "home").string() +
+                                    "' TAVRO_BROWSER_HOST=once timeout 40 '" + self +
+                                    "' --gtest_filter=ChromiumEngine.HostForTheOrphanCheck 2>&1";
+        FILE* out = ::popen(command.c_str(), "r");
+        if (!out) return {};
+        char line[4096];
+        std::string profile;
+        while (std::fgets(line, sizeof line, out)) {
+            output += line;
+            char path[4096] = {0};
+            if (std::sscanf(line, "profile=%4095s", path) == 1) profile = path;
+        }
+        status = ::pclose(out);
+        return profile;
+    }
+};
+
+struct stat statOf(const std::filesystem::path& path) {
+    struct stat info {};
+    ::lstat(path.c_str(), &info);
+    return info;
+}
+
+}  // namespace
+
+TEST_F(ChromiumEngine, AFifoAtAProfilesLockDoesNotHoldUpTheStart) {
+    if (std::getenv("TAVRO_BROWSER_HOST")) GTEST_SKIP();
+    HostFolder host;
+    std::filesystem::create_directories(host.folder / "profile-stale");
+    std::filesystem::permissions(host.folder, std::filesystem::perms::owner_all);
+    ASSERT_EQ(::mkfifo((host.folder / "profile-stale" / "host.lock").c_str(), 0600), 0);
+    int status = -1;
+    std::string output;
+    const auto profile = host.runHost(status, output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_EQ(std::filesystem::path(profile).parent_path(), host.folder) << output;
+}
+
+TEST_F(ChromiumEngine, AProfileFolderThatIsALinkIsNeverFollowed) {
+    if (std::getenv("TAVRO_BROWSER_HOST")) GTEST_SKIP();
+    HostFolder host;
+    // Someone else's folder, with what looks like a dead host's profile in it.
+    const auto victim = host.root / "victim";
+    std::filesystem::create_directories(victim / "profile-theirs");
+    std::ofstream(victim / "profile-theirs" / "host.lock") << "";
+    std::ofstream(victim / "profile-theirs" / "data") << "keep me";
+    ::chmod(victim.c_str(), 0755);
+    std::filesystem::create_directory_symlink(victim, host.folder);
+    int status = -1;
+    std::string output;
+    const auto profile = host.runHost(status, output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_TRUE(std::filesystem::exists(victim / "profile-theirs" / "data")) << "nothing was removed through the link";
+    EXPECT_EQ(statOf(victim).st_mode & 07777, 0755u) << "the linked folder's mode is unchanged";
+    ASSERT_FALSE(profile.empty()) << output;
+    const auto parent = std::filesystem::path(profile).parent_path();
+    EXPECT_FALSE(S_ISLNK(statOf(parent).st_mode));
+    EXPECT_NE(statOf(parent).st_ino, statOf(victim).st_ino) << "the profile was not made in the linked folder";
+}
+
+TEST_F(ChromiumEngine, AProfileFolderOthersMayWriteInIsNotUsed) {
+    if (std::getenv("TAVRO_BROWSER_HOST")) GTEST_SKIP();
+    HostFolder host;
+    std::filesystem::create_directories(host.folder / "profile-planted");
+    ::chmod(host.folder.c_str(), 0777);
+    if (::geteuid() == 0) ASSERT_EQ(::chown(host.folder.c_str(), 65534, 65534), 0);  // made by another user
+    const auto planted = statOf(host.folder);
+    int status = -1;
+    std::string output;
+    const auto profile = host.runHost(status, output);
+    EXPECT_EQ(status, 0) << output;
+    ASSERT_FALSE(profile.empty()) << output;
+    const auto parent = statOf(std::filesystem::path(profile).parent_path());
+    EXPECT_NE(parent.st_ino, planted.st_ino) << "the profile was not made in a folder others may write in";
+    EXPECT_EQ(parent.st_uid, ::geteuid());
+    EXPECT_EQ(parent.st_mode & 077, 0u);
+}
+
+TEST_F(ChromiumEngine, TheBrowserWritesNothingOutsideItsProfile) {
+    if (std::getenv("TAVRO_BROWSER_HOST")) GTEST_SKIP();
+    HostFolder host;
+    int status = -1;
+    std::string output;
+    const auto profile = host.runHost(status, output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_FALSE(profile.empty()) << output;
+    EXPECT_FALSE(std::filesystem::exists(host.root / "home" / ".config" / "chromium"))
+        << "no crash reports or settings in the user's own Chromium folder";
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(host.root)) {
+        if (!entry.path().string().starts_with(host.folder.string())) left.push_back(entry.path().string());
+    }
+    EXPECT_EQ(left, std::vector<std::string>{(host.root / "home").string()}) << "nothing in the home or temporary folder";
 }

@@ -1,5 +1,10 @@
-// The agent working in the in-app browser on real pages, through its public API, in real time.
+// The agent working in the in-app browser on real pages, through its public API, in real time and
+// on the virtual clock the demo runs on.
 #include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,9 +34,7 @@ public:
     }
 };
 
-struct ChromiumAgent : AgentTest {
-    std::shared_ptr<rt::MainActor> real = rt::MainActor::create(rt::ClockKind::real);
-    rt::MainActor::Scope realScope{real};
+struct ChromiumAgentBase : AgentTest {
     webtest::PageServer& server = webtest::ChromiumTest::sharedServer();
     std::shared_ptr<ui::WebView> view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
     std::shared_ptr<QuickPresenter> presenter = std::make_shared<QuickPresenter>();
@@ -43,17 +46,40 @@ struct ChromiumAgent : AgentTest {
         presenter->web->setSearchBase(server.url("/search?q="));
     }
 
+    std::string pageText(const std::string& selector) {
+        const auto answer = rt::runToEnd(rt::MainActor::shared(),
+                                        view->evaluate("document.querySelector('" + selector + "').textContent"),
+                                        webtest::ChromiumTest::patience);
+        return answer && answer->value && answer->value->is_string() ? answer->value->get<std::string>() : "";
+    }
+};
+
+struct ChromiumAgent : ChromiumAgentBase {
+    std::shared_ptr<rt::MainActor> real = rt::MainActor::create(rt::ClockKind::real);
+    rt::MainActor::Scope realScope{real};
+
     TavroRunReport runInRealTime(const std::shared_ptr<TavroAgent>& agent, std::string goal) {
         auto report = rt::runToEnd(real, agent->runAndWait(std::move(goal), 60), 60s);
         EXPECT_TRUE(report.has_value()) << "the run ended";
         return report.value_or(TavroRunReport{});
     }
-    std::string pageText(const std::string& selector) {
-        const auto answer = rt::runToEnd(real, view->evaluate("document.querySelector('" + selector + "').textContent"),
-                                        webtest::ChromiumTest::patience);
-        return answer && answer->value && answer->value->is_string() ? answer->value->get<std::string>() : "";
-    }
 };
+
+// The fixture's own virtual-clock actor, as the demo runs by default.
+using ChromiumAgentOnVirtualClock = ChromiumAgentBase;
+
+// A loopback address nothing listens on.
+std::string closedAddress() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    ::close(fd);
+    return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+}
 
 }  // namespace
 
@@ -109,4 +135,45 @@ TEST_F(ChromiumAgent, ARunEndsAtItsTimeoutWhileThePageHoldsUpTheReading) {
     ASSERT_TRUE(report.has_value());
     EXPECT_FALSE(report->ok);
     EXPECT_LT(took, 7s) << "the run ended at its timeout, not when the page let go";
+}
+
+TEST_F(ChromiumAgentOnVirtualClock, ReadsAndPressesARealPageThatTakesRealTimeToLoad) {
+    // The button comes only after a script the server sends 600 ms late.
+    server.add("/pin", R"(<title>Notes</title><p>Groceries</p>
+<script src="/slow"></script>
+<button id="pin">Pin note</button><p id="out"></p>
+<script>pin.onclick = () => out.textContent = 'Pinned';</script>)");
+    auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended());
+    agent->presenter = presenter;
+    const auto report = runGoal(agent, "open " + server.url("/pin") + " then tap Pin note", 120);
+    EXPECT_TRUE(report.ok) << report.stepsText() << "\n" << report.status;
+    EXPECT_EQ(pageText("#out"), "Pinned");
+}
+
+TEST_F(ChromiumAgentOnVirtualClock, APageThatCannotBeLoadedIsAFailedStepAndTheRunIsNotDone) {
+    const std::string address = closedAddress();
+    auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended());
+    agent->presenter = presenter;
+    const auto report = runGoal(agent, "open " + address, 120);
+    EXPECT_FALSE(report.ok) << report.stepsText();
+    ASSERT_FALSE(report.steps.empty());
+    EXPECT_EQ(report.steps[0], (TavroRunReport::Step{"Open a browser for “" + address + "”", false}));
+    EXPECT_NE(report.status.find("the page could not be loaded: net::ERR_CONNECTION_REFUSED"), std::string::npos)
+        << report.status;
+    EXPECT_EQ(agent->activeSurface(), presenter->web) << "the browser shows the failure";
+}
+
+TEST_F(ChromiumAgentOnVirtualClock, AModelReadsThePageThatCouldNotBeLoadedAndDecides) {
+    const std::string address = closedAddress();
+    auto script = std::make_shared<Script>();
+    script->replies = {reply("openWeb", std::nullopt, address), reply("fail", std::nullopt, "The site is down.")};
+    auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended({scriptedModel("M", script)}));
+    agent->presenter = presenter;
+    const auto report = runGoal(agent, "find the opening hours on the shop's site", 120);
+    EXPECT_FALSE(report.ok);
+    EXPECT_EQ(report.status, "The site is down.");
+    ASSERT_EQ(script->decideCalls(), 2) << report.stepsText();
+    const std::string& seen = script->prompts[1].second;
+    EXPECT_NE(seen.find("the page could not be loaded: net::ERR_CONNECTION_REFUSED"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("→ failed: the page could not be loaded"), std::string::npos) << "the history tells the step failed";
 }

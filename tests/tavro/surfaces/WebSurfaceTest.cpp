@@ -10,6 +10,7 @@
 #include "platform/runtime/Task.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/WebView.h"
+#include "platform/web/BrowserEngine.h"
 #include "tavro/surfaces/WebSurface.h"
 
 using namespace std::chrono_literals;
@@ -59,6 +60,26 @@ TEST_F(Browser, OpenLoadsAnAddressOrSearchesForTheText) {
     surface->open("two words");
     EXPECT_EQ(web->url(), "http://127.0.0.1:8080/find?text=two%20words");
     EXPECT_TRUE(web->isLoading());
+}
+
+TEST_F(Browser, OpenedWaitsForThePageAndTellsAFailedLoad) {
+    servePage(json::object());
+    web->setLoadDuration(300ms);
+    surface->open("example.org");
+    const auto opened = rt::runToEnd(actor, surface->opened());
+    ASSERT_TRUE(opened.has_value());
+    EXPECT_EQ(*opened, std::nullopt);
+    EXPECT_FALSE(web->isOpening());
+    EXPECT_GE(actor->now().time_since_epoch(), 300ms) << "it waited for the page";
+
+    // Without a browser engine the load fails, and the wait says why.
+    web::BrowserEngine::setProgram("/nonexistent/chromium");
+    auto bare = std::make_shared<WebSurface>(std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700}));
+    bare->open("example.org");
+    const auto failed = rt::runToEnd(actor, bare->opened());
+    web::BrowserEngine::setProgram("");
+    ASSERT_TRUE(failed.has_value());
+    EXPECT_EQ(*failed, std::optional<std::string>("failed: no browser engine: install the chromium package"));
 }
 
 TEST_F(Browser, SettleWaitsForThePageToLoad) {
