@@ -230,7 +230,7 @@ private:
     rt::Task<Flow> dispatch(Run& run, const TavroScreen& screen, TavroAction action, Source source);
     rt::Task<Flow> doneTurn(Run& run, const TavroScreen& screen, const TavroAction& action, Source source);
     rt::Task<Flow> askTurn(Run& run, std::string question);
-    rt::Task<Flow> openWebTurn(Run& run, const TavroScreen& screen, const TavroAction& action);
+    rt::Task<Flow> openWebTurn(Run& run, const TavroScreen& screen, const TavroAction& action, Source source);
     rt::Task<Flow> localOperationTurn(Run& run, const TavroScreen& screen, const TavroAction& action,
                                       std::string caption, bool needsApproval, Source source);
     rt::Task<Flow> surfaceActionTurn(Run& run, const TavroScreen& screen, const TavroAction& action,

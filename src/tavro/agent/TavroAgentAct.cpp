@@ -61,7 +61,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& scr
                 co_return Flow::end;
             }
             co_await say(run.life, action.describe(&screen));
-            co_return co_await openWebTurn(run, screen, action);
+            co_return co_await openWebTurn(run, screen, action, source);
         }
         default:
             break;
@@ -149,7 +149,8 @@ rt::Task<TavroAgent::Flow> TavroAgent::askTurn(Run& run, std::string question) {
     co_return Flow::tail;
 }
 
-rt::Task<TavroAgent::Flow> TavroAgent::openWebTurn(Run& run, const TavroScreen& screen, const TavroAction& action) {
+rt::Task<TavroAgent::Flow> TavroAgent::openWebTurn(Run& run, const TavroScreen& screen, const TavroAction& action,
+                                                    Source source) {
     auto shown = presenter.lock();
     if (!shown) {
         status_.set(L("I can't open a browser here.", "ここではブラウザを開けません。"));
@@ -174,13 +175,10 @@ rt::Task<TavroAgent::Flow> TavroAgent::openWebTurn(Run& run, const TavroScreen& 
                           (failure ? " → " + *failure : std::string()));
     TavroDebug::shared()->log("act", "openWeb " + action.text, !failure);
     if (failure) {
-        // Without a model the rules engine chose it: the run cannot end as done.
-        if (run.models.empty()) {
-            std::string reason = *failure;
-            if (reason.starts_with("failed: ")) reason.erase(0, 8);
-            run.rulesStepFailed = true;
-            run.rulesFailureCaption = caption;
-            run.rulesFailureReason = TavroText::trim(reason);
+        // A step the rules engine or a recipe chose ends the run without a model, as any failed step.
+        if (noteFailedStep(run, source, caption, failure)) {
+            TavroAction end = failedStepAction(run);
+            co_return co_await dispatch(run, screen, std::move(end), Source::agent);
         }
         co_return Flow::tail;
     }
