@@ -60,6 +60,11 @@ public:
     static const TavroElement* best(std::string_view name, const std::vector<TavroElement>& elements,
                                     const std::set<std::string>& kinds, bool loose);
 
+    // The host route a person means by `name`, as TavroText::match picks it, except that a route
+    // whose name was only found inside a longer text counts when the other words typed merely
+    // frame it and ask for no action its name does not ("Shop and delete account" is not Shop).
+    static std::optional<std::string> route(std::string_view name, const std::vector<std::string>& routes);
+
     // Corrects a misspelt first word to the nearest known command verb (lenient reading only).
     static std::string fixVerb(std::string_view clause);
 

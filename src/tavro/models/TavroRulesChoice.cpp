@@ -209,4 +209,16 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
     return nullptr;
 }
 
+std::optional<std::string> TavroRules::route(std::string_view name, const std::vector<std::string>& routes) {
+    auto found = TavroText::match(name, routes);
+    if (!found) return found;
+    const auto wanted = TavroText::norm(name);
+    const auto route = TavroText::norm(*found);
+    // Equal, a prefix of the route, or a misspelling of it: the person named the route itself.
+    if (route.empty() || wanted.size() <= route.size() || wanted.find(route) == std::string::npos) return found;
+    const Typed typed(name);
+    if (typed.onlyFrames(route) && typed.asksOnlyFor(route)) return found;
+    return std::nullopt;
+}
+
 }  // namespace tavro

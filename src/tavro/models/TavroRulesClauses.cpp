@@ -129,7 +129,7 @@ std::optional<TavroAction> clickTarget(const TavroRules& rules, std::string_view
     if (!target && lenient) target = TavroRules::best(name, elements, buttonKinds(), true);
     if (!target && lenient) target = TavroRules::best(name, elements, rowKinds(), true);
     if (target) return act(Kind::click, target->id, {});
-    if (const auto route = TavroText::match(name, rules.routes)) return act(Kind::navigate, std::nullopt, *route);
+    if (const auto route = TavroRules::route(name, rules.routes)) return act(Kind::navigate, std::nullopt, *route);
     return std::nullopt;
 }
 
@@ -221,7 +221,7 @@ constexpr Row kRows[] = {
     // A route by name: "go to Settings".
     {nullptr, R"(^(?:please\s+)?(?:go to|open|show|navigate to)\s+(?:the\s+)?(.+?)(?:\s+(?:screen|page|tab))?$)", {},
      [](const Match& m) {
-         const auto route = TavroText::match(m[1], m.rules.routes);
+         const auto route = TavroRules::route(m[1], m.rules.routes);
          // Already there: nothing to do. "show" without a route may mean an element ("show
          // password" on the Password screen), so it goes on down the table as before.
          const bool there = showing(m.screen, m[1]) || (route && showing(m.screen, *route));

@@ -57,6 +57,21 @@ TEST(RulesRoute, WithoutSuchARouteTheTableGoesOn) {
     EXPECT_EQ(strict("open Settings", s, {"Home"}), one(act(Kind::click, 1)));  // row 24
 }
 
+TEST(RulesRoute, ARouteFoundInsideMoreWordsCountsOnlyWhenTheyFrameIt) {
+    const auto s = screen({});
+    const std::vector<std::string> routes = {"Shop", "Settings"};
+    // Words that ask for something else, or name something else, are not the route.
+    for (const auto* clause : {"open Shop and delete account", "open Shop to cancel my order", "open Shop Deluxe"}) {
+        EXPECT_EQ(strict(clause, s, routes), std::nullopt) << clause;
+        EXPECT_EQ(lenient(clause, s, routes), std::nullopt) << clause;
+    }
+    EXPECT_EQ(strict("tap Shop and buy a mug", s, routes), std::nullopt);
+    // A route named with words around it, by a prefix, or misspelt, still counts.
+    EXPECT_EQ(strict("go to the Shop tab please", s, routes), one(act(Kind::navigate, std::nullopt, "Shop")));
+    EXPECT_EQ(strict("open Sett", s, routes), one(act(Kind::navigate, std::nullopt, "Settings")));
+    EXPECT_EQ(strict("open Setings", s, routes), one(act(Kind::navigate, std::nullopt, "Settings")));
+}
+
 TEST(RulesRoute, TheScreenAlreadyShowingNeedsNothing) {
     auto s = screen({el(1, "tab", "Home", "selected"), el(2, "tab", "Settings"), el(3, "button", "Show password")});
     s.location = "Settings";
