@@ -519,9 +519,7 @@ constexpr std::string_view kPage = R"JS((() => {
   // the button goes down, is checked once more, and goes up; the element must have heard the click.
   const tap = (el, name, id, hold) => {
     if (disabled(el)) return fail(name + ' is disabled');
-    listenOn(el.ownerDocument.defaultView);
-    armed = { id, el, target: standIn(el), was: expected || { label: labelOf(el), kind: kindOf(el) }, hold: hold || 0,
-      landed: undefined, live: 0, down: false, stop: '', effect: false };
+    arm(el, id, expected, hold || 0);
     return then(aim(el, name, id), (at) => at.error ? fail(at.error) : input([{ tap: { id, x: at.x, y: at.y, hold: hold || 0 } }]));
   };
 
@@ -584,12 +582,11 @@ constexpr std::string_view kPage = R"JS((() => {
     const el = ref ? ref.deref() : null;
     return el && el.isConnected ? el : null;
   };
-  const pressOf = (el, id) => {
-    if (!armed || armed.el !== el) {
-      listenOn(el.ownerDocument.defaultView);
-      armed = { id, el, target: standIn(el), was: { label: labelOf(el), kind: kindOf(el) }, hold: 0, landed: undefined,
-        live: 0, down: false, stop: '', effect: false };
-    }
+  // A press of the element, as it was read (else as it reads now).
+  const arm = (el, id, was, hold) => {
+    listenOn(el.ownerDocument.defaultView);
+    armed = { id, el, target: standIn(el), was: was || { label: labelOf(el), kind: kindOf(el) }, hold, landed: undefined,
+      live: 0, down: false, stop: '', effect: false };
     return armed;
   };
 
@@ -600,7 +597,7 @@ constexpr std::string_view kPage = R"JS((() => {
     const el = elementOf(id);
     if (!el) return fail('element ' + id + ' is not on screen');
     labelIndex = new Map();
-    const a = pressOf(el, id);
+    const a = armed && armed.el === el ? armed : arm(el, id, null, 0);
     a.live = 0;
     a.target = standIn(el);
     const changed = changedFrom(el, id, a.was);
