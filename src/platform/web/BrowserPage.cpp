@@ -304,8 +304,8 @@ rt::Task<BrowserPage::Answer> BrowserPage::evaluate(std::string script) {
     co_return Answer{json{{"ok", true}}, ""};
 }
 
-rt::Task<Reply> BrowserPage::mouse(std::string type, double x, double y) {
-    json params = {{"type", type}, {"x", x}, {"y", y}, {"button", "left"}, {"clickCount", 1}};
+rt::Task<Reply> BrowserPage::mouse(std::string type, double x, double y, std::string button) {
+    json params = {{"type", type}, {"x", x}, {"y", y}, {"button", std::move(button)}, {"clickCount", 1}};
     if (type == "mouseMoved") params["button"] = "none";
     return call("Input.dispatchMouseEvent", std::move(params));
 }
@@ -346,32 +346,44 @@ rt::Task<std::string> BrowserPage::tap(json arg) {
         }
         break;
     }
+    // From here our world watches the press until it is told that the press ended.
+    const auto ended = [self, id] {
+        if (!self->context_) return;
+        self->engine_->send("Runtime.evaluate",
+                            {{"expression", "tavro.pressed(" + id.dump() + ")"}, {"contextId", *self->context_}},
+                            self->session_);
+    };
     const auto down = co_await self->mouse("mousePressed", x, y);
-    if (!down.error.empty()) co_return firstLine(down.error);
+    if (!down.error.empty()) {
+        ended();
+        co_return firstLine(down.error);
+    }
     if (hold > 0) (void)co_await rt::sleep(std::chrono::milliseconds(static_cast<long>(hold)));
-    // The button goes up whatever the page did meanwhile; what it covered then is the failure.
-    std::optional<std::string> covered = failureIn(co_await check(true));
+    // With the button down: whether the press goes on. A press called off ends with a release of
+    // no button, which the page does not hear: nothing that came over the element gets a button
+    // going up, and nothing is clicked.
+    const auto held = co_await self->evaluate("tavro.held(" + id.dump() + ", " + json(x).dump() + ", " + json(y).dump() + ")");
+    const std::optional<std::string> calledOff = failureIn(held);
+    const bool goesOn = !calledOff && !(held.value->is_object() && held.value->value("off", false));
+    const std::string button = goesOn ? "left" : "none";
     if (co_await rt::isCancelled()) {
         // Stopped with the button down: it goes up without anyone waiting for it.
         self->engine_->send("Input.dispatchMouseEvent",
-                            {{"type", "mouseReleased"}, {"x", x}, {"y", y}, {"button", "left"}, {"clickCount", 1}},
+                            {{"type", "mouseReleased"}, {"x", x}, {"y", y}, {"button", button}, {"clickCount", 1}},
                             self->session_);
+        ended();
         co_return std::string(BrowserEngine::stoppedError);
     }
-    const auto up = co_await self->mouse("mouseReleased", x, y);
-    if (!up.error.empty()) co_return firstLine(up.error);
-    const auto confirmed = co_await self->evaluate("tavro.pressed(" + id.dump() + ")");
-    // A click that left the document was told by our world as it happened; that account stands.
-    if (self->pressed_ && self->pressed_->value("id", json()) == id) {
-        if (!self->pressed_->value("reached", false)) {
-            co_return covered ? *covered
-                              : self->pressed_->value("name", std::string("the element")) + " was not pressed: the click reached " +
-                                    self->pressed_->value("other", std::string("another element"));
-        }
-        co_return covered.value_or("");
+    const auto up = co_await self->mouse("mouseReleased", x, y, button);
+    if (!up.error.empty()) {
+        ended();
+        co_return firstLine(up.error);
     }
-    if (auto failure = failureIn(confirmed)) co_return covered.value_or(*failure);
-    co_return covered.value_or("");
+    const auto confirmed = co_await self->evaluate("tavro.pressed(" + id.dump() + ")");
+    if (calledOff) co_return *calledOff;
+    // A click that left the document was told by our world as it happened; that account stands.
+    if (self->pressed_ && self->pressed_->value("id", json()) == id && self->pressed_->value("reached", false)) co_return "";
+    co_return failureIn(confirmed).value_or("");
 }
 
 // Types as a keyboard does: a key goes down and up for each character a key types, and the rest

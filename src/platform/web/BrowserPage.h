@@ -12,12 +12,15 @@
 // (Enter, Backspace), {"back": true} (history) and {"script": text}, whose answer stands when it
 // is an error.
 //
-// A tap reaches the element it aims at or fails. The pointer moves to the point; our world then
-// checks the element is still under it ("tavro.recheck", which answers a new point once when the
-// page moved it), again after the button went down, and after the button went up that the element
-// or something in it received the click ("tavro.pressed"; a click that leaves the document is told
-// by our world as it happens). Typing sends each character's key down and up where a key types it
-// (keydown, keypress, input, keyup) and the rest as text input.
+// A tap reaches the element it aims at, as it was read, or nothing at all. The pointer moves to
+// the point; our world then checks the element is still under it and reads as it did
+// ("tavro.recheck", which answers a new point once when the page moved it), again after the button
+// went down (and after the hold of a long press: "tavro.held"), and after the button went up that
+// the element or something in it received the click ("tavro.pressed"; a click that leaves the
+// document is told by our world as it happens). While the button is down our world keeps from the
+// page every part of the press that would reach something else; a press it called off ends with a
+// release of no button, which the page does not hear. Typing sends each character's key down and up
+// where a key types it (keydown, keypress, input, keyup) and the rest as text input.
 #pragma once
 
 #include <functional>
@@ -84,7 +87,7 @@ private:
     rt::Task<std::string> runStep(const nlohmann::json& step);
     rt::Task<std::string> tap(nlohmann::json arg);
     rt::Task<std::string> typeText(std::string text);
-    rt::Task<Reply> mouse(std::string type, double x, double y);
+    rt::Task<Reply> mouse(std::string type, double x, double y, std::string button = "left");
 
     std::shared_ptr<BrowserEngine> engine_;
     std::string target_;

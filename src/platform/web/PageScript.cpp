@@ -6,7 +6,8 @@ namespace {
 
 // Runs in the page's world. A click listener added to an element (or an onclick property set on
 // it) is remembered; the "tavro-listeners" event on a document makes every remembered element in
-// it fire "tavro-listener", which the page script's world hears.
+// it fire "tavro-listener", which the page script's world hears, and "tavro-ask" on one element
+// makes it fire "tavro-listener" when it is remembered.
 constexpr std::string_view kBridge = R"JS((() => {
   const kinds = new Set(['click', 'mousedown', 'mouseup', 'pointerdown', 'pointerup', 'touchstart', 'touchend']);
   const seen = new WeakSet();
@@ -32,6 +33,10 @@ constexpr std::string_view kBridge = R"JS((() => {
       if (!el) { refs.splice(i, 1); continue; }
       if (el.isConnected && el.ownerDocument === document) el.dispatchEvent(new Event('tavro-listener', { composed: true }));
     }
+  }, true);
+  add.call(document, 'tavro-ask', (e) => {
+    const el = e.composedPath()[0];
+    if (seen.has(el)) el.dispatchEvent(new Event('tavro-listener', { composed: true }));
   }, true);
 })();
 )JS";
@@ -70,11 +75,14 @@ constexpr std::string_view kPage = R"JS((() => {
   // Elements whose click listeners the page's world reported during this reading.
   let listening = new WeakSet();
   const hear = (e) => { const t = e.composedPath()[0]; if (t instanceof Element) listening.add(t); };
-  const askListeners = (doc) => {
+  const hearOn = (doc) => {
     if (!doc.__tavroHears) {
       doc.addEventListener('tavro-listener', hear, true);
       doc.__tavroHears = true;
     }
+  };
+  const askListeners = (doc) => {
+    hearOn(doc);
     doc.dispatchEvent(new Event('tavro-listeners'));
   };
 
@@ -423,9 +431,44 @@ constexpr std::string_view kPage = R"JS((() => {
     const r = el.getBoundingClientRect();
     return r.width === 0 && r.height === 0 && labelsOf(el).length ? labelsOf(el)[0] : el;
   };
-  // Whether a press that reaches `hit` reaches the element (or what stands for it).
-  const reaches = (el, target, hit) => !!hit && (within(hit, target) || within(hit, el) ||
-    labelsOf(el).some((l) => within(hit, l)));
+  // A control of its own: a button, a link, a field, anything with a role or a click handler of
+  // its own (the page's world is asked about one the last reading did not hear of).
+  const isControl = (n) => {
+    if (kindOf(n)) return true;
+    if (n.localName === 'html' || n.localName === 'body') return false;
+    hearOn(n.ownerDocument);
+    n.dispatchEvent(new Event('tavro-ask', { composed: true }));
+    return clickable(n);
+  };
+  // Whether a press that reaches `hit` reaches the element (or what stands for it): the hit is it
+  // or inside it, with no control of its own in between, which would take the press instead.
+  const reaches = (el, target, hit) => {
+    if (!hit) return false;
+    const through = (whole) => {
+      if (!within(hit, whole)) return false;
+      for (let n = hit; n && n !== whole; n = composedParent(n)) {
+        if (n !== el && n.nodeType === 1 && isControl(n)) return null;
+      }
+      return true;
+    };
+    let found = through(el);
+    if (found === false && target !== el) found = through(target);
+    for (const label of found === false ? labelsOf(el) : []) {
+      found = through(label);
+      if (found !== false) break;
+    }
+    return found === true;
+  };
+  // What the element reads as now against how it was read when the action was chosen: a failure
+  // when its label changed, or it became another kind of control; else ''.
+  const changedFrom = (el, id, was) => {
+    const label = labelOf(el);
+    const name = was.label || 'element ' + id;
+    if (norm(label) !== norm(was.label)) return name + ' now reads ' + (label ? '“' + label + '”' : 'as nothing');
+    const kind = kindOf(el);
+    if (kind && kind !== was.kind) return name + ' is now a ' + kind;
+    return '';
+  };
   const coveredBy = (name, hit) => {
     const other = hit && hit.nodeType === 1 ? labelOf(hit) : '';
     return name + ' is covered by ' + (other ? '“' + other + '”' : 'another element');
@@ -473,32 +516,59 @@ constexpr std::string_view kPage = R"JS((() => {
 
   // A press is carried out by the page as a "tap" step: the pointer moves to the point, the
   // element under it is checked again (the move may have run the page's scripts and moved things),
-  // the button goes down and up, and the element must have heard the click.
+  // the button goes down, is checked once more, and goes up; the element must have heard the click.
   const tap = (el, name, id, hold) => {
     if (disabled(el)) return fail(name + ' is disabled');
+    arm(el, id, expected, hold || 0);
     return then(aim(el, name, id), (at) => at.error ? fail(at.error) : input([{ tap: { id, x: at.x, y: at.y, hold: hold || 0 } }]));
   };
 
-  // The press in progress: its element, what stands for it on screen and what the first trusted
-  // click since then reached (undefined until one came). Our listeners are added before the page's
-  // own on each window, so a page that stops the click later cannot hide it from us.
+  // How the element of the action in progress was read when the action was chosen ({label, kind}).
+  let expected = null;
+  // The press in progress: its element, what stands for it on screen, how it was read, and what
+  // the first trusted click since then reached (undefined until one came). While its button may
+  // be down (`live`: until when), every part of the press the page is about to hear is checked
+  // first: our listeners come before the page's own on each window, as they are added when the
+  // document starts. A part that would reach anything but the element as it was read calls the
+  // press off (`stop` says why), and from then on the page hears none of it. For a long press,
+  // what comes over the element once it is down is the hold's effect (`effect`): the release is
+  // kept from it, and the press stands.
   let armed = null;
   const listened = new WeakSet();
-  const heard = (e) => {
-    if (!armed || !e.isTrusted || armed.landed !== undefined) return;
-    const t = e.composedPath()[0];
-    armed.landed = t && typeof t.nodeType === 'number' ? t : null;
-    // A click that leaves the document (a link) is told to the browser at once as well.
-    const reached = reaches(armed.el, armed.target, armed.landed);
-    if (typeof globalThis.tavroPressed === 'function') {
-      globalThis.tavroPressed(JSON.stringify({ id: armed.id, reached, name: labelOf(armed.el) || 'element ' + armed.id,
-        other: reached ? '' : nameOf(armed.landed) }));
+  const PRESS = ['pointerdown', 'mousedown', 'pointerup', 'mouseup', 'click'];
+  const guard = (e) => {
+    const a = armed;
+    if (!a || !a.live || !e.isTrusted) return;
+    if (performance.now() > a.live) { a.live = 0; return; }
+    if (!a.stop) {
+      const t = e.composedPath()[0];
+      const node = t && typeof t.nodeType === 'number' ? t : null;
+      const down = e.type === 'pointerdown' || e.type === 'mousedown';
+      const holding = a.hold > 0 && a.down && !down;
+      const why = (holding ? '' : changedFrom(a.el, a.id, a.was)) || (reaches(a.el, a.target, node) ? ''
+        : e.type === 'click' ? (a.was.label || 'element ' + a.id) + ' was not pressed: the click reached ' + nameOf(node)
+          : coveredBy(a.was.label || 'element ' + a.id, node));
+      if (!why) {
+        if (down) a.down = true;
+        if (e.type === 'click' && a.landed === undefined) {
+          a.landed = node;
+          // A click that leaves the document (a link) is told to the browser at once as well.
+          if (typeof globalThis.tavroPressed === 'function') {
+            globalThis.tavroPressed(JSON.stringify({ id: a.id, reached: true }));
+          }
+        }
+        return;
+      }
+      a.stop = why;
+      a.effect = holding;
     }
+    e.preventDefault();
+    e.stopImmediatePropagation();
   };
   const listenOn = (win) => {
     if (!win || listened.has(win)) return;
     listened.add(win);
-    win.addEventListener('click', heard, true);
+    for (const type of PRESS) win.addEventListener(type, guard, true);
   };
   listenOn(window);
   const nameOf = (node) => {
@@ -512,29 +582,63 @@ constexpr std::string_view kPage = R"JS((() => {
     const el = ref ? ref.deref() : null;
     return el && el.isConnected ? el : null;
   };
+  // A press of the element, as it was read (else as it reads now).
+  const arm = (el, id, was, hold) => {
+    listenOn(el.ownerDocument.defaultView);
+    armed = { id, el, target: standIn(el), was: was || { label: labelOf(el), kind: kindOf(el) }, hold, landed: undefined,
+      live: 0, down: false, stop: '', effect: false };
+    return armed;
+  };
 
-  // With the pointer at the point: whether it is still over the element. When it is not, the
+  // With the pointer at the point, before the button goes down: whether it is still over the
+  // element, which still reads as it was read. When something else is under the pointer, the
   // element is aimed at once more (the answer is the new point) unless this was the last try.
   const recheck = (id, x, y, last) => {
     const el = elementOf(id);
     if (!el) return fail('element ' + id + ' is not on screen');
     labelIndex = new Map();
+    const a = armed && armed.el === el ? armed : arm(el, id, null, 0);
+    a.live = 0;
+    a.target = standIn(el);
+    const changed = changedFrom(el, id, a.was);
+    if (changed) return fail(changed);
     const name = labelOf(el) || 'element ' + id;
-    const target = standIn(el);
-    if (!armed || armed.el !== el) {
-      listenOn(el.ownerDocument.defaultView);
-      armed = { id, el, target, landed: undefined };
-    }
     const hit = hitAt(x, y);
-    if (reaches(el, target, hit)) return ok;
+    if (reaches(el, a.target, hit)) {
+      // The button goes down next; the page is watched until the press ends, a while at most.
+      a.live = performance.now() + a.hold + 10000;
+      return ok;
+    }
     if (last) return fail(coveredBy(name, hit));
     return then(aim(el, name, id), (at) => at.error ? fail(at.error) : { x: at.x, y: at.y });
   };
-  // After the button went up: the element (or something inside it) received the click.
+  // With the button down (after the hold of a long press): whether the press goes on to its
+  // release. When it does not, the answer says why, or {off: true} for what a hold opened, and the
+  // button goes up without the page hearing it.
+  const held = (id, x, y) => {
+    const a = armed;
+    if (!a || a.id !== id) return fail('element ' + id + ' was not pressed');
+    if (!a.stop) {
+      const holding = a.hold > 0 && a.down;
+      const hit = hitAt(x, y);
+      const why = (holding ? '' : changedFrom(a.el, id, a.was)) ||
+        (a.el.isConnected && reaches(a.el, a.target, hit) ? '' : coveredBy(a.was.label || 'element ' + id, hit));
+      if (why) {
+        a.stop = why;
+        a.effect = holding;
+      }
+    }
+    if (a.effect) return { ok: true, off: true };
+    return a.stop ? fail(a.stop) : ok;
+  };
+  // After the button went up: the element (or something inside it) received the click, or the
+  // press was called off.
   const pressed = (id) => {
     const a = armed;
     armed = null;
     if (!a || a.id !== id) return fail('element ' + id + ' was not pressed');
+    if (a.effect) return ok;
+    if (a.stop) return fail(a.stop);
     labelIndex = new Map();
     const name = labelOf(a.el) || 'element ' + id;
     if (a.landed === undefined) return fail(name + ' did not receive the click');
@@ -717,8 +821,18 @@ constexpr std::string_view kPage = R"JS((() => {
     }
     const elId = el ? idOf(el) : null;
     const name = el ? (labelOf(el) || 'element ' + elId) : '';
-    labelIndex = new Map();
     const elKind = el ? kindOf(el) : null;
+    // An element acted on is the one the action was chosen on only while it reads as it was read
+    // (its labels found as the reading found them; the checks of a press look afresh).
+    expected = null;
+    if (el && kind !== 'scroll' && kind !== 'swipe' && kind !== 'back') {
+      const read = action.element && typeof action.element === 'object' ? action.element : {};
+      expected = { label: typeof read.label === 'string' ? read.label : labelOf(el),
+        kind: typeof read.kind === 'string' ? read.kind : elKind };
+      const changed = changedFrom(el, elId, expected);
+      if (changed) return fail(changed);
+    }
+    labelIndex = new Map();
 
     switch (kind) {
       case 'click':
@@ -758,20 +872,30 @@ constexpr std::string_view kPage = R"JS((() => {
     return fail(kind + ' is not a screen action');
   };
 
-  // After typing: the change event a person's leaving the field would give, and a failure when
-  // the field kept none of the text (a number field given words, say).
+  // Letters and digits in lower case: what a field that formats its text (brackets in a phone
+  // number, spaces in a card number) still holds of what was typed.
+  const essence = (text) => String(text ?? '').toLowerCase().replace(/[^\p{L}\p{N}]+/gu, '');
+  // After typing: the change event a person's leaving the field would give, and a failure when the
+  // field does not hold the text (a number field given words, a length limit, keys the page
+  // refused).
   const changed = (id, text) => {
-    const ref = nodes.get(id);
-    const el = ref ? ref.deref() : null;
-    if (!el || !el.isConnected) return fail('element ' + id + ' is not on screen');
-    if (el.localName === 'input' || el.localName === 'textarea') {
-      fire(el, 'change');
-      if (text && !el.value) return fail((labelOf(el) || 'element ' + id) + ' does not take “' + text + '”');
-    }
-    return ok;
+    const el = elementOf(id);
+    if (!el) return fail('element ' + id + ' is not on screen');
+    const field = el.localName === 'input' || el.localName === 'textarea';
+    if (field) fire(el, 'change');
+    else if (!el.isContentEditable) return ok;
+    if (!text) return ok;
+    const now = field ? el.value : el.textContent;
+    const want = essence(text);
+    if (want ? essence(now).includes(want) : now) return ok;
+    const name = labelOf(el) || 'element ' + id;
+    // A password is never written out, neither what was typed nor what the field holds.
+    if (el.type === 'password') return fail(name + ' does not hold what was typed');
+    if (!now.trim()) return fail(name + ' does not take “' + text + '”');
+    return fail(name + ' holds “' + squash(now, LABEL) + '”, not “' + text + '”');
   };
 
-  const api = Object.freeze({ read, perform, changed, recheck, pressed, activity: () => ({ mutations }) });
+  const api = Object.freeze({ read, perform, changed, recheck, held, pressed, activity: () => ({ mutations }) });
   Object.defineProperty(globalThis, 'tavro', { value: api, writable: false, configurable: false });
 })();
 )JS";

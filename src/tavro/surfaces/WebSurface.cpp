@@ -183,7 +183,14 @@ rt::Task<std::optional<std::string>> WebSurface::perform(TavroAction action) {
     if (!web) co_return std::optional<std::string>("failed: the browser is closed");
     if (!web->loadError().empty() && !web->isLoading()) co_return web->loadError();
     json call = {{"kind", std::string(kindName(action.kind))}, {"text", action.text}, {"submit", action.submit}};
-    if (action.id) call["id"] = *action.id;
+    if (action.id) {
+        call["id"] = *action.id;
+        // The element as the reading the action was chosen on has it: the page acts on it only
+        // while it still reads so.
+        if (const auto* read = last_ ? last_->element(*action.id) : nullptr) {
+            call["element"] = {{"label", read->label}, {"kind", read->kind}};
+        }
+    }
     const auto answer = co_await web->evaluate("tavro.perform(" + call.dump(-1, ' ', false, json::error_handler_t::replace) + ")");
     if (!answer.value) {
         co_return std::optional<std::string>("failed: the page cannot be used here (" + answer.error + ")");

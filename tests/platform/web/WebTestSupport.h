@@ -190,4 +190,140 @@ inline constexpr const char* shiftingSubscriptionPage = R"(<title>Subscription</
   keep.onclick = () => out.textContent = 'SUBSCRIPTION KEPT';
 </script>)";
 
+// A button that becomes another on the way: renamed when the pointer enters it or when the button
+// goes down, a role that changes under the pointer, and a name changed after the reading.
+inline constexpr const char* renamingPage = R"(<title>Drafts</title>
+<button id="save" style="display:block;width:220px;height:50px">Save draft</button>
+<button id="publish" style="display:block;width:220px;height:50px">Publish</button>
+<span id="share" role="button" tabindex="0" style="display:block;width:220px;height:50px">Share</span>
+<button id="later" style="display:block;width:220px;height:50px">Later</button>
+<p id="out"></p>
+<script>
+  let renamed = false;
+  save.addEventListener('mouseenter', () => { save.textContent = 'Delete account'; renamed = true; });
+  save.onclick = () => out.textContent = renamed ? 'ACCOUNT DELETED' : 'DRAFT SAVED';
+  publish.addEventListener('mousedown', () => publish.textContent = 'Unpublish everything');
+  publish.onclick = () => out.textContent = publish.textContent === 'Publish' ? 'PUBLISHED' : 'UNPUBLISHED';
+  share.addEventListener('mouseenter', () => share.setAttribute('role', 'link'));
+  share.onclick = () => out.textContent = 'SHARED';
+  later.onclick = () => out.textContent = 'LATER: ' + later.textContent;
+</script>)";
+
+// Rows that put a control of their own over themselves when the pointer enters: a button, and a
+// box with a click handler. A row whose inside is plain text is pressed as usual.
+inline constexpr const char* rowsPage = R"(<title>Notes</title>
+<style>.row{position:relative;display:block;width:300px;height:60px;margin:4px 0}.cover{position:absolute;inset:0}</style>
+<div class="row" id="notes" role="button" tabindex="0">Meeting notes</div>
+<div class="row" id="photos" role="button" tabindex="0">Holiday photos</div>
+<div class="row" id="list" role="button" tabindex="0"><span style="display:block;height:100%">Shopping list</span></div>
+<p id="out"></p>
+<script>
+  const cover = (row, make) => row.addEventListener('mouseenter', () => {
+    if (row.querySelector('.cover')) return;
+    const el = make();
+    el.className = 'cover';
+    row.append(el);
+  });
+  cover(notes, () => {
+    const b = document.createElement('button');
+    b.setAttribute('aria-label', 'Delete');
+    b.onclick = (e) => { e.stopPropagation(); out.textContent = 'NOTES DELETED'; };
+    return b;
+  });
+  cover(photos, () => {
+    const d = document.createElement('div');
+    d.setAttribute('aria-label', 'Archive');
+    d.addEventListener('click', (e) => { e.stopPropagation(); out.textContent = 'PHOTOS ARCHIVED'; });
+    return d;
+  });
+  for (const row of [notes, photos, list]) row.addEventListener('click', () => out.textContent = 'OPENED ' + row.textContent);
+</script>)";
+
+// A layer that comes up over the button as it goes down, and confirms a purchase when the button
+// is released on it; what the layer hears is written into the page.
+inline constexpr const char* wishlistPage = R"(<title>Shop</title>
+<button id="wish" style="position:absolute;left:20px;top:100px;width:220px;height:50px">Add to wishlist</button>
+<p id="out" style="position:absolute;top:400px"></p>
+<script>
+  wish.addEventListener('mousedown', () => {
+    const layer = document.createElement('div');
+    layer.id = 'layer';
+    layer.textContent = 'Confirm purchase';
+    layer.style.cssText = 'position:fixed;inset:0;background:#fff';
+    for (const type of ['pointerup', 'mouseup', 'click']) {
+      layer.addEventListener(type, () => layer.dataset.heard = (layer.dataset.heard || '') + type + ' ');
+    }
+    layer.addEventListener('mouseup', () => out.textContent = 'PURCHASED');
+    document.body.append(layer);
+  });
+  document.addEventListener('click', (e) => { if (e.target !== wish) out.textContent = 'PURCHASED'; });
+  wish.onclick = () => out.textContent = 'WISHED';
+</script>)";
+
+// The banner of the shifting page comes in a few milliseconds after the first move instead of at
+// once: at times after the check that let the button go down, and it puts "Cancel" where "Keep" was.
+inline constexpr const char* lateBannerPage = R"(<title>Subscription</title>
+<button id="cancel" style="display:block;width:220px;height:50px">Cancel subscription</button>
+<button id="keep" style="display:block;width:220px;height:50px">Keep subscription</button>
+<p id="out"></p>
+<script>
+  const delay = Number(new URLSearchParams(location.search).get('delay'));
+  let shown = false;
+  addEventListener('mousemove', () => {
+    if (shown) return;
+    shown = true;
+    setTimeout(() => {
+      const banner = document.createElement('div');
+      banner.style.height = '50px';
+      banner.textContent = 'Welcome back';
+      document.body.prepend(banner);
+    }, delay);
+  });
+  for (const type of ['pointerdown', 'mousedown', 'pointerup', 'mouseup', 'click']) {
+    cancel.addEventListener(type, () => cancel.dataset.heard = (cancel.dataset.heard || '') + type + ' ');
+  }
+  cancel.onclick = () => out.textContent = 'SUBSCRIPTION CANCELLED';
+  keep.onclick = () => out.textContent = 'SUBSCRIPTION KEPT';
+</script>)";
+
+// A photo that opens a menu under the finger when held; the menu's "Delete photo" acts on the
+// button going up over it.
+inline constexpr const char* photoPage = R"(<title>Photos</title>
+<div id="photo" role="button" tabindex="0" style="position:absolute;left:20px;top:100px;width:200px;height:150px">Beach photo</div>
+<p id="out" style="position:absolute;top:500px"></p>
+<script>
+  let timer = 0;
+  photo.addEventListener('pointerdown', (e) => {
+    timer = setTimeout(() => {
+      const menu = document.createElement('div');
+      menu.id = 'menu';
+      menu.setAttribute('role', 'menu');
+      menu.style.cssText = 'position:absolute;width:160px;left:' + (e.clientX - 80) + 'px;top:' + (e.clientY - 20) + 'px';
+      menu.innerHTML = '<div role="menuitem" id="delete" style="height:40px">Delete photo</div>' +
+        '<div role="menuitem" style="height:40px">Share photo</div>';
+      document.body.append(menu);
+      for (const type of ['mouseup', 'click']) menu.querySelector('#delete').addEventListener(type, () => out.textContent = 'PHOTO DELETED');
+    }, 500);
+  });
+  photo.addEventListener('pointerup', () => clearTimeout(timer));
+  photo.addEventListener('click', () => { if (!document.querySelector('#menu')) out.textContent = 'PHOTO OPENED'; });
+</script>)";
+
+// Fields that keep less, or other, than what is typed, and one that formats it.
+inline constexpr const char* fieldsPage = R"(<title>Transfer</title>
+<input id="amount" aria-label="Amount" maxlength="2">
+<input id="city" aria-label="City" value="Tokyo">
+<div id="comment" contenteditable="true" aria-label="Comment" style="min-height:40px"></div>
+<input id="phone" aria-label="Phone">
+<textarea id="note" aria-label="Note"></textarea>
+<script>
+  city.addEventListener('keydown', (e) => e.preventDefault());
+  comment.addEventListener('beforeinput', (e) => e.preventDefault());
+  phone.addEventListener('input', () => {
+    const d = phone.value.replace(/\D/g, '').slice(0, 10);
+    phone.value = d.length > 6 ? '(' + d.slice(0, 3) + ') ' + d.slice(3, 6) + '-' + d.slice(6)
+      : d.length > 3 ? '(' + d.slice(0, 3) + ') ' + d.slice(3) : d;
+  });
+</script>)";
+
 }  // namespace webtest

@@ -177,3 +177,56 @@ TEST_F(ChromiumAgentOnVirtualClock, AModelReadsThePageThatCouldNotBeLoadedAndDec
     EXPECT_NE(seen.find("the page could not be loaded: net::ERR_CONNECTION_REFUSED"), std::string::npos) << seen;
     EXPECT_NE(seen.find("→ failed: the page could not be loaded"), std::string::npos) << "the history tells the step failed";
 }
+
+// A press the page turns into another never ends the run done with the other done.
+TEST_F(ChromiumAgent, ATapOnAButtonRenamedUnderThePointerPressesNothingAndTheRunFails) {
+    server.add("/drafts", webtest::renamingPage);
+    auto agent = makeAgent(std::make_shared<FakeSurface>(), configuration());
+    agent->presenter = presenter;
+    const auto report = runInRealTime(agent, "open " + server.url("/drafts") + " then tap Save draft");
+    EXPECT_FALSE(report.ok) << report.stepsText();
+    EXPECT_EQ(pageText("#out"), "") << "the account is not deleted";
+    EXPECT_NE(report.status.find("now reads “Delete account”"), std::string::npos) << report.status;
+}
+
+TEST_F(ChromiumAgent, ATapOnARowPressesNoControlThatAppearsInsideIt) {
+    server.add("/notes", webtest::rowsPage);
+    auto agent = makeAgent(std::make_shared<FakeSurface>(), configuration());
+    agent->presenter = presenter;
+    const auto report = runInRealTime(agent, "open " + server.url("/notes") + " then tap Meeting notes");
+    EXPECT_FALSE(report.ok) << report.stepsText();
+    EXPECT_EQ(pageText("#out"), "") << "the notes are not deleted";
+}
+
+TEST_F(ChromiumAgent, ALayerThatComesUpAsTheButtonGoesDownConfirmsNothing) {
+    server.add("/wishlist", webtest::wishlistPage);
+    auto agent = makeAgent(std::make_shared<FakeSurface>(), configuration());
+    agent->presenter = presenter;
+    const auto report = runInRealTime(agent, "open " + server.url("/wishlist") + " then tap Add to wishlist");
+    EXPECT_FALSE(report.ok) << report.stepsText();
+    EXPECT_EQ(pageText("#out"), "") << "nothing was bought";
+}
+
+TEST_F(ChromiumAgent, ALongPressThatOpensAMenuIsDoneWithNothingInTheMenuChosen) {
+    server.add("/photos", webtest::photoPage);
+    auto agent = makeAgent(std::make_shared<FakeSurface>(), configuration());
+    agent->presenter = presenter;
+    const auto report = runInRealTime(agent, "open " + server.url("/photos") + " then long press Beach photo");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(pageText("#menu > div"), "Delete photo") << "the menu is open";
+    EXPECT_EQ(pageText("#out"), "") << "the photo is not deleted";
+}
+
+TEST_F(ChromiumAgent, TypingThatTheFieldRefusesIsAFailedStep) {
+    server.add("/transfer", webtest::fieldsPage);
+    for (const char* goal : {"type 250 into Amount", "type Osaka into City", "type hello into Comment"}) {
+        auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended());
+        agent->presenter = presenter;
+        const auto report = runInRealTime(agent, "open " + server.url("/transfer") + " then " + goal);
+        EXPECT_FALSE(report.ok) << goal << "\n" << report.stepsText();
+    }
+    auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended());
+    agent->presenter = presenter;
+    const auto report = runInRealTime(agent, "open " + server.url("/transfer") + " then type 5551234567 into Phone");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+}

@@ -557,3 +557,94 @@ TEST_F(ChromiumSurface, ATapOnALinkOfADocsLikePageLandsOnThatLink) {
     surface = std::make_shared<WebSurface>(view);
     tapEach({"Zlib", "Buffer", "Workers"});
 }
+
+TEST_F(ChromiumSurface, APressStopsWhenTheElementNoLongerReadsAsItWasRead) {
+    server.add("/drafts", webtest::renamingPage);
+    ASSERT_NO_FATAL_FAILURE(open("/drafts"));
+    const auto screen = read();
+    for (const char* label : {"Save draft", "Publish", "Share", "Later"}) ASSERT_NE(named(screen, label), nullptr) << label;
+    EXPECT_EQ(perform(Kind::click, named(screen, "Save draft")->id), "failed: Save draft now reads “Delete account”");
+    EXPECT_EQ(perform(Kind::click, named(screen, "Publish")->id), "failed: Publish now reads “Unpublish everything”")
+        << "renamed once the button went down: the release is not heard";
+    EXPECT_EQ(perform(Kind::click, named(screen, "Share")->id), "failed: Share is now a link");
+    eval("document.querySelector('#later').textContent = 'Now'");
+    EXPECT_EQ(perform(Kind::click, named(screen, "Later")->id), "failed: Later now reads “Now”")
+        << "what counts is the reading the action was chosen on";
+    EXPECT_EQ(perform(Kind::type, named(screen, "Later")->id, "x"), "failed: Later now reads “Now”");
+    EXPECT_EQ(eval("document.querySelector('#out').textContent"), "") << "nothing was pressed";
+    const auto again = read();
+    ASSERT_NE(named(again, "Now"), nullptr);
+    EXPECT_EQ(perform(Kind::click, named(again, "Now")->id), std::nullopt) << "read again, it is pressed as it reads now";
+    EXPECT_EQ(eval("document.querySelector('#out').textContent"), "LATER: Now");
+}
+
+TEST_F(ChromiumSurface, AControlInsideTheElementIsACoverNotTheElement) {
+    server.add("/notes", webtest::rowsPage);
+    ASSERT_NO_FATAL_FAILURE(open("/notes"));
+    const auto screen = read();
+    for (const char* label : {"Meeting notes", "Holiday photos", "Shopping list"}) ASSERT_NE(named(screen, label), nullptr) << label;
+    EXPECT_EQ(perform(Kind::click, named(screen, "Meeting notes")->id), "failed: Meeting notes is covered by “Delete”");
+    EXPECT_EQ(perform(Kind::click, named(screen, "Holiday photos")->id), "failed: Holiday photos is covered by “Archive”");
+    EXPECT_EQ(eval("document.querySelector('#out').textContent"), "");
+    EXPECT_EQ(perform(Kind::click, named(screen, "Shopping list")->id), std::nullopt);
+    EXPECT_EQ(eval("document.querySelector('#out').textContent"), "OPENED Shopping list");
+}
+
+TEST_F(ChromiumSurface, WhatCameOverTheElementOnceTheButtonWentDownHearsNoRelease) {
+    server.add("/wishlist", webtest::wishlistPage);
+    ASSERT_NO_FATAL_FAILURE(open("/wishlist"));
+    const auto shop = read();
+    const auto* wish = named(shop, "Add to wishlist");
+    ASSERT_NE(wish, nullptr);
+    EXPECT_EQ(perform(Kind::click, wish->id), "failed: Add to wishlist is covered by “Confirm purchase”");
+    EXPECT_EQ(eval("document.querySelector('#out').textContent"), "") << "no purchase";
+    EXPECT_EQ(eval("document.querySelector('#layer').dataset.heard || ''"), "") << "the layer heard no release";
+
+    server.add("/late-banner", webtest::lateBannerPage);
+    int kept = 0;
+    for (int i = 0; i < 16; ++i) {
+        const int delay = 1 + i % 4;
+        ASSERT_NO_FATAL_FAILURE(open("/late-banner?delay=" + std::to_string(delay)));
+        const auto screen = read();
+        const auto* keep = named(screen, "Keep subscription");
+        ASSERT_NE(keep, nullptr);
+        const auto failure = perform(Kind::click, keep->id);
+        const auto out = eval("document.querySelector('#out').textContent");
+        EXPECT_EQ(eval("document.querySelector('#cancel').dataset.heard || ''"), "") << "try " << i << ": " << failure.value_or("ok");
+        if (failure) {
+            EXPECT_EQ(out, "") << "try " << i << ": " << *failure;
+        } else {
+            EXPECT_EQ(out, "SUBSCRIPTION KEPT") << "try " << i;
+            ++kept;
+        }
+    }
+    EXPECT_GT(kept, 0) << "a press that the banner did not get in the way of went through";
+}
+
+TEST_F(ChromiumSurface, ALongPressThatOpensAMenuUnderTheFingerSelectsNothing) {
+    server.add("/photos", webtest::photoPage);
+    ASSERT_NO_FATAL_FAILURE(open("/photos"));
+    const auto photos = read();
+    const auto* photo = named(photos, "Beach photo");
+    ASSERT_NE(photo, nullptr);
+    EXPECT_EQ(perform(Kind::longPress, photo->id), std::nullopt) << "the menu is the hold's effect";
+    EXPECT_EQ(eval("!!document.querySelector('#menu')"), true);
+    EXPECT_EQ(eval("document.querySelector('#out').textContent"), "") << "nothing in the menu was chosen";
+    const auto menu = read();
+    ASSERT_NE(named(menu, "Share photo"), nullptr);
+    EXPECT_EQ(perform(Kind::click, named(menu, "Share photo")->id), std::nullopt) << "the next press is a press as usual";
+}
+
+TEST_F(ChromiumSurface, TypingFailsWhenTheFieldDoesNotHoldTheText) {
+    server.add("/transfer", webtest::fieldsPage);
+    ASSERT_NO_FATAL_FAILURE(open("/transfer"));
+    const auto screen = read();
+    for (const char* label : {"Amount", "City", "Comment", "Phone", "Note"}) ASSERT_NE(named(screen, label), nullptr) << label;
+    EXPECT_EQ(perform(Kind::type, named(screen, "Amount")->id, "250"), "failed: Amount holds “25”, not “250”");
+    EXPECT_EQ(perform(Kind::type, named(screen, "City")->id, "Osaka"), "failed: City holds “Tokyo”, not “Osaka”");
+    EXPECT_EQ(perform(Kind::type, named(screen, "Comment")->id, "hello"), "failed: Comment does not take “hello”");
+    EXPECT_EQ(perform(Kind::type, named(screen, "Phone")->id, "5551234567"), std::nullopt) << "a field that formats the text holds it";
+    EXPECT_EQ(eval("document.querySelector('#phone').value"), "(555) 123-4567");
+    EXPECT_EQ(perform(Kind::type, named(screen, "Note")->id, "Lunch, 2 pm!"), std::nullopt);
+    EXPECT_EQ(perform(Kind::type, named(screen, "Amount")->id, "25"), std::nullopt);
+}

@@ -208,3 +208,16 @@ TEST_F(Browser, ActionsGoToThePageAndItsErrorsComeBackAsFailures) {
     EXPECT_EQ(failed->text, "failed: the browser opens only http, https and file addresses");
     EXPECT_TRUE(failed->elements.empty());
 }
+
+TEST_F(Browser, AnActionCarriesHowItsElementWasReadSoThePageActsOnlyOnItAsRead) {
+    servePage({{"elements", json::array({json::array({3, "button", "submit", "Save draft"})})}});
+    ASSERT_TRUE(readPage().has_value());
+    const auto sent = [&] {
+        const std::string prefix = "tavro.perform(";
+        return json::parse(scripts.back().substr(prefix.size(), scripts.back().size() - prefix.size() - 1));
+    };
+    EXPECT_EQ(perform({TavroAction::Kind::click, 3, "", false, ""}), std::nullopt);
+    EXPECT_EQ(sent()["element"], (json{{"label", "Save draft"}, {"kind", "button"}}));
+    EXPECT_EQ(perform({TavroAction::Kind::click, 4, "", false, ""}), std::nullopt);
+    EXPECT_FALSE(sent().contains("element")) << "an id the reading did not have is sent as it is";
+}
