@@ -46,6 +46,13 @@ struct ChromiumAgentBase : AgentTest {
         presenter->web->setSearchBase(server.url("/search?q="));
     }
 
+    // An agent on an empty native app whose presenter opens this fixture's browser.
+    std::shared_ptr<TavroAgent> browserAgent(TavroConfiguration c) {
+        auto agent = makeAgent(std::make_shared<FakeSurface>(), std::move(c));
+        agent->presenter = presenter;
+        return agent;
+    }
+
     std::string pageText(const std::string& selector) {
         const auto answer = rt::runToEnd(rt::MainActor::shared(),
                                         view->evaluate("document.querySelector('" + selector + "').textContent"),
@@ -92,8 +99,7 @@ TEST_F(ChromiumAgent, RunsAGoalOnARealPageFromItsAddressToTheResult) {
     document.querySelector('#sent').textContent = 'Sent: ' + document.querySelector('input').value;
   });
 </script>)");
-    auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended());
-    agent->presenter = presenter;
+    auto agent = browserAgent(unattended());
     const auto report = runInRealTime(agent, "open " + server.url("/chat") + " then type hello into Message then tap Send");
     EXPECT_TRUE(report.ok) << report.stepsText();
     EXPECT_EQ(agent->activeSurface(), presenter->web);
@@ -105,8 +111,7 @@ TEST_F(ChromiumAgent, RunsAGoalOnARealPageFromItsAddressToTheResult) {
 
 TEST_F(ChromiumAgent, ASearchOpensTheSearchAddress) {
     server.add("/search", "<title>Results</title><p>Results</p>");
-    auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended());
-    agent->presenter = presenter;
+    auto agent = browserAgent(unattended());
     const auto report = runInRealTime(agent, "search the web for red shoes");
     EXPECT_EQ(presenter->count("showWeb"), 1) << report.stepsText();
     EXPECT_TRUE(view->url().starts_with(server.url("/search?q=red%20shoes"))) << view->url();
@@ -117,8 +122,7 @@ TEST_F(ChromiumAgent, ASearchOpensTheSearchAddress) {
 TEST_F(ChromiumAgent, ATapLandsOnTheButtonNamedEvenWhenThePageShiftsOnTheFirstMove) {
     server.add("/sub", webtest::shiftingSubscriptionPage);
     // The default approval policy: cancelling would ask first; keeping does not need to.
-    auto agent = makeAgent(std::make_shared<FakeSurface>(), configuration());
-    agent->presenter = presenter;
+    auto agent = browserAgent(configuration());
     const auto report = runInRealTime(agent, "open " + server.url("/sub") + " then tap Keep subscription");
     EXPECT_TRUE(report.ok) << report.stepsText();
     EXPECT_EQ(pageText("#out"), "SUBSCRIPTION KEPT");
@@ -127,8 +131,7 @@ TEST_F(ChromiumAgent, ATapLandsOnTheButtonNamedEvenWhenThePageShiftsOnTheFirstMo
 TEST_F(ChromiumAgent, ARunEndsAtItsTimeoutWhileThePageHoldsUpTheReading) {
     server.add("/stuck", R"(<title>Stuck</title><button>Later</button>
 <script>setTimeout(() => { const end = Date.now() + 30000; while (Date.now() < end) {} }, 100);</script>)");
-    auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended());
-    agent->presenter = presenter;
+    auto agent = browserAgent(unattended());
     const auto start = std::chrono::steady_clock::now();
     auto report = rt::runToEnd(real, agent->runAndWait("open " + server.url("/stuck") + " then tap Later", 4), 60s);
     const auto took = std::chrono::steady_clock::now() - start;
@@ -143,8 +146,7 @@ TEST_F(ChromiumAgentOnVirtualClock, ReadsAndPressesARealPageThatTakesRealTimeToL
 <script src="/slow"></script>
 <button id="pin">Pin note</button><p id="out"></p>
 <script>pin.onclick = () => out.textContent = 'Pinned';</script>)");
-    auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended());
-    agent->presenter = presenter;
+    auto agent = browserAgent(unattended());
     const auto report = runGoal(agent, "open " + server.url("/pin") + " then tap Pin note", 120);
     EXPECT_TRUE(report.ok) << report.stepsText() << "\n" << report.status;
     EXPECT_EQ(pageText("#out"), "Pinned");
@@ -152,8 +154,7 @@ TEST_F(ChromiumAgentOnVirtualClock, ReadsAndPressesARealPageThatTakesRealTimeToL
 
 TEST_F(ChromiumAgentOnVirtualClock, APageThatCannotBeLoadedIsAFailedStepAndTheRunIsNotDone) {
     const std::string address = closedAddress();
-    auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended());
-    agent->presenter = presenter;
+    auto agent = browserAgent(unattended());
     const auto report = runGoal(agent, "open " + address, 120);
     EXPECT_FALSE(report.ok) << report.stepsText();
     ASSERT_FALSE(report.steps.empty());
@@ -167,8 +168,7 @@ TEST_F(ChromiumAgentOnVirtualClock, AModelReadsThePageThatCouldNotBeLoadedAndDec
     const std::string address = closedAddress();
     auto script = std::make_shared<Script>();
     script->replies = {reply("openWeb", std::nullopt, address), reply("fail", std::nullopt, "The site is down.")};
-    auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended({scriptedModel("M", script)}));
-    agent->presenter = presenter;
+    auto agent = browserAgent(unattended({scriptedModel("M", script)}));
     const auto report = runGoal(agent, "find the opening hours on the shop's site", 120);
     EXPECT_FALSE(report.ok);
     EXPECT_EQ(report.status, "The site is down.");
@@ -181,8 +181,7 @@ TEST_F(ChromiumAgentOnVirtualClock, AModelReadsThePageThatCouldNotBeLoadedAndDec
 // A press the page turns into another never ends the run done with the other done.
 TEST_F(ChromiumAgent, ATapOnAButtonRenamedUnderThePointerPressesNothingAndTheRunFails) {
     server.add("/drafts", webtest::renamingPage);
-    auto agent = makeAgent(std::make_shared<FakeSurface>(), configuration());
-    agent->presenter = presenter;
+    auto agent = browserAgent(configuration());
     const auto report = runInRealTime(agent, "open " + server.url("/drafts") + " then tap Save draft");
     EXPECT_FALSE(report.ok) << report.stepsText();
     EXPECT_EQ(pageText("#out"), "") << "the account is not deleted";
@@ -191,8 +190,7 @@ TEST_F(ChromiumAgent, ATapOnAButtonRenamedUnderThePointerPressesNothingAndTheRun
 
 TEST_F(ChromiumAgent, ATapOnARowPressesNoControlThatAppearsInsideIt) {
     server.add("/notes", webtest::rowsPage);
-    auto agent = makeAgent(std::make_shared<FakeSurface>(), configuration());
-    agent->presenter = presenter;
+    auto agent = browserAgent(configuration());
     const auto report = runInRealTime(agent, "open " + server.url("/notes") + " then tap Meeting notes");
     EXPECT_FALSE(report.ok) << report.stepsText();
     EXPECT_EQ(pageText("#out"), "") << "the notes are not deleted";
@@ -200,8 +198,7 @@ TEST_F(ChromiumAgent, ATapOnARowPressesNoControlThatAppearsInsideIt) {
 
 TEST_F(ChromiumAgent, ALayerThatComesUpAsTheButtonGoesDownConfirmsNothing) {
     server.add("/wishlist", webtest::wishlistPage);
-    auto agent = makeAgent(std::make_shared<FakeSurface>(), configuration());
-    agent->presenter = presenter;
+    auto agent = browserAgent(configuration());
     const auto report = runInRealTime(agent, "open " + server.url("/wishlist") + " then tap Add to wishlist");
     EXPECT_FALSE(report.ok) << report.stepsText();
     EXPECT_EQ(pageText("#out"), "") << "nothing was bought";
@@ -209,8 +206,7 @@ TEST_F(ChromiumAgent, ALayerThatComesUpAsTheButtonGoesDownConfirmsNothing) {
 
 TEST_F(ChromiumAgent, ALongPressThatOpensAMenuIsDoneWithNothingInTheMenuChosen) {
     server.add("/photos", webtest::photoPage);
-    auto agent = makeAgent(std::make_shared<FakeSurface>(), configuration());
-    agent->presenter = presenter;
+    auto agent = browserAgent(configuration());
     const auto report = runInRealTime(agent, "open " + server.url("/photos") + " then long press Beach photo");
     EXPECT_TRUE(report.ok) << report.stepsText();
     EXPECT_EQ(pageText("#menu > div"), "Delete photo") << "the menu is open";
@@ -220,13 +216,11 @@ TEST_F(ChromiumAgent, ALongPressThatOpensAMenuIsDoneWithNothingInTheMenuChosen) 
 TEST_F(ChromiumAgent, TypingThatTheFieldRefusesIsAFailedStep) {
     server.add("/transfer", webtest::fieldsPage);
     for (const char* goal : {"type 250 into Amount", "type Osaka into City", "type hello into Comment"}) {
-        auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended());
-        agent->presenter = presenter;
+        auto agent = browserAgent(unattended());
         const auto report = runInRealTime(agent, "open " + server.url("/transfer") + " then " + goal);
         EXPECT_FALSE(report.ok) << goal << "\n" << report.stepsText();
     }
-    auto agent = makeAgent(std::make_shared<FakeSurface>(), unattended());
-    agent->presenter = presenter;
+    auto agent = browserAgent(unattended());
     const auto report = runInRealTime(agent, "open " + server.url("/transfer") + " then type 5551234567 into Phone");
     EXPECT_TRUE(report.ok) << report.stepsText();
 }
