@@ -162,27 +162,33 @@ TEST_F(AgentFailedStepOnDemo, AFailedReplayedStepEndsTheRunAsNotDone) {
 
 // ---- The model's give-up ----
 
-// A checkout page whose footer already holds the words of the plan's done text.
-std::shared_ptr<FakeSurface> checkoutScreen(std::string footer) {
+// A checkout page whose footer may already hold the words of the plan's done text; pressing Pay
+// now puts `afterPress` in its title.
+std::shared_ptr<FakeSurface> checkoutScreen(std::string footer, std::string afterPress) {
     auto surface = std::make_shared<FakeSurface>();
     surface->screen = TavroScreen{.location = "Checkout",
                                   .title = "Checkout",
                                   .text = std::move(footer),
                                   .elements = {element(1, "button", "Pay now")}};
+    surface->onPerform = [afterPress = std::move(afterPress)](const TavroAction&, TavroScreen& s) -> std::optional<std::string> {
+        s.title = afterPress;
+        return std::nullopt;
+    };
     return surface;
 }
 
-constexpr std::string_view orderPlan =
-    R"({"intent":"order","done":"Order placed","steps":["Pay for the order","Confirm it","Wait for the receipt","Close it"],"ask":""})";
+// A model whose plan says the order is done when "Order placed" shows.
+std::shared_ptr<Script> orderingScript() {
+    auto script = std::make_shared<Script>();
+    script->thoughts = {R"({"intent":"order","done":"Order placed","steps":["Pay for the order","Confirm it","Wait for the receipt","Close it"],"ask":""})"};
+    return script;
+}
+
+constexpr std::string_view kFooterWithDoneWords = "Every order placed before 2pm ships the same day";
 
 TEST_F(AgentFailedStep, AGiveUpStandsWhenTheDoneWordsWereOnTheFirstScreen) {
-    auto surface = checkoutScreen("Every order placed before 2pm ships the same day");
-    surface->onPerform = [](const TavroAction&, TavroScreen& s) -> std::optional<std::string> {
-        s.title = "Payment declined";
-        return std::nullopt;
-    };
-    auto script = std::make_shared<Script>();
-    script->thoughts = {std::string(orderPlan)};
+    auto surface = checkoutScreen(std::string(kFooterWithDoneWords), "Payment declined");
+    auto script = orderingScript();
     script->replies = {reply("click", 1), reply("fail", std::nullopt, "I could not place the order.")};
     auto agent = makeAgent(surface, unattended({scriptedModel("M", script)}));
     const auto report = runGoal(agent, "place my order please");
@@ -191,14 +197,13 @@ TEST_F(AgentFailedStep, AGiveUpStandsWhenTheDoneWordsWereOnTheFirstScreen) {
 }
 
 TEST_F(AgentFailedStep, TheRepeatGuardDoesNotSucceedOnDoneWordsOfTheFirstScreen) {
-    auto surface = checkoutScreen("Every order placed before 2pm ships the same day");
+    auto surface = checkoutScreen(std::string(kFooterWithDoneWords), "");
     int presses = 0;
     surface->onPerform = [&presses](const TavroAction&, TavroScreen& s) -> std::optional<std::string> {
         s.title = "Declined " + std::to_string(++presses);
         return std::nullopt;
     };
-    auto script = std::make_shared<Script>();
-    script->thoughts = {std::string(orderPlan)};
+    auto script = orderingScript();
     script->otherwise = reply("click", 1);
     auto agent = makeAgent(surface, unattended({scriptedModel("M", script)}));
     const auto report = runGoal(agent, "place my order please");
@@ -210,13 +215,8 @@ TEST_F(AgentFailedStep, TheRepeatGuardDoesNotSucceedOnDoneWordsOfTheFirstScreen)
 TEST_F(AgentFailedStep, TheCompletionCheckStillTrustsWhatTheRunBroughtOnScreen) {
     // The done words come with the run: the model's give-up is overridden.
     {
-        auto surface = checkoutScreen("Ships the same day");
-        surface->onPerform = [](const TavroAction&, TavroScreen& s) -> std::optional<std::string> {
-            s.title = "Order placed";
-            return std::nullopt;
-        };
-        auto script = std::make_shared<Script>();
-        script->thoughts = {std::string(orderPlan)};
+        auto surface = checkoutScreen("Ships the same day", "Order placed");
+        auto script = orderingScript();
         script->replies = {reply("click", 1), reply("fail", std::nullopt, "I could not place the order.")};
         auto agent = makeAgent(surface, unattended({scriptedModel("M", script)}));
         const auto report = runGoal(agent, "place my order please");
@@ -225,13 +225,8 @@ TEST_F(AgentFailedStep, TheCompletionCheckStillTrustsWhatTheRunBroughtOnScreen) 
     }
     // The step-limit end keeps its own test, whatever the first screen showed.
     {
-        auto surface = checkoutScreen("Every order placed before 2pm ships the same day");
-        surface->onPerform = [](const TavroAction&, TavroScreen& s) -> std::optional<std::string> {
-            s.title = "Pressed";
-            return std::nullopt;
-        };
-        auto script = std::make_shared<Script>();
-        script->thoughts = {std::string(orderPlan)};
+        auto surface = checkoutScreen(std::string(kFooterWithDoneWords), "Pressed");
+        auto script = orderingScript();
         script->otherwise = reply("click", 1);
         auto c = unattended({scriptedModel("M", script)});
         c.maxSteps = 1;
