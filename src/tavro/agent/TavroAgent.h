@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/ObserverToken.h"
@@ -236,6 +237,9 @@ private:
     rt::Task<Flow> surfaceActionTurn(Run& run, const TavroScreen& screen, const TavroAction& action,
                                      std::string caption, bool needsApproval, Source source);
     void learnOnDone(Run& run);
+    // Whether a scroll's failure says the surface is already at the end asked for, or has nothing to
+    // scroll: the scroll is then where it was asked to go, and the step counts as done.
+    static bool scrolledToEnd(const TavroAction& action, const std::optional<std::string>& failure);
     // Notes a failed step the rules engine or the replayed recipe chose; whether the run ends now.
     bool noteFailedStep(Run& run, Source source, const std::string& caption,
                         const std::optional<std::string>& failure);
@@ -245,7 +249,17 @@ private:
     void reportStep(const std::string& caption);
 
     // ---- Verification ----
-    rt::Task<bool> verify(Life& life, const TavroAction& action, const TavroScreen& before);
+    // What verification found: whether the step took effect and, when the control holds another
+    // value than the one asked of it, what it holds ("Amount holds “25”, not “250”").
+    struct Effect {
+        Effect(bool took) : took(took) {}  // implicit: a plain judgement converts
+        Effect(bool took, std::optional<std::string> holds) : took(took), holds(std::move(holds)) {}
+        bool took = true;
+        std::optional<std::string> holds;
+        // Why a step without effect failed, for the run log and the models.
+        std::string failure() const { return holds.value_or("no visible effect"); }
+    };
+    rt::Task<Effect> verify(Life& life, const TavroAction& action, const TavroScreen& before);
 
     // ---- Run log, captions and pointer ----
     void add(std::string text, bool ok, std::int64_t ms);

@@ -2,6 +2,7 @@
 // turn and the repeat guard) and the approval decision, then acting (question, browser, local
 // operation, pointer and perform), verification, the step's outcome and plan progress.
 #include <chrono>
+#include <utility>
 
 #include "platform/foundation/Console.h"
 #include "tavro/agent/TavroAgent.h"
@@ -237,21 +238,28 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
 
     // An approval that no longer holds ends the turn as a failed step, with nothing performed.
     std::optional<std::string> failure = approved.lapsed;
+    std::optional<std::string> atEnd;
     if (!failure) {
         co_await point(run.life, action, caption);
         failure = co_await run.life.await(activeSurface_, activeSurface_->perform(action));
+        if (scrolledToEnd(action, failure)) atEnd = std::exchange(failure, std::nullopt);
     }
-    const std::optional<std::string> surfaceFailure = failure;
+    // Why the step failed as the run's end would say it: the surface's reason, or what the control
+    // holds in place of the value asked of it.
+    std::optional<std::string> surfaceFailure = failure;
     if (!failure) {
         // Judged against the screen as it was when the step was performed, not before the wait.
-        const bool effect = co_await verify(run.life, action, approved.screen ? *approved.screen : screen);
-        if (!effect) failure = "no visible effect";
+        const Effect effect = co_await verify(run.life, action, approved.screen ? *approved.screen : screen);
+        if (!effect.took) {
+            failure = effect.failure();
+            surfaceFailure = effect.holds;
+        }
     }
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(rt::now() - run.stepStart).count();
 
     add(caption, !failure, ms);
     run.life.check();
-    run.history.push_back(caption + " → " + failure.value_or("ok"));
+    run.history.push_back(caption + " → " + failure.value_or(atEnd ? "ok, " + atEnd->substr(8) : "ok"));
     TavroDebug::shared()->log("act", caption, !failure);
 
     if (failure) {
@@ -288,6 +296,11 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
     }
     (void)co_await run.life.sleep(pacing::afterSurfaceAction);
     co_return Flow::tail;
+}
+
+bool TavroAgent::scrolledToEnd(const TavroAction& action, const std::optional<std::string>& failure) {
+    if (action.kind != TavroAction::Kind::scroll || !failure) return false;
+    return failure->starts_with("failed: already ") || *failure == "failed: nothing to scroll here";
 }
 
 bool TavroAgent::noteFailedStep(Run& run, Source source, const std::string& caption,

@@ -63,7 +63,10 @@ rt::Task<std::optional<std::string>> TavroAgent::exactStep(Life& life, std::stri
             failure = co_await performOp(life, action, *screen);
         } else {
             failure = co_await life.await(native, native->perform(action));
-            if (!failure && !co_await verify(life, action, *screen)) failure = L("no visible effect", "変化がありません");
+            if (!failure) {
+                const Effect effect = co_await verify(life, action, *screen);
+                if (!effect.took) failure = effect.holds.value_or(L("no visible effect", "変化がありません"));
+            }
         }
         if (failure) {
             add(caption, false, 0);

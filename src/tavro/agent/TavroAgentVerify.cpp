@@ -5,6 +5,7 @@
 
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/agent/TavroAgentRun.h"
+#include "tavro/core/TavroFieldValue.h"
 #include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/surfaces/TavroSurface.h"
@@ -17,25 +18,30 @@ namespace {
 
 constexpr std::size_t watchedElements = 40;
 
-bool sameFingerprint(const TavroElement& a, const TavroElement& b) {
-    return a.label == b.label && a.value == b.value && a.focused == b.focused;
+// With `pressed`, the focus that element gained is no change: a press focuses what it presses,
+// whether or not the press did anything.
+bool sameFingerprint(const TavroElement& a, const TavroElement& b, std::optional<std::int64_t> pressed) {
+    const bool focusGiven = pressed && b.id == *pressed && !a.focused && b.focused;
+    return a.label == b.label && a.value == b.value && (a.focused == b.focused || focusGiven);
 }
 
-}  // namespace
-
-bool TavroAgent::changed(const TavroScreen& a, const TavroScreen& b) {
+bool differs(const TavroScreen& a, const TavroScreen& b, std::optional<std::int64_t> pressed) {
     if (a.location != b.location) return true;
     if (a.title != b.title) return true;
     if (a.elements.size() != b.elements.size()) return true;
     if (a.keyboardVisible != b.keyboardVisible) return true;
     const std::size_t n = std::min(a.elements.size(), watchedElements);
     for (std::size_t i = 0; i < n; ++i) {
-        if (!sameFingerprint(a.elements[i], b.elements[i])) return true;
+        if (!sameFingerprint(a.elements[i], b.elements[i], pressed)) return true;
     }
     return a.text != b.text;
 }
 
-rt::Task<bool> TavroAgent::verify(Life& life, const TavroAction& action, const TavroScreen& before) {
+}  // namespace
+
+bool TavroAgent::changed(const TavroScreen& a, const TavroScreen& b) { return differs(a, b, std::nullopt); }
+
+rt::Task<TavroAgent::Effect> TavroAgent::verify(Life& life, const TavroAction& action, const TavroScreen& before) {
     using Kind = TavroAction::Kind;
     const Kind kind = action.kind;
     if (kind != Kind::click && kind != Kind::type && kind != Kind::select && kind != Kind::navigate &&
@@ -44,13 +50,14 @@ rt::Task<bool> TavroAgent::verify(Life& life, const TavroAction& action, const T
     }
     const auto& delays = pacing::verifyReadings;
     const bool waitsForChange = kind == Kind::click || kind == Kind::navigate || kind == Kind::back;
+    const std::optional<std::int64_t> pressed = kind == Kind::click ? action.id : std::nullopt;
 
     std::optional<TavroScreen> after;
     for (std::size_t reading = 0; reading < delays.size(); ++reading) {
         (void)co_await life.sleep(delays[reading]);
         after = co_await life.await(activeSurface_, activeSurface_->snapshotAsync());
         if (!after) co_return true;
-        if (!waitsForChange || changed(before, *after)) break;
+        if (!waitsForChange || differs(before, *after, pressed)) break;
     }
 
     switch (kind) {
@@ -63,21 +70,20 @@ rt::Task<bool> TavroAgent::verify(Life& life, const TavroAction& action, const T
                 const auto* now = after->element(*action.id);
                 if (was && was->kind == "checkbox" && now) co_return was->value != now->value;
             }
-            co_return changed(before, *after);
+            co_return differs(before, *after, pressed);
         }
         case Kind::type: {
             if (action.submit || !action.id) co_return true;
             const auto* field = after->element(*action.id);
             if (!field || field->type == "password") co_return true;
-            const auto typed = TavroText::norm(action.text);
-            if (typed.empty()) co_return true;
-            // A field that shows a value is judged by what it holds (letters and digits only, so a
-            // mask that regroups the digits still passes): a length limit that cut the text or
-            // keys that never reached a prefilled field fail, focused or not. A field that shows
-            // nothing may hide what it holds, so its focus is taken as the sign that typing landed.
-            const auto holds = TavroText::norm(field->value);
-            if (holds.empty()) co_return field->focused;
-            co_return holds.find(typed) != std::string::npos;
+            // Typing is judged by what the field holds. A field that shows nothing may hide what
+            // it holds, so its focus is then the sign that the typing landed.
+            switch (TavroFieldValue::compare(field->value, action.text)) {
+                case TavroFieldValue::Shows::asked: co_return true;
+                case TavroFieldValue::Shows::nothing: co_return field->focused;
+                case TavroFieldValue::Shows::other: break;
+            }
+            co_return Effect(false, TavroFieldValue::holdsInstead(*field, action.text));
         }
         case Kind::select: {
             if (!action.id) co_return true;
@@ -85,7 +91,8 @@ rt::Task<bool> TavroAgent::verify(Life& life, const TavroAction& action, const T
             if (!field) co_return true;
             const auto choice = TavroText::norm(action.text);
             if (choice.empty()) co_return true;
-            co_return TavroText::norm(field->value).find(choice) != std::string::npos;
+            if (TavroText::norm(field->value).find(choice) != std::string::npos) co_return true;
+            co_return Effect(false, TavroFieldValue::holdsInstead(*field, action.text));
         }
         default:
             co_return true;

@@ -32,7 +32,12 @@ rt::Task<std::optional<std::string>> TavroAgent::performOp(Life& life, TavroActi
             typing.id = action.id;
             typing.text = std::move(text);
             typing.submit = action.submit;
-            co_return co_await life.await(activeSurface_, activeSurface_->perform(std::move(typing)));
+            auto failure = co_await life.await(activeSurface_, activeSurface_->perform(typing));
+            if (failure) co_return failure;
+            // A paste is judged as typing what was pasted is: by what the field holds.
+            const Effect effect = co_await verify(life, typing, screen);
+            if (!effect.took) co_return "failed: " + effect.failure();
+            co_return std::nullopt;
         }
         case Kind::saveImage: {
             auto image = TavroOps::windowImage(TavroOps::appWindow(surface_));

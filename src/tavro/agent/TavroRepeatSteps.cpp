@@ -92,7 +92,13 @@ rt::Task<void> TavroAgent::repeatSteps(Run& run, std::vector<TavroPerformedStep>
             currentStep_.set(caption);
             co_await point(run.life, action, caption);
 
-            const auto failure = co_await run.life.await(active, active->perform(action));
+            auto failure = co_await run.life.await(active, active->perform(action));
+            if (scrolledToEnd(action, failure)) failure.reset();
+            if (!failure) {
+                // A repeated step counts only when it took effect, as any step.
+                const Effect effect = co_await verify(run.life, action, *screen);
+                if (!effect.took) failure = effect.failure();
+            }
             if (failure) {
                 add(caption, false, 0);
                 const std::string done = std::to_string(pass);

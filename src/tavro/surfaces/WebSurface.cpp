@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/ui/Application.h"
+#include "tavro/core/TavroFieldValue.h"
 #include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/surfaces/TavroWebText.h"
@@ -206,9 +207,29 @@ rt::Task<std::optional<std::string>> WebSurface::perform(TavroAction action) {
             }
             co_return line.starts_with("failed: ") ? line : "failed: " + line;
         }
-        if (flagAt(result, "ok")) co_return std::nullopt;
+        if (flagAt(result, "ok")) {
+            // A submitted text has gone on with the form; the field may show anything after it.
+            if (action.kind == TavroAction::Kind::type && action.id && !action.submit) {
+                co_return co_await typedFailure(*action.id, action.text);
+            }
+            co_return std::nullopt;
+        }
     }
     co_return std::optional<std::string>("failed: the page gave no answer");
+}
+
+rt::Task<std::optional<std::string>> WebSurface::typedFailure(std::int64_t id, std::string text) {
+    const auto screen = co_await snapshotAsync();
+    const TavroElement* field = screen ? screen->element(id) : nullptr;
+    // Only text fields are judged here: typing into other controls chooses or switches, and a
+    // password is judged by the page, which alone sees it.
+    if (!field || (field->kind != "input" && field->kind != "textarea") || field->type == "password") {
+        co_return std::nullopt;
+    }
+    if (TavroFieldValue::compare(field->value, text) != TavroFieldValue::Shows::other) co_return std::nullopt;
+    const auto holds = TavroFieldValue::holdsInstead(*field, text);
+    if (!holds) co_return std::nullopt;
+    co_return "failed: " + *holds;
 }
 
 std::optional<TavroRect> WebSurface::frame(std::int64_t id) const {

@@ -72,6 +72,9 @@ public:
     static std::optional<TavroScreen> screenFromJSON(const nlohmann::json& page);
 
 private:
+    // After the page typed into a text field: why the field does not hold the text, or nothing.
+    rt::Task<std::optional<std::string>> typedFailure(std::int64_t id, std::string text);
+
     std::shared_ptr<ui::WebView> webView_;
     std::string searchBase_{searchAddress};
     std::optional<TavroScreen> last_;

@@ -86,6 +86,36 @@ TEST_F(AgentAct, ACheckboxCountsByItsValue) {
     EXPECT_FALSE(report.steps[0].ok);
 }
 
+TEST_F(AgentAct, TheFocusAPressGivesThePressedElementIsNoEffect) {
+    struct Row {
+        const char* name;
+        std::function<void(TavroScreen&)> press;  // what tapping Save (id 2) does
+        bool verified;
+    };
+    const std::vector<Row> rows = {
+        {"only the button's own focus", [](TavroScreen& s) { s.elements[1].focused = true; }, false},
+        {"its focus and a message", [](TavroScreen& s) { s.elements[1].focused = true; s.text = "Saved"; }, true},
+        {"the focus moves to the field",
+         [](TavroScreen& s) { s.elements[0].focused = true; }, true},
+        {"the keyboard comes up with the focus",
+         [](TavroScreen& s) { s.elements[1].focused = true; s.keyboardVisible = true; }, true},
+    };
+    for (const auto& row : rows) {
+        auto surface = std::make_shared<FakeSurface>();
+        surface->screen = TavroScreen{.location = "Doc", .elements = {element(1, "input", "Title"), element(2, "button", "Save")}};
+        auto press = row.press;
+        surface->onPerform = [press](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
+            if (a.kind == TavroAction::Kind::click && a.id == 2) press(s);
+            return std::nullopt;
+        };
+        auto agent = makeAgent(surface, configuration());
+        const auto report = runGoal(agent, "tap Save");
+        ASSERT_FALSE(report.steps.empty()) << row.name;
+        EXPECT_EQ(report.steps[0].ok, row.verified) << row.name;
+        EXPECT_EQ(report.ok, row.verified) << row.name;
+    }
+}
+
 TEST_F(AgentAct, TypingIsJudgedByTheFieldsValueAndFocus) {
     struct Row {
         std::string name;

@@ -152,6 +152,24 @@ TEST_F(AgentOnDemo, AStepThatFailsSaysWhyInTheRunsStatus) {
     EXPECT_FALSE(report.steps.back().ok);
 }
 
+TEST_F(AgentOnDemo, ASliderThatCannotHoldTheValueSaysWhatItHolds) {
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    const auto report = runGoal(agent, "open Settings then set Text Size to 12.5");
+    EXPECT_FALSE(report.ok);
+    EXPECT_EQ(report.status, "Set Text Size to “12.5” failed: Text Size holds “13”, not “12.5”, so the goal is not done.");
+    EXPECT_TRUE(runGoal(makeAgent(surface, TavroConfiguration{}), "set Text Size to 18").ok);
+}
+
+TEST_F(AgentOnDemo, AScrollWithNothingFurtherToGoIsWhereItAskedAndTheGoalGoesOn) {
+    for (const char* goal : {"scroll down then tap Profile", "open Settings then scroll up then turn on Dark Mode"}) {
+        auto agent = makeAgent(surface, TavroConfiguration{});
+        const auto report = runGoal(agent, goal);
+        EXPECT_TRUE(report.ok) << goal << "\n" << report.stepsText() << "\n" << report.status;
+        for (const auto& step : report.steps) EXPECT_TRUE(step.ok) << goal << ": " << step.text;
+    }
+    EXPECT_TRUE(app->darkMode());
+}
+
 TEST_F(AgentOnDemo, TheSystemPromptPauseEndsWhenThePromptIsAnswered) {
     app->showSystemPrompt();
     ASSERT_TRUE(surface->systemAlertShowing());

@@ -240,3 +240,51 @@ TEST_F(AgentFailedStep, TheCompletionCheckStillTrustsWhatTheRunBroughtOnScreen) 
 
 }  // namespace
 }  // namespace tavro::agenttest
+
+namespace tavro::agenttest {
+namespace {
+
+// Terms with an Accept button on a screen whose scrolling answers `scrolled`.
+std::shared_ptr<FakeSurface> termsScreen(std::string scrolled) {
+    auto surface = std::make_shared<FakeSurface>();
+    surface->screen = TavroScreen{.location = "Terms", .text = "Be kind.", .elements = {element(1, "button", "Accept")}};
+    surface->onPerform = [scrolled](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
+        if (a.kind == TavroAction::Kind::scroll) return scrolled;
+        if (a.kind == TavroAction::Kind::click && a.id == 1) s.text = "Accepted";
+        return std::nullopt;
+    };
+    return surface;
+}
+
+class AgentScrollAtItsEnd : public AgentTest {};
+
+TEST_F(AgentScrollAtItsEnd, AScrollThatCannotGoFurtherReachedWhatItAskedAndTheGoalGoesOn) {
+    for (const char* answer : {"failed: already at the bottom", "failed: nothing to scroll here"}) {
+        auto surface = termsScreen(answer);
+        auto agent = makeAgent(surface, unattended());
+        const auto report = runGoal(agent, "scroll down then tap Accept");
+        EXPECT_TRUE(report.ok) << answer << "\n" << report.stepsText() << "\n" << report.status;
+        EXPECT_EQ(surface->screen.text, "Accepted") << answer;
+        ASSERT_GE(report.steps.size(), 2u) << answer;
+        EXPECT_TRUE(report.steps[0].ok) << answer << ": not a failed step";
+    }
+    // A model hears where the scroll stopped.
+    auto surface = termsScreen("failed: already at the bottom");
+    auto script = std::make_shared<Script>();
+    script->replies = {reply("scroll", std::nullopt, "down"), reply("fail", std::nullopt, "end")};
+    const auto report = runGoal(makeAgent(surface, unattended({scriptedModel("M", script)})), "read the terms");
+    ASSERT_GE(script->prompts.size(), 2u);
+    EXPECT_NE(script->prompts[1].second.find("→ ok, already at the bottom"), std::string::npos) << script->prompts[1].second;
+}
+
+TEST_F(AgentScrollAtItsEnd, AScrollThatFailsOtherwiseIsStillAFailedStep) {
+    auto surface = termsScreen("failed: nothing on screen");
+    auto agent = makeAgent(surface, unattended());
+    const auto report = runGoal(agent, "scroll down then tap Accept");
+    EXPECT_FALSE(report.ok);
+    EXPECT_EQ(report.status, "Scroll down failed: nothing on screen, so the goal is not done.");
+    EXPECT_EQ(surface->count(TavroAction::Kind::click), 0);
+}
+
+}  // namespace
+}  // namespace tavro::agenttest

@@ -1,9 +1,11 @@
-// Typing is judged by what the field holds: a field that shows a value without the typed text
-// fails the step even while it keeps the focus; a field that shows nothing keeps the focus rule,
-// and the exceptions (submit, the field gone, a password field) still pass.
+// Typing is judged by what the field holds: a field that shows a value other than the typed text
+// (another number, sign or text) fails the step even while it keeps the focus, and the models hear
+// what it holds; a field that shows nothing keeps the focus rule, and the exceptions (submit, the
+// field gone, a password field) still pass.
 #include <functional>
 
 #include "AgentTestSupport.h"
+#include "platform/ui/Pasteboard.h"
 
 namespace tavro::agenttest {
 namespace {
@@ -31,34 +33,45 @@ std::shared_ptr<FakeSurface> amountForm(std::string value, std::function<void(Ta
 void holds(TavroScreen& s, std::string value) { s.elements[0].value = std::move(value); }
 
 TEST_F(AgentTypedValue, TheStepPassesOnlyWhenTheShownValueHoldsTheText) {
+    using Effect = std::function<void(TavroScreen&, const TavroAction&)>;
+    const auto shows = [](std::string value) -> Effect {
+        return [value](TavroScreen& s, const TavroAction&) { holds(s, value); };
+    };
+    const Effect nothing = [](TavroScreen&, const TavroAction&) {};
     struct Row {
         std::string name;
         std::string prefilled;
         std::string typed;
         bool submit;
         std::string type;
-        std::function<void(TavroScreen&, const TavroAction&)> effect;
+        Effect effect;
         bool verified;
+        std::string told = {};  // what the models hear of a step that failed
     };
+    const std::string card = "4111111111114242";
     const std::vector<Row> rows = {
         {"a length limit of 2 keeps 25 of 250", "", "250", false, "",
-         [](TavroScreen& s, const TavroAction& a) { holds(s, a.text.substr(0, 2)); }, false},
-        {"blocked keys leave the prefilled Bob", "Bob", "Alice", false, "", [](TavroScreen&, const TavroAction&) {},
-         false},
-        {"a value the app replaced with something else", "", "hello", false, "",
-         [](TavroScreen& s, const TavroAction&) { holds(s, "Invalid"); }, false},
-        {"a phone mask regroups the digits", "", "5551234567", false, "",
-         [](TavroScreen& s, const TavroAction&) { holds(s, "(555) 123-4567"); }, true},
-        {"the value holds the text in another case", "", "hello", false, "",
-         [](TavroScreen& s, const TavroAction&) { holds(s, "Say HELLO!"); }, true},
-        {"a field that shows nothing keeps the focus rule", "", "hello", false, "",
-         [](TavroScreen&, const TavroAction&) {}, true},
-        {"a field that shows only dots keeps the focus rule", "", "hello", false, "",
-         [](TavroScreen& s, const TavroAction&) { holds(s, "•••••"); }, true},
-        {"a password field", "", "hunter2", false, "password",
-         [](TavroScreen& s, const TavroAction&) { holds(s, "secret"); }, true},
-        {"a typed text that submits", "", "250", true, "",
-         [](TavroScreen& s, const TavroAction&) { holds(s, "25"); }, true},
+         [](TavroScreen& s, const TavroAction& a) { holds(s, a.text.substr(0, 2)); }, false,
+         "Amount holds “25”, not “250”"},
+        {"blocked keys leave the prefilled Bob", "Bob", "Alice", false, "", nothing, false,
+         "Amount holds “Bob”, not “Alice”"},
+        {"a value the app replaced with something else", "", "hello", false, "", shows("Invalid"), false},
+        {"a page that appends a zero", "", "250", false, "", shows("2500"), false, "Amount holds “2500”, not “250”"},
+        {"a prefilled 1250 whose keys are blocked", "1250", "25", false, "", nothing, false},
+        {"the point dropped", "", "2.50", false, "", shows("250"), false, "Amount holds “250”, not “2.50”"},
+        {"the sign dropped", "", "-40", false, "", shows("40"), false},
+        {"another card's end", "", card, false, "", shows("•••• 1111"), false},
+        {"a phone mask regroups the digits", "", "5551234567", false, "", shows("(555) 123-4567"), true},
+        {"a currency format", "", "1234", false, "", shows("$1,234.00"), true},
+        {"digit grouping", "", "1234", false, "", shows("1,234"), true},
+        {"another letter case", "", "ada", false, "", shows("Ada"), true},
+        {"bullets, then the card's end", "", card, false, "", shows("•••• 4242"), true},
+        {"asterisks, then the card's end", "", card, false, "", shows("************4242"), true},
+        {"the value holds the text in another case", "", "hello", false, "", shows("Say HELLO!"), true},
+        {"a field that shows nothing keeps the focus rule", "", "hello", false, "", nothing, true},
+        {"a field that shows only dots keeps the focus rule", "", "hello", false, "", shows("•••••"), true},
+        {"a password field", "", "hunter2", false, "password", shows("secret"), true},
+        {"a typed text that submits", "", "250", true, "", shows("25"), true},
         {"the field gone after typing", "", "250", false, "",
          [](TavroScreen& s, const TavroAction&) { s.elements.erase(s.elements.begin()); }, true},
     };
@@ -72,8 +85,12 @@ TEST_F(AgentTypedValue, TheStepPassesOnlyWhenTheShownValueHoldsTheText) {
         ASSERT_FALSE(report.steps.empty()) << row.name;
         EXPECT_EQ(report.steps[0].ok, row.verified) << row.name;
         ASSERT_GE(script->prompts.size(), 2u) << row.name;
-        const bool toldNoEffect = script->prompts[1].second.find("→ no visible effect") != std::string::npos;
-        EXPECT_EQ(toldNoEffect, !row.verified) << row.name << ": the model hears the step had no effect";
+        const std::string& seen = script->prompts[1].second;
+        EXPECT_EQ(seen.find("→ ok") != std::string::npos, row.verified)
+            << row.name << ": the model hears whether the step took effect\n" << seen;
+        if (!row.told.empty()) {
+            EXPECT_NE(seen.find("→ " + row.told), std::string::npos) << row.name << "\n" << seen;
+        }
     }
 }
 
@@ -92,6 +109,29 @@ TEST_F(AgentTypedValue, ARulesRunWhoseFieldCutTheTextIsNotDone) {
     auto fits = amountForm("", [](TavroScreen& s, const TavroAction& a) { holds(s, a.text); });
     auto second = makeAgent(fits, unattended());
     EXPECT_TRUE(runGoal(second, "type 250 into Amount").ok);
+}
+
+}  // namespace
+}  // namespace tavro::agenttest
+
+namespace tavro::agenttest {
+namespace {
+
+TEST_F(AgentTypedValue, APasteIsJudgedAsTypingWhatWasOnThePasteboard) {
+    // Amount keeps two characters: pasting 250 leaves 25, and the run is not done.
+    ui::Pasteboard::resetGeneral();
+    ui::Pasteboard::general()->setString("250");
+    auto cut = amountForm("", [](TavroScreen& s, const TavroAction& a) { holds(s, a.text.substr(0, 2)); });
+    const auto report = runGoal(makeAgent(cut, unattended()), "paste into Amount");
+    EXPECT_FALSE(report.ok) << report.stepsText();
+    EXPECT_NE(report.status.find("Amount holds “25”, not “250”"), std::string::npos) << report.status;
+    ASSERT_FALSE(report.steps.empty());
+    EXPECT_FALSE(report.steps[0].ok);
+
+    // A field that takes the whole text is pasted into.
+    auto fits = amountForm("", [](TavroScreen& s, const TavroAction& a) { holds(s, a.text); });
+    EXPECT_TRUE(runGoal(makeAgent(fits, unattended()), "paste into Amount").ok);
+    ui::Pasteboard::resetGeneral();
 }
 
 }  // namespace

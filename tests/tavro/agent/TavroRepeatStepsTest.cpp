@@ -125,6 +125,30 @@ TEST_F(RepeatSteps, AFailedReplayStepEndsWithItsReason) {
     EXPECT_FALSE(report.steps[1].ok);
 }
 
+TEST_F(RepeatSteps, AReplayedStepWithoutEffectEndsNotDoneSayingHowManyTookEffect) {
+    // Add Mug takes only the first tap; later taps change nothing on the screen.
+    auto surface = std::make_shared<FakeSurface>();
+    surface->screen = TavroScreen{.location = "Shop", .text = "Cart: 0", .elements = {element(1, "button", "Add Mug")}};
+    int cart = 0;
+    surface->onPerform = [&cart](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
+        if (a.kind == TavroAction::Kind::click && cart == 0) s.text = "Cart: " + std::to_string(++cart);
+        return std::nullopt;
+    };
+    std::vector<std::string> stepped;
+    auto c = configuration();
+    c.onStep = [&stepped](const std::string& caption) { stepped.push_back(caption); };
+    auto agent = makeAgent(surface, c);
+    const auto report = runGoal(agent, "tap Add Mug 3 times");
+
+    EXPECT_FALSE(report.ok) << report.stepsText();
+    EXPECT_EQ(report.status, "Did it 1 of 3 times, then “Tap “Add Mug”” failed: no visible effect");
+    EXPECT_EQ(cart, 1);
+    EXPECT_EQ(surface->count(TavroAction::Kind::click), 2) << "the replay stops at the step without effect";
+    ASSERT_EQ(report.steps.size(), 2u);
+    EXPECT_FALSE(report.steps[1].ok);
+    EXPECT_EQ(stepped, (std::vector<std::string>{"Tap “Add Mug”"})) << "the host hears only of the tap that took effect";
+}
+
 TEST_F(RepeatSteps, AnUnreadableScreenEndsTheReplay) {
     auto surface = feed();
     auto c = configuration();

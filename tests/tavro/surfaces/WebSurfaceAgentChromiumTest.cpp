@@ -224,3 +224,76 @@ TEST_F(ChromiumAgent, TypingThatTheFieldRefusesIsAFailedStep) {
     const auto report = runInRealTime(agent, "open " + server.url("/transfer") + " then type 5551234567 into Phone");
     EXPECT_TRUE(report.ok) << report.stepsText();
 }
+
+namespace {
+
+constexpr const char* paymentFields = R"HTML(<meta charset="utf-8"><title>Pay</title>
+<input aria-label="Amount" onchange="this.value = this.value + '0'">
+<input aria-label="Price" oninput="this.value = this.value.replace(/[.]/g, '')">
+<input aria-label="Temperature" oninput="this.value = this.value.replace(/-/g, '')">
+<input aria-label="Account Number" onchange="this.value = '•••• ' + this.value.slice(-4)">
+<input aria-label="Total" onchange="this.value = '$' + Number(this.value).toLocaleString('en-US', {minimumFractionDigits: 2})">)HTML";
+
+}  // namespace
+
+TEST_F(ChromiumAgentOnVirtualClock, TypingIsDoneOnlyWhenTheFieldHoldsTheValueAsked) {
+    server.add("/pay", paymentFields);
+    struct Row {
+        const char* goal;
+        bool done;
+        const char* holds;  // what the failed step says the field holds
+    };
+    for (const Row& row : {Row{"type 250 into Amount", false, "Amount holds “2500”, not “250”"},
+                           Row{"type 2.50 into Price", false, "Price holds “250”, not “2.50”"},
+                           Row{"type -40 into Temperature", false, "Temperature holds “40”, not “-40”"},
+                           Row{"type 4242424242424242 into Account Number", true, ""},
+                           Row{"type 1234 into Total", true, ""}}) {
+        auto agent = browserAgent(unattended());
+        const auto report = runGoal(agent, "open " + server.url("/pay") + " then " + row.goal, 120);
+        EXPECT_EQ(report.ok, row.done) << row.goal << "\n" << report.stepsText() << "\n" << report.status;
+        if (!row.done) {
+            EXPECT_NE(report.status.find(row.holds), std::string::npos) << report.status;
+        }
+    }
+}
+
+TEST_F(ChromiumAgentOnVirtualClock, ARepeatWhoseTapNoLongerTakesEffectIsNotDone) {
+    server.add("/cart", R"(<title>Cart</title><p id="count">0</p>
+<button id="mug">Add Mug</button> <button id="tea">Add Tea</button>
+<script>
+  let added = false;
+  mug.onclick = () => { if (!added) { added = true; count.textContent = Number(count.textContent) + 1; } };
+  tea.onclick = () => { count.textContent = Number(count.textContent) + 1; };
+</script>)");
+    auto agent = browserAgent(unattended());
+    const auto report = runGoal(agent, "open " + server.url("/cart") + " then tap Add Mug 3 times", 120);
+    EXPECT_FALSE(report.ok) << report.stepsText();
+    EXPECT_EQ(report.status, "Did it 1 of 3 times, then “Tap “Add Mug”” failed: no visible effect");
+    EXPECT_EQ(pageText("#count"), "1");
+
+    auto again = browserAgent(unattended());
+    const auto tea = runGoal(again, "open " + server.url("/cart") + " then tap Add Tea 3 times", 120);
+    EXPECT_TRUE(tea.ok) << tea.stepsText() << "\n" << tea.status;
+    EXPECT_EQ(pageText("#count"), "3");
+}
+
+TEST_F(ChromiumAgentOnVirtualClock, APressWhoseOnlyEffectIsItsOwnFocusHadNoEffect) {
+    server.add("/doc", R"(<title>Doc</title><p id="state">Draft</p>
+<button onclick="">Save</button>
+<button onclick="state.textContent = 'Applied'">Apply</button>)");
+    auto agent = browserAgent(unattended());
+    const auto save = runGoal(agent, "open " + server.url("/doc") + " then tap Save", 120);
+    EXPECT_FALSE(save.ok) << save.stepsText();
+    auto again = browserAgent(unattended());
+    const auto apply = runGoal(again, "open " + server.url("/doc") + " then tap Apply", 120);
+    EXPECT_TRUE(apply.ok) << apply.stepsText();
+}
+
+TEST_F(ChromiumAgentOnVirtualClock, AScrollWithNothingFurtherToScrollGoesOnToTheNextStep) {
+    server.add("/terms", R"(<title>Terms</title><p>Be kind.</p><p id="state">Not accepted</p>
+<button onclick="state.textContent = 'Accepted'">Accept</button>)");
+    auto agent = browserAgent(unattended());
+    const auto report = runGoal(agent, "open " + server.url("/terms") + " then scroll down then tap Accept", 120);
+    EXPECT_TRUE(report.ok) << report.stepsText() << "\n" << report.status;
+    EXPECT_EQ(pageText("#state"), "Accepted");
+}
