@@ -54,6 +54,8 @@ public:
     bool isOpening() const { return opening_; }
     // True while the page loads or still fetches; without an engine the same as isLoading().
     bool isBusy() const;
+    // Whether pages are shown by the browser engine (no stand-in page is installed).
+    bool showsEngine() const { return !scripts_; }
     // Why the last load failed, one line beginning "failed: "; empty when it did not.
     const std::string& loadError() const { return loadError_; }
     const std::string& title() const { return title_; }

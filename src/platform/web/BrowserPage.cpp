@@ -235,7 +235,7 @@ rt::Task<std::string> BrowserPage::navigate(std::string url) {
     self->holdWhileBusy();
     const json where = {{"url", url}};
     // The engine answers once the main frame has committed the page or the load has failed.
-    const auto reply = co_await self->call("Page.navigate", where);
+    const auto reply = co_await self->engine_->call("Page.navigate", where, self->session_, navigateWait);
     if (!reply.error.empty()) {
         self->loading_ = false;
         self->holdWhileBusy();

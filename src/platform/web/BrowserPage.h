@@ -23,6 +23,7 @@
 // where a key types it (keydown, keypress, input, keyup) and the rest as text input.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -59,6 +60,9 @@ public:
     // Starts loading the address and returns when the main frame has committed it: the empty text,
     // or why the load failed (one line, "the page could not be loaded: " and the engine's reason).
     rt::Task<std::string> navigate(std::string url);
+    // How long a navigation may take to commit: a server that never answers keeps the engine
+    // waiting, and the caller's own bound for a page (shorter than this) is the one that speaks.
+    static constexpr std::chrono::seconds navigateWait{60};
     // Runs the script in our page world and answers its value (input requests carried out).
     rt::Task<Answer> evaluate(std::string script);
     // Changes the viewport size.

@@ -247,6 +247,9 @@ private:
     static TavroAction failedStepAction(const Run& run);
     void advancePlan();
     void reportStep(const std::string& caption);
+    // Holds the wall clock's pace for the next turn while a real browser's page is the active
+    // surface; lets go of it otherwise.
+    void paceWithBrowser(Run& run) const;
 
     // ---- Verification ----
     // What verification found: whether the step took effect and, when the control holds another

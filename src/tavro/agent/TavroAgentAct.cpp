@@ -166,6 +166,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::openWebTurn(Run& run, const TavroScreen& 
     webSurface_ = page.surface;
     webInset_ = page.inset;
     activeSurface_ = page.surface;
+    paceWithBrowser(run);
     engineName_.set(L("Browser · on-device", "ブラウザ · オンデバイス"));
     // The step is done once the page is there: a page that cannot be loaded is a failed step. The
     // browser stays the active surface, so a model reads the failure and decides.
@@ -339,6 +340,16 @@ TavroAction TavroAgent::failedStepAction(const Run& run) {
                          "画面が変わらない手順があったため、目標は完了していません。");
     }
     return failure;
+}
+
+void TavroAgent::paceWithBrowser(Run& run) const {
+    const bool real = webSurface_ && activeSurface_ == webSurface_ && webSurface_->webView() &&
+                      webSurface_->webView()->showsEngine();
+    if (!real) {
+        run.browserPace.release();
+        return;
+    }
+    run.browserPace = rt::MainActor::Hold(rt::MainActor::shared(), pacing::browserTurn);
 }
 
 void TavroAgent::advancePlan() {

@@ -246,6 +246,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::turn(Run& run) {
     run.stepStart = rt::now();
     run.lastStepByRules = false;
     if (co_await rt::isCancelled()) co_return Flow::end;
+    paceWithBrowser(run);
     co_await run.life.await(activeSurface_, activeSurface_->settle());
     if (co_await rt::isCancelled()) co_return Flow::end;
 

@@ -166,6 +166,10 @@ struct TavroAgent::Run {
     std::optional<bool> doneOnFirstScreen;
     // This turn's action came from the rules engine and took effect.
     bool lastStepByRules = false;
+    // Held while a real browser's page is the active surface: the page draws itself on the wall
+    // clock, so the run's waits (settling, verification, pauses) keep that pace as well, as they
+    // do for any answer from outside; a virtual clock would read the page before it has drawn.
+    rt::MainActor::Hold browserPace;
 
     bool usable(const TavroAction& action, const TavroScreen& screen) const {
         return !blockedKeys.contains(TavroAgent::keyOf(action, screen));

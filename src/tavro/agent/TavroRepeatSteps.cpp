@@ -61,6 +61,7 @@ rt::Task<void> TavroAgent::repeatSteps(Run& run, std::vector<TavroPerformedStep>
         for (const auto& item : items) {
             if (co_await rt::isCancelled()) co_return;
             const auto active = activeSurface_;
+            paceWithBrowser(run);
             co_await run.life.await(active, active->settle());
             const auto screen = co_await run.life.await(active, active->snapshotAsync());
             if (!screen) {

@@ -36,4 +36,8 @@ inline constexpr milliseconds settleFirst{200};
 inline constexpr milliseconds settleRound{120};
 inline constexpr int settleRounds = 25;
 
+// While a real browser's page is the active surface the run keeps the wall clock's pace, one turn
+// (or one replayed step) at a time, for at most this long each.
+inline constexpr milliseconds browserTurn{30000};
+
 }  // namespace tavro::pacing

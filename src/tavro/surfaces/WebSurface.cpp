@@ -85,7 +85,14 @@ std::optional<TavroElement> elementFromList(const json& item) {
 
 }  // namespace
 
-WebSurface::WebSurface(std::shared_ptr<ui::WebView> webView) : webView_(std::move(webView)) {}
+WebSurface::WebSurface(std::shared_ptr<ui::WebView> webView) : webView_(std::move(webView)) {
+    // The surface owns the view and takes its observer away before it goes.
+    if (webView_) loadObserver_ = webView_->addLoadObserver([this](ui::WebView&) { loadedAt_ = rt::now(); });
+}
+
+WebSurface::~WebSurface() {
+    if (webView_) webView_->removeLoadObserver(loadObserver_);
+}
 
 std::string WebSurface::surfaceDescription() const {
     return "the in-app web browser (web pages; tap with click, fill fields with type)";
@@ -110,7 +117,8 @@ rt::Task<void> WebSurface::settle() {
                 if (it != activity.value->end() && it->is_number()) count = &*it;
             }
             if (!count) co_return;
-            if (changes == count->get<double>()) co_return;
+            const bool drawn = !loadedAt_ || rt::now() - *loadedAt_ >= drawsAfterLoad;
+            if (changes == count->get<double>() && drawn) co_return;
             changes = count->get<double>();
         } else {
             changes.reset();

@@ -31,6 +31,9 @@ public:
     static constexpr std::string_view searchAddress = "https://html.duckduckgo.com/html/?q=";
 
     explicit WebSurface(std::shared_ptr<ui::WebView> webView);
+    ~WebSurface() override;
+    WebSurface(const WebSurface&) = delete;
+    WebSurface& operator=(const WebSurface&) = delete;
 
     const std::shared_ptr<ui::WebView>& webView() const { return webView_; }
 
@@ -40,8 +43,12 @@ public:
     // True while the application is inactive (a system prompt covers it).
     bool systemAlertShowing() const override;
     // Waits 200 ms, then up to 25 rounds 120 ms apart until the page has loaded and gone quiet:
-    // nothing left to fetch and no change to the page since the round before.
+    // nothing left to fetch, no change to the page since the round before, and loaded for at
+    // least `drawsAfterLoad`.
     rt::Task<void> settle() override;
+    // How long a page may still draw itself after its load has ended (scripts that build the
+    // page's controls a moment later): no page counts as quiet sooner.
+    static constexpr std::chrono::milliseconds drawsAfterLoad{500};
     // The last reading taken by snapshotAsync, or nothing.
     std::optional<TavroScreen> snapshot() override;
     // Reads the page through its reader script; nothing while it cannot be read.
@@ -79,6 +86,8 @@ private:
     std::string searchBase_{searchAddress};
     std::optional<TavroScreen> last_;
     std::unordered_map<std::int64_t, TavroRect> frames_;
+    int loadObserver_ = 0;
+    std::optional<rt::Instant> loadedAt_;  // when the view's last load ended
 };
 
 }  // namespace tavro

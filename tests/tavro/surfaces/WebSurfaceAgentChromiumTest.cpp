@@ -227,6 +227,25 @@ TEST_F(ChromiumAgent, TypingThatTheFieldRefusesIsAFailedStep) {
 
 namespace {
 
+// A loopback address that takes connections and never answers, for as long as it lives.
+struct SilentServer {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    std::string address;
+    SilentServer() {
+        sockaddr_in where{};
+        where.sin_family = AF_INET;
+        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof where;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&where), size);
+        ::listen(fd, 16);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&where), &size);
+        address = "http://127.0.0.1:" + std::to_string(ntohs(where.sin_port)) + "/";
+    }
+    ~SilentServer() { ::close(fd); }
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+};
+
 constexpr const char* paymentFields = R"HTML(<meta charset="utf-8"><title>Pay</title>
 <input aria-label="Amount" onchange="this.value = this.value + '0'">
 <input aria-label="Price" oninput="this.value = this.value.replace(/[.]/g, '')">
@@ -296,4 +315,29 @@ TEST_F(ChromiumAgentOnVirtualClock, AScrollWithNothingFurtherToScrollGoesOnToThe
     const auto report = runGoal(agent, "open " + server.url("/terms") + " then scroll down then tap Accept", 120);
     EXPECT_TRUE(report.ok) << report.stepsText() << "\n" << report.status;
     EXPECT_EQ(pageText("#state"), "Accepted");
+}
+
+TEST_F(ChromiumAgentOnVirtualClock, APageThatDrawsItsControlsAfterLoadingIsReadOnceThereAre) {
+    server.add("/late", R"(<title>Notes</title><div id="app">Loading…</div>
+<script>
+  setTimeout(() => {
+    app.innerHTML = '<button id="pin">Pin note</button><p id="out"></p>';
+    pin.onclick = () => { out.textContent = 'Pinned'; };
+  }, 300);
+</script>)");
+    auto agent = browserAgent(unattended());
+    const auto report = runGoal(agent, "open " + server.url("/late") + " then tap Pin note", 120);
+    EXPECT_TRUE(report.ok) << report.stepsText() << "\n" << report.status;
+    EXPECT_EQ(pageText("#out"), "Pinned");
+}
+
+TEST_F(ChromiumAgentOnVirtualClock, APageThatNeverAnswersFailsAsNotLoadedWithinTheOpeningWait) {
+    const SilentServer silent;
+    auto agent = browserAgent(unattended());
+    const auto start = std::chrono::steady_clock::now();
+    const auto report = runGoal(agent, "open " + silent.address, 120);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(report.ok);
+    EXPECT_NE(report.status.find("the page did not load within 20 seconds"), std::string::npos) << report.status;
+    EXPECT_LT(took, 30s);
 }

@@ -116,6 +116,26 @@ TEST_F(Browser, SettleWaitsUntilThePageStopsChanging) {
     EXPECT_EQ(actor->now() - start, 200ms + 25 * 120ms);
 }
 
+TEST_F(Browser, AFreshlyLoadedPageIsGivenTimeToDrawItself) {
+    // A page that holds still from the start counts as quiet only once it has been loaded 500 ms.
+    int looks = 0;
+    web->setScriptHandler([&](const std::string&, const std::string& script) {
+        if (script != "tavro.activity()") return ui::WebView::ScriptResult{json::object(), ""};
+        ++looks;
+        return ui::WebView::ScriptResult{json{{"mutations", 7}}, ""};
+    });
+    web->setLoadDuration(50ms);
+    surface->open("example.org");
+    rt::runToEnd(actor, surface->settle());
+    EXPECT_EQ(actor->now().time_since_epoch(), 560ms);  // looks at 200, 320, 440, 560: loaded at 50
+    EXPECT_EQ(looks, 4);
+
+    // Later on the same page one quiet round is enough.
+    const auto start = actor->now();
+    rt::runToEnd(actor, surface->settle());
+    EXPECT_EQ(actor->now() - start, 320ms);
+}
+
 TEST_F(Browser, FramesAreCachedInOverlayCoordinatesWithoutEmptyOnes) {
     TavroScreen screen;
     screen.elements = {TavroElement{1, "button", "submit", "Go", "", {}, {}, true, {10, 20, 30, 40}, false},
