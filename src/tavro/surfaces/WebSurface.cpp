@@ -86,8 +86,11 @@ std::optional<TavroElement> elementFromList(const json& item) {
 }  // namespace
 
 WebSurface::WebSurface(std::shared_ptr<ui::WebView> webView) : webView_(std::move(webView)) {
-    // The surface owns the view and takes its observer away before it goes.
-    if (webView_) loadObserver_ = webView_->addLoadObserver([this](ui::WebView&) { loadedAt_ = rt::now(); });
+    // The observer shares the time with the surface, so a call already under way when the
+    // surface goes writes nothing of it.
+    if (webView_) {
+        loadObserver_ = webView_->addLoadObserver([loadedAt = loadedAt_](ui::WebView&) { *loadedAt = rt::now(); });
+    }
 }
 
 WebSurface::~WebSurface() {
@@ -104,9 +107,11 @@ bool WebSurface::systemAlertShowing() const {
 
 rt::Task<void> WebSurface::settle() {
     auto web = webView_;  // kept alive across the waits
+    const auto loadedAt = loadedAt_;
     if (!co_await rt::sleep(pacing::settleFirst)) co_return;
     // Once loaded, the page's count of changes is read each round; two equal counts in a row mean
-    // quiet. A page without the counter is settled once it has loaded.
+    // quiet, once the page has had its time to draw itself. A page without the counter is settled
+    // once it has loaded.
     std::optional<double> changes;
     for (int round = 0; round < pacing::settleRounds && web; ++round) {
         if (!web->isBusy()) {
@@ -117,7 +122,7 @@ rt::Task<void> WebSurface::settle() {
                 if (it != activity.value->end() && it->is_number()) count = &*it;
             }
             if (!count) co_return;
-            const bool drawn = !loadedAt_ || rt::now() - *loadedAt_ >= drawsAfterLoad;
+            const bool drawn = !*loadedAt || rt::now() - **loadedAt >= drawsAfterLoad;
             if (changes == count->get<double>() && drawn) co_return;
             changes = count->get<double>();
         } else {

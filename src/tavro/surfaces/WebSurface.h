@@ -87,7 +87,8 @@ private:
     std::optional<TavroScreen> last_;
     std::unordered_map<std::int64_t, TavroRect> frames_;
     int loadObserver_ = 0;
-    std::optional<rt::Instant> loadedAt_;  // when the view's last load ended
+    // When the view's last load ended.
+    std::shared_ptr<std::optional<rt::Instant>> loadedAt_ = std::make_shared<std::optional<rt::Instant>>();
 };
 
 }  // namespace tavro
