@@ -20,7 +20,10 @@
 // document is told by our world as it happens). While the button is down our world keeps from the
 // page every part of the press that would reach something else; a press it called off ends with a
 // release of no button, which the page does not hear. Typing sends each character's key down and up
-// where a key types it (keydown, keypress, input, keyup) and the rest as text input.
+// where a key types it (keydown, keypress, input, keyup) and the rest as text input; before each
+// key our world is asked whether the field still holds the focus, and typing stops where it does
+// not ("tavro.typing"), while our world keeps from the page every key that would reach anything
+// but the field.
 #pragma once
 
 #include <functional>
@@ -87,6 +90,9 @@ private:
     rt::Task<std::string> runStep(const nlohmann::json& step);
     rt::Task<std::string> tap(nlohmann::json arg);
     rt::Task<std::string> typeText(std::string text);
+    rt::Task<std::string> focusLost();
+    rt::Task<Answer> checkAt(std::string check, nlohmann::json args, double x, double y);
+    static Answer answerOf(const Reply& reply);
     rt::Task<Reply> mouse(std::string type, double x, double y, std::string button = "left");
 
     std::shared_ptr<BrowserEngine> engine_;
