@@ -269,3 +269,34 @@ TEST_F(HostileWeb, AComponentsOwnInnerButtonThatReadsAsTheElementIsPressed) {
         EXPECT_EQ(script("document.querySelector('#out').textContent"), std::string("SAVED ") + name);
     }
 }
+
+// With a model, a step whose approval lapsed is asked about anew on the page as it is now.
+TEST_F(HostileWeb, AModelsStepIsAskedAboutAnewOnTheNewDocument) {
+    server.add("/hostile/anew-600", R"(<title>Basket</title><button id="b">Place order</button><p>Total $600</p>)" + outLine +
+                                        R"(<script>b.onclick = () => out.textContent = 'UNAPPROVED order $600';</script>)");
+    server.add("/hostile/anew", R"(<title>Basket</title><button id="b">Place order</button><p>Total $9.50</p>)" + outLine +
+                                    R"(<script>b.onclick = () => out.textContent = 'APPROVED order $9.50';</script>)");
+    auto plan = std::make_shared<Script>();
+    plan->replies = {reply("openWeb", std::nullopt, server.url("/hostile/anew")), reply("click", 1), reply("click", 1)};
+    auto agent = makeAgent(std::make_shared<FakeSurface>(), configuration({scriptedModel("M", plan)}));
+    agent->presenter = presenter;
+    agent->run("order my basket");
+    const auto asked = [&] {
+        return real->runUntil([&] {
+            return !agent->running().value() ||
+                   (agent->prompt().value() && agent->prompt().value()->kind() == TavroAgent::Prompt::Case::approve);
+        }, 60s) && agent->running().value();
+    };
+    ASSERT_TRUE(asked());
+    (void)script("location.href = '/hostile/anew-600'");
+    real->runFor(300ms);
+    real->runUntil([&] { return !view->isLoading() && script("document.readyState") == "complete"; }, 10s);
+    agent->approve();
+    ASSERT_TRUE(asked()) << "the step is asked about again";
+    agent->stop();
+    real->runUntil([&] { return !agent->running().value(); }, 60s);
+    EXPECT_EQ(script("document.querySelector('#out').textContent"), "");
+    ASSERT_EQ(plan->decideCalls(), 3);
+    EXPECT_NE(plan->prompts[2].second.find("the page changed while you were deciding"), std::string::npos)
+        << plan->prompts[2].second;
+}
