@@ -431,6 +431,15 @@ constexpr std::string_view kPage = R"JS((() => {
 
   // The node under the point: the engine's finding when it made one, else the page's own.
   const hitNode = (deep, x, y) => deep && typeof deep.nodeType === 'number' ? deep : hitAt(x, y);
+  // Whether a press at the point reaches the element by the page's own hit test, made now, and by
+  // the engine's, which sees into closed shadow roots (made a moment before): the node in the
+  // way when it does not, undefined when it does.
+  const blockerAt = (el, target, x, y, deep) => {
+    const hit = hitAt(x, y);
+    if (!reaches(el, target, hit)) return hit;
+    if (deep && typeof deep.nodeType === 'number' && !reaches(el, target, deep)) return deep;
+    return undefined;
+  };
   const CHANGED = 'the page changed since it was read';
 
   const then = (value, next) => value instanceof Promise ? value.then(next) : next(value);
@@ -649,8 +658,8 @@ constexpr std::string_view kPage = R"JS((() => {
     const changed = changedFrom(el, id, a.was);
     if (changed) return fail(changed);
     const name = labelOf(el) || 'element ' + id;
-    const hit = hitNode(deep, x, y);
-    if (reaches(el, a.target, hit)) {
+    const hit = blockerAt(el, a.target, x, y, deep);
+    if (hit === undefined) {
       // The button goes down next; the page is watched until the press ends, a while at most.
       a.live = performance.now() + a.hold + 10000;
       return ok;
@@ -667,8 +676,9 @@ constexpr std::string_view kPage = R"JS((() => {
     const hit = hitNode(deep, x, y);
     if (!a.stop) {
       const holding = a.hold > 0 && a.down;
+      const blocker = a.el.isConnected ? blockerAt(a.el, a.target, x, y, deep) : null;
       const why = (holding ? '' : changedFrom(a.el, id, a.was)) ||
-        (a.el.isConnected && reaches(a.el, a.target, hit) ? '' : coveredBy(a.was.label || 'element ' + id, hit));
+        (blocker === undefined ? '' : coveredBy(a.was.label || 'element ' + id, blocker));
       if (why) {
         a.stop = why;
         a.effect = holding;
