@@ -280,12 +280,18 @@ BrowserPage::Answer BrowserPage::answerOf(const Reply& reply) {
     return Answer{std::move(value), ""};
 }
 
-// Our world's check of a press at the point, given the node there as the engine's own hit test
-// finds it: the engine sees into closed shadow roots, which no script can, so a control hidden in
-// one is seen as what it is. Where the engine finds no node our world can hold (one inside a
-// frame), the check hit-tests by itself.
+// Our world's check of a press at the point. Where the page's own hit test ends on an element
+// that may hold a shadow root, our world asks ({"deep": true}) to check again with the node there
+// as the engine's own hit test finds it: the engine sees into closed shadow roots, which no script
+// can, so a control hidden in one is seen as what it is. Where the engine finds no node our world
+// can hold (one inside a frame), the check is made with none (null).
 rt::Task<BrowserPage::Answer> BrowserPage::checkAt(std::string check, json args, double x, double y) {
     auto self = shared_from_this();
+    std::string call = "tavro." + check + "(";
+    for (std::size_t i = 0; i < args.size(); ++i) call += (i ? ", " : "") + args[i].dump();
+    Answer first = co_await self->evaluate(call + ")");
+    if (!first.value || !first.value->is_object() || !first.value->value("deep", false)) co_return first;
+
     std::string object;
     if (self->context_) {
         const json where = {{"x", static_cast<int>(x)}, {"y", static_cast<int>(y)}, {"includeUserAgentShadowDOM", false},
@@ -299,11 +305,7 @@ rt::Task<BrowserPage::Answer> BrowserPage::checkAt(std::string check, json args,
             if (resolved.error.empty() && id.is_string()) object = id.get<std::string>();
         }
     }
-    if (object.empty()) {
-        std::string call = "tavro." + check + "(";
-        for (std::size_t i = 0; i < args.size(); ++i) call += (i ? ", " : "") + args[i].dump();
-        co_return co_await self->evaluate(call + ")");
-    }
+    if (object.empty()) co_return co_await self->evaluate(call + (args.empty() ? "null)" : ", null)"));
     const json run = {{"objectId", object},
                       {"functionDeclaration", "function (args) { return Promise.resolve(tavro." + check +
                                                   "(...args, this)).then((v) => v === undefined ? 'null' : JSON.stringify(v)); }"},
