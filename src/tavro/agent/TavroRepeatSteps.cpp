@@ -91,8 +91,11 @@ rt::Task<void> TavroAgent::repeatSteps(Run& run, std::vector<TavroPerformedStep>
                 L(desc + " (" + number + " of " + all + ")", desc + "(" + number + "/" + all + ")");
             currentStep_.set(caption);
             co_await point(run.life, action, caption);
-
-            const auto failure = co_await run.life.await(active, active->perform(action));
+            // Risky repeats were approved for their elements as they read: each is read again
+            // right before its press.
+            std::optional<std::string> failure;
+            if (risky) failure = (co_await rereadApproved(run.life, action, *screen)).lapsed;
+            if (!failure) failure = co_await run.life.await(active, active->perform(action));
             if (failure) {
                 add(caption, false, 0);
                 const std::string done = std::to_string(pass);
