@@ -290,7 +290,9 @@ rt::Task<BrowserPage::Answer> BrowserPage::checkAt(std::string check, json args,
     std::string call = "tavro." + check + "(";
     for (std::size_t i = 0; i < args.size(); ++i) call += (i ? ", " : "") + args[i].dump();
     Answer first = co_await self->evaluate(call + ")");
-    if (!first.value || !first.value->is_object() || !first.value->value("deep", false)) co_return first;
+    const bool deeper = first.value && first.value->is_object() && first.value->contains("deep") &&
+                        first.value->at("deep") == true;
+    if (!deeper) co_return first;
 
     std::string object;
     if (self->context_) {
@@ -366,7 +368,7 @@ rt::Task<std::string> BrowserPage::tap(json arg) {
     const double hold = arg.value("hold", json()).is_number() ? std::clamp(arg["hold"].get<double>(), 0.0, 3000.0) : 0.0;
     const auto check = [&](bool last) {
         json args = json::array();
-        for (const json& arg : {id, json(x), json(y), json(last)}) args.push_back(arg);
+        for (const json& value : {id, json(x), json(y), json(last)}) args.push_back(value);
         return self->checkAt("recheck", std::move(args), x, y);
     };
     const auto failureIn = [](const Answer& answer) -> std::optional<std::string> {
