@@ -17,9 +17,12 @@
 // ("tavro.recheck", which answers a new point once when the page moved it), again after the button
 // went down (and after the hold of a long press: "tavro.held"), and after the button went up that
 // the element or something in it received the click ("tavro.pressed"; a click that leaves the
-// document is told by our world as it happens). While the button is down our world keeps from the
+// document is told by our world as it happens). Where the page's own hit test ends on an element
+// that may hold a shadow root, a check is made again with the node the engine's hit test finds
+// there, which sees into closed shadow roots. While the button is down our world keeps from the
 // page every part of the press that would reach something else; a press it called off ends with a
-// release of no button, which the page does not hear. Typing sends each character's key down and up
+// release of no button, which the page does not hear. A long press ends as a finger's does: the
+// context menu and the pointer going up, never a click. Typing sends each character's key down and up
 // where a key types it (keydown, keypress, input, keyup) and the rest as text input; before each
 // key our world is asked whether the field still holds the focus, and typing stops where it does
 // not ("tavro.typing"), while our world keeps from the page every key that would reach anything
