@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -17,6 +18,8 @@ namespace {
 
 constexpr const char* kWorld = "tavro";
 constexpr const char* kPressed = "tavroPressed";
+// The objects the engine hands our world for one check of a press, released after it.
+constexpr const char* kPressGroup = "tavro-press";
 
 // The key of a US keyboard that types the character, for the characters a key types.
 struct KeyStroke {
@@ -252,6 +255,70 @@ rt::Task<std::string> BrowserPage::navigate(std::string url) {
     co_return "";
 }
 
+// A script's answer from the engine's reply: the JSON text our world made of its value.
+BrowserPage::Answer BrowserPage::answerOf(const Reply& reply) {
+    if (!reply.error.empty()) {
+        // The document the script ran in went away under it (a navigation, a reload).
+        if (reply.error.find("ontext") != std::string::npos) return Answer{std::nullopt, "the page changed while the script ran"};
+        return Answer{std::nullopt, firstLine(reply.error)};
+    }
+    if (auto thrown = reply.result.find("exceptionDetails"); thrown != reply.result.end()) {
+        std::string text = thrown->value("exception", json::object()).value("description", std::string());
+        if (text.empty()) text = thrown->value("text", std::string("the script failed"));
+        return Answer{std::nullopt, firstLine(text)};
+    }
+    // The page writes this text: its nesting is bounded like any other input from outside.
+    const json* text = nullptr;
+    if (const auto result = reply.result.find("result"); result != reply.result.end() && result->is_object()) {
+        if (const auto v = result->find("value"); v != result->end() && v->is_string()) text = &*v;
+    }
+    json value = nullptr;
+    if (text) {
+        value = fnd::parseJSON(text->get_ref<const std::string&>());
+        if (value.is_discarded()) return Answer{std::nullopt, "the page's answer is not readable (malformed or nested too deeply)"};
+    }
+    return Answer{std::move(value), ""};
+}
+
+// Our world's check of a press at the point. Where the page's own hit test ends on an element
+// that may hold a shadow root, our world asks ({"deep": true}) to check again with the node there
+// as the engine's own hit test finds it: the engine sees into closed shadow roots, which no script
+// can, so a control hidden in one is seen as what it is. Where the engine finds no node our world
+// can hold (one inside a frame), the check is made with none (null).
+rt::Task<BrowserPage::Answer> BrowserPage::checkAt(std::string check, json args, double x, double y) {
+    auto self = shared_from_this();
+    std::string call = "tavro." + check + "(";
+    for (std::size_t i = 0; i < args.size(); ++i) call += (i ? ", " : "") + args[i].dump();
+    Answer first = co_await self->evaluate(call + ")");
+    const bool deeper = first.value && first.value->is_object() && first.value->contains("deep") &&
+                        first.value->at("deep") == true;
+    if (!deeper) co_return first;
+
+    std::string object;
+    if (self->context_) {
+        const json where = {{"x", static_cast<int>(x)}, {"y", static_cast<int>(y)}, {"includeUserAgentShadowDOM", false},
+                            {"ignorePointerEventsNone", false}};
+        const auto located = co_await self->call("DOM.getNodeForLocation", where);
+        const json node = located.result.value("backendNodeId", json());
+        if (located.error.empty() && node.is_number_integer() && self->context_) {
+            const json resolve = {{"backendNodeId", node}, {"executionContextId", *self->context_}, {"objectGroup", kPressGroup}};
+            const auto resolved = co_await self->call("DOM.resolveNode", resolve);
+            const json id = resolved.result.value("object", json::object()).value("objectId", json());
+            if (resolved.error.empty() && id.is_string()) object = id.get<std::string>();
+        }
+    }
+    if (object.empty()) co_return co_await self->evaluate(call + (args.empty() ? "null)" : ", null)"));
+    const json run = {{"objectId", object},
+                      {"functionDeclaration", "function (args) { return Promise.resolve(tavro." + check +
+                                                  "(...args, this)).then((v) => v === undefined ? 'null' : JSON.stringify(v)); }"},
+                      {"arguments", json::array({json{{"value", std::move(args)}}})},
+                      {"returnByValue", true},
+                      {"awaitPromise", true}};
+    const auto reply = co_await self->call("Runtime.callFunctionOn", run);
+    self->engine_->send("Runtime.releaseObjectGroup", {{"objectGroup", kPressGroup}}, self->session_);
+    co_return answerOf(reply);
+}
+
 rt::Task<BrowserPage::Answer> BrowserPage::evaluate(std::string script) {
     auto self = shared_from_this();
     if (!self->isAlive()) co_return Answer{std::nullopt, "the browser engine stopped"};
@@ -271,31 +338,10 @@ rt::Task<BrowserPage::Answer> BrowserPage::evaluate(std::string script) {
         self->engine_->send("Runtime.terminateExecution", json::object(), self->session_);
         co_return Answer{std::nullopt, reply.error};
     }
-    if (!reply.error.empty()) {
-        // The document the script ran in went away under it (a navigation, a reload).
-        if (reply.error.find("ontext") != std::string::npos) {
-            co_return Answer{std::nullopt, "the page changed while the script ran"};
-        }
-        co_return Answer{std::nullopt, firstLine(reply.error)};
-    }
-    if (auto thrown = reply.result.find("exceptionDetails"); thrown != reply.result.end()) {
-        std::string text = thrown->value("exception", json::object()).value("description", std::string());
-        if (text.empty()) text = thrown->value("text", std::string("the script failed"));
-        co_return Answer{std::nullopt, firstLine(text)};
-    }
-    // The page writes this text: its nesting is bounded like any other input from outside.
-    const json* text = nullptr;
-    if (const auto result = reply.result.find("result"); result != reply.result.end() && result->is_object()) {
-        if (const auto v = result->find("value"); v != result->end() && v->is_string()) text = &*v;
-    }
-    json value = nullptr;
-    if (text) {
-        value = fnd::parseJSON(text->get_ref<const std::string&>());
-        if (value.is_discarded()) co_return Answer{std::nullopt, "the page's answer is not readable (malformed or nested too deeply)"};
-    }
-    if (!value.is_object() || !value.contains("tavro.input") || !value["tavro.input"].is_array()) {
-        co_return Answer{std::move(value), ""};
-    }
+    Answer answer = answerOf(reply);
+    if (!answer.value) co_return answer;
+    json& value = *answer.value;
+    if (!value.is_object() || !value.contains("tavro.input") || !value["tavro.input"].is_array()) co_return answer;
     const json steps = value["tavro.input"];
     for (const auto& step : steps) {
         const std::string failure = co_await self->runStep(step);
@@ -317,11 +363,13 @@ rt::Task<std::string> BrowserPage::tap(json arg) {
     if (!id.is_number_integer() || !arg.value("x", json()).is_number() || !arg.value("y", json()).is_number()) {
         co_return "the page asked for an unknown input";
     }
-    double x = arg["x"].get<double>(), y = arg["y"].get<double>();
+    // Whole pixels: the engine's hit test of the checks takes them, and the press lands where they looked.
+    double x = std::floor(arg["x"].get<double>()), y = std::floor(arg["y"].get<double>());
     const double hold = arg.value("hold", json()).is_number() ? std::clamp(arg["hold"].get<double>(), 0.0, 3000.0) : 0.0;
     const auto check = [&](bool last) {
-        return self->evaluate("tavro.recheck(" + id.dump() + ", " + json(x).dump() + ", " + json(y).dump() + ", " +
-                              (last ? "true" : "false") + ")");
+        json args = json::array();
+        for (const json& value : {id, json(x), json(y), json(last)}) args.push_back(value);
+        return self->checkAt("recheck", std::move(args), x, y);
     };
     const auto failureIn = [](const Answer& answer) -> std::optional<std::string> {
         if (!answer.value) return answer.error;
@@ -340,8 +388,8 @@ rt::Task<std::string> BrowserPage::tap(json arg) {
         if (auto failure = failureIn(answer)) co_return *failure;
         if (answer.value->is_object() && answer.value->contains("x") && (*answer.value)["x"].is_number() &&
             (*answer.value)["y"].is_number()) {
-            x = (*answer.value)["x"].get<double>();
-            y = (*answer.value)["y"].get<double>();
+            x = std::floor((*answer.value)["x"].get<double>());
+            y = std::floor((*answer.value)["y"].get<double>());
             continue;
         }
         break;
@@ -362,7 +410,11 @@ rt::Task<std::string> BrowserPage::tap(json arg) {
     // With the button down: whether the press goes on. A press called off ends with a release of
     // no button, which the page does not hear: nothing that came over the element gets a button
     // going up, and nothing is clicked.
-    const auto held = co_await self->evaluate("tavro.held(" + id.dump() + ", " + json(x).dump() + ", " + json(y).dump() + ")");
+    json heldAt = json::array();
+    heldAt.push_back(id);
+    heldAt.push_back(x);
+    heldAt.push_back(y);
+    const auto held = co_await self->checkAt("held", std::move(heldAt), x, y);
     const std::optional<std::string> calledOff = failureIn(held);
     const bool goesOn = !calledOff && !(held.value->is_object() && held.value->value("off", false));
     const std::string button = goesOn ? "left" : "none";
@@ -392,6 +444,7 @@ rt::Task<std::string> BrowserPage::typeText(std::string text) {
     auto self = shared_from_this();
     std::size_t i = 0;
     while (i < text.size()) {
+        if (auto lost = co_await self->focusLost(); !lost.empty()) co_return lost;
         if (const auto stroke = strokeFor(text[i])) {
             const std::string typed(1, text[i]);
             const int modifiers = stroke->shift ? 8 : 0;
@@ -418,6 +471,15 @@ rt::Task<std::string> BrowserPage::typeText(std::string text) {
     co_return "";
 }
 
+// Before a key of typing: why the typing stopped (the field lost the focus), or the empty text.
+rt::Task<std::string> BrowserPage::focusLost() {
+    auto self = shared_from_this();
+    const auto state = co_await self->evaluate("tavro.typing()");
+    if (!state.value) co_return state.error;
+    if (state.value->is_object() && state.value->value("error", json()).is_string()) co_return state.value->at("error").get<std::string>();
+    co_return "";
+}
+
 rt::Task<std::string> BrowserPage::runStep(const json& step) {
     auto self = shared_from_this();
     if (!step.is_object() || step.empty()) co_return "the page asked for an unknown input";
@@ -429,6 +491,7 @@ rt::Task<std::string> BrowserPage::runStep(const json& step) {
     } else if (name == "type" && arg.is_string()) {
         co_return co_await self->typeText(arg.get<std::string>());
     } else if (name == "key" && arg.is_string()) {
+        if (auto lost = co_await self->focusLost(); !lost.empty()) co_return lost;
         const bool enter = arg == "Enter";
         json down = {{"type", "keyDown"}, {"key", arg}, {"code", arg}, {"windowsVirtualKeyCode", enter ? 13 : 8},
                      {"nativeVirtualKeyCode", enter ? 13 : 8}};
@@ -438,7 +501,13 @@ rt::Task<std::string> BrowserPage::runStep(const json& step) {
         json up = {{"type", "keyUp"}, {"key", arg}, {"code", arg}, {"windowsVirtualKeyCode", enter ? 13 : 8},
                    {"nativeVirtualKeyCode", enter ? 13 : 8}};
         const auto released = co_await self->call("Input.dispatchKeyEvent", up);
-        failure = released.error;
+        if (!released.error.empty()) co_return firstLine(released.error);
+        // A key the page sent elsewhere on the way (its handler moved the focus) was kept from
+        // it; the step says so. A page that went away with the key (a form sent) is no failure.
+        const auto after = co_await self->evaluate("tavro.typed()");
+        if (after.value && after.value->is_object() && after.value->value("error", json()).is_string()) {
+            co_return after.value->at("error").get<std::string>();
+        }
     } else if (name == "back") {
         const json none = json::object();
         const auto history = co_await self->call("Page.getNavigationHistory", none);

@@ -17,10 +17,16 @@
 // ("tavro.recheck", which answers a new point once when the page moved it), again after the button
 // went down (and after the hold of a long press: "tavro.held"), and after the button went up that
 // the element or something in it received the click ("tavro.pressed"; a click that leaves the
-// document is told by our world as it happens). While the button is down our world keeps from the
+// document is told by our world as it happens). Where the page's own hit test ends on an element
+// that may hold a shadow root, a check is made again with the node the engine's hit test finds
+// there, which sees into closed shadow roots. While the button is down our world keeps from the
 // page every part of the press that would reach something else; a press it called off ends with a
-// release of no button, which the page does not hear. Typing sends each character's key down and up
-// where a key types it (keydown, keypress, input, keyup) and the rest as text input.
+// release of no button, which the page does not hear. A long press ends as a finger's does: the
+// context menu and the pointer going up, never a click. Typing sends each character's key down and up
+// where a key types it (keydown, keypress, input, keyup) and the rest as text input; before each
+// key our world is asked whether the field still holds the focus, and typing stops where it does
+// not ("tavro.typing"), while our world keeps from the page every key that would reach anything
+// but the field.
 #pragma once
 
 #include <chrono>
@@ -91,6 +97,9 @@ private:
     rt::Task<std::string> runStep(const nlohmann::json& step);
     rt::Task<std::string> tap(nlohmann::json arg);
     rt::Task<std::string> typeText(std::string text);
+    rt::Task<std::string> focusLost();
+    rt::Task<Answer> checkAt(std::string check, nlohmann::json args, double x, double y);
+    static Answer answerOf(const Reply& reply);
     rt::Task<Reply> mouse(std::string type, double x, double y, std::string button = "left");
 
     std::shared_ptr<BrowserEngine> engine_;

@@ -48,6 +48,9 @@ constexpr std::string_view kPage = R"JS((() => {
   const ids = new WeakMap();
   const nodes = new Map();
   let nextId = 1, pruneAt = 8192, mutations = 0;
+  // This document among all others: element ids start again in every document, so an action
+  // carries the document it was chosen on and acts in no other.
+  const documentId = [...crypto.getRandomValues(new Uint32Array(4))].map((n) => n.toString(36)).join('');
 
   const idOf = (el) => {
     let id = ids.get(el);
@@ -279,6 +282,7 @@ constexpr std::string_view kPage = R"JS((() => {
   // width, height, focused]: a third of the size of objects to carry out of the page.
   const read = () => {
     listening = new WeakSet();
+    typing = null;
     labelIndex = new Map();
     const vw = window.innerWidth, vh = window.innerHeight;
     const active = deepActive();
@@ -382,7 +386,7 @@ constexpr std::string_view kPage = R"JS((() => {
     if (text.length > TEXT) text = text.slice(0, TEXT);
     return {
       url: location.href, title: document.title, text, elements, humanCheck,
-      keyboardVisible: takesText(active),
+      keyboardVisible: takesText(active), document: documentId,
     };
   };
 
@@ -425,6 +429,30 @@ constexpr std::string_view kPage = R"JS((() => {
     }
   };
 
+  // The node under the point: the engine's finding when it made one, else the page's own.
+  const hitNode = (deep, x, y) => deep && typeof deep.nodeType === 'number' ? deep : hitAt(x, y);
+  // Whether a press at the point reaches the element by the page's own hit test, made now, and by
+  // the engine's, which sees into closed shadow roots (made a moment before): the node in the
+  // way when it does not, undefined when it does.
+  const blockerAt = (el, target, x, y, deep) => {
+    const hit = hitAt(x, y);
+    if (!reaches(el, target, hit)) return hit;
+    if (deep && typeof deep.nodeType === 'number' && !reaches(el, target, deep)) return deep;
+    return undefined;
+  };
+  // Elements that may hold a shadow root: custom elements and these. Where the page's hit test
+  // ends on another, nothing is hidden from it, and the engine need not be asked.
+  const HOSTS = new Set(['article', 'aside', 'blockquote', 'body', 'div', 'footer', 'h1', 'h2', 'h3', 'h4', 'h5', 'h6',
+    'header', 'main', 'nav', 'p', 'section', 'span']);
+  const mayHide = (x, y) => {
+    const hit = hitAt(x, y);
+    return !!hit && hit.nodeType === 1 && (hit.localName.includes('-') || HOSTS.has(hit.localName));
+  };
+  // The answer that asks the engine for its own hit test at the point, when the check was made
+  // without it (`deep` undefined; null when the engine had none to give).
+  const DEEP = { deep: true };
+  const CHANGED = 'the page changed since it was read';
+
   const then = (value, next) => value instanceof Promise ? value.then(next) : next(value);
   // What is touched for the element on screen: the element, or the label that draws a hidden box.
   const standIn = (el) => {
@@ -433,21 +461,48 @@ constexpr std::string_view kPage = R"JS((() => {
   };
   // A control of its own: a button, a link, a field, anything with a role or a click handler of
   // its own (the page's world is asked about one the last reading did not hear of).
+  const FRAMES = new Set(['iframe', 'frame', 'object', 'embed']);
   const isControl = (n) => {
+    if (FRAMES.has(n.localName)) return true;
     if (kindOf(n)) return true;
     if (n.localName === 'html' || n.localName === 'body') return false;
     hearOn(n.ownerDocument);
     n.dispatchEvent(new Event('tavro-ask', { composed: true }));
     return clickable(n);
   };
+  // The text a person sees in a node: its own text and, in place of a slot, what is slotted in.
+  const shownText = (node, cap) => {
+    let out = '';
+    const visit = (n) => {
+      for (let c = n.firstChild; c && out.length < cap * 4; c = c.nextSibling) {
+        if (c.nodeType === 3) out += c.data;
+        else if (c.nodeType !== 1 || SKIP.has(c.localName)) continue;
+        else if (c.localName === 'slot') for (const a of c.assignedNodes({ flatten: true })) {
+          if (a.nodeType === 3) out += a.data; else if (a.nodeType === 1) visit(a);
+        }
+        else if (c.localName === 'img' && c.alt) out += ' ' + c.alt + ' ';
+        else visit(c);
+      }
+    };
+    visit(node);
+    return squash(out, cap);
+  };
+  // A control inside the element's own shadow tree that reads as the element: the component's
+  // own inner button, which is the element to a person.
+  const partOf = (el, n) => {
+    if (n.getRootNode() === el.getRootNode() || FRAMES.has(n.localName)) return false;
+    const own = n.getAttribute('aria-label') || shownText(n, LABEL);
+    return norm(own) !== '' && norm(own) === norm(labelOf(el));
+  };
   // Whether a press that reaches `hit` reaches the element (or what stands for it): the hit is it
-  // or inside it, with no control of its own in between, which would take the press instead.
+  // or inside it, with no control of its own in between (a frame is one), which would take the
+  // press instead.
   const reaches = (el, target, hit) => {
     if (!hit) return false;
     const through = (whole) => {
       if (!within(hit, whole)) return false;
       for (let n = hit; n && n !== whole; n = composedParent(n)) {
-        if (n !== el && n.nodeType === 1 && isControl(n)) return null;
+        if (n !== el && n.nodeType === 1 && isControl(n) && !partOf(el, n)) return null;
       }
       return true;
     };
@@ -540,6 +595,13 @@ constexpr std::string_view kPage = R"JS((() => {
     const a = armed;
     if (!a || !a.live || !e.isTrusted) return;
     if (performance.now() > a.live) { a.live = 0; return; }
+    // The end of a long press: the pointer goes up, but no click and none of the mouse's own
+    // release comes of it, as of a finger's.
+    if (a.long && (e.type === 'click' || e.type === 'mouseup')) {
+      e.preventDefault();
+      e.stopImmediatePropagation();
+      return;
+    }
     if (!a.stop) {
       const t = e.composedPath()[0];
       const node = t && typeof t.nodeType === 'number' ? t : null;
@@ -586,25 +648,30 @@ constexpr std::string_view kPage = R"JS((() => {
   const arm = (el, id, was, hold) => {
     listenOn(el.ownerDocument.defaultView);
     armed = { id, el, target: standIn(el), was: was || { label: labelOf(el), kind: kindOf(el) }, hold, landed: undefined,
-      live: 0, down: false, stop: '', effect: false };
+      live: 0, down: false, stop: '', effect: false, long: false };
     return armed;
   };
 
   // With the pointer at the point, before the button goes down: whether it is still over the
   // element, which still reads as it was read. When something else is under the pointer, the
   // element is aimed at once more (the answer is the new point) unless this was the last try.
-  const recheck = (id, x, y, last) => {
+  // `deep`, when given, is the node the engine's own hit test found at the point: it sees into
+  // closed shadow roots, which no script can.
+  const recheck = (id, x, y, last, deep) => {
     const el = elementOf(id);
     if (!el) return fail('element ' + id + ' is not on screen');
+    const a = armed;
+    // Nothing armed here: the press was asked for in another document.
+    if (!a || a.id !== id || a.el !== el) return fail(CHANGED);
     labelIndex = new Map();
-    const a = armed && armed.el === el ? armed : arm(el, id, null, 0);
     a.live = 0;
     a.target = standIn(el);
     const changed = changedFrom(el, id, a.was);
     if (changed) return fail(changed);
     const name = labelOf(el) || 'element ' + id;
-    const hit = hitAt(x, y);
-    if (reaches(el, a.target, hit)) {
+    const hit = blockerAt(el, a.target, x, y, deep);
+    if (hit === undefined && deep === undefined && mayHide(x, y)) return DEEP;
+    if (hit === undefined) {
       // The button goes down next; the page is watched until the press ends, a while at most.
       a.live = performance.now() + a.hold + 10000;
       return ok;
@@ -615,20 +682,30 @@ constexpr std::string_view kPage = R"JS((() => {
   // With the button down (after the hold of a long press): whether the press goes on to its
   // release. When it does not, the answer says why, or {off: true} for what a hold opened, and the
   // button goes up without the page hearing it.
-  const held = (id, x, y) => {
+  const held = (id, x, y, deep) => {
     const a = armed;
     if (!a || a.id !== id) return fail('element ' + id + ' was not pressed');
+    if (!a.stop && deep === undefined && mayHide(x, y)) return DEEP;
+    const hit = hitNode(deep, x, y);
     if (!a.stop) {
       const holding = a.hold > 0 && a.down;
-      const hit = hitAt(x, y);
+      const blocker = a.el.isConnected ? blockerAt(a.el, a.target, x, y, deep) : null;
       const why = (holding ? '' : changedFrom(a.el, id, a.was)) ||
-        (a.el.isConnected && reaches(a.el, a.target, hit) ? '' : coveredBy(a.was.label || 'element ' + id, hit));
+        (blocker === undefined ? '' : coveredBy(a.was.label || 'element ' + id, blocker));
       if (why) {
         a.stop = why;
         a.effect = holding;
       }
     }
     if (a.effect) return { ok: true, off: true };
+    if (!a.stop && a.hold > 0 && !a.long) {
+      // A long press is a finger's: the page's own long-press handling runs (the hold, the
+      // context menu, the pointer going up), and it never ends in a click.
+      const o = frameOffset(hit);
+      hit.dispatchEvent(new MouseEvent('contextmenu', { bubbles: true, cancelable: true, composed: true,
+        clientX: x - o.x, clientY: y - o.y }));
+      a.long = true;
+    }
     return a.stop ? fail(a.stop) : ok;
   };
   // After the button went up: the element (or something inside it) received the click, or the
@@ -639,6 +716,7 @@ constexpr std::string_view kPage = R"JS((() => {
     if (!a || a.id !== id) return fail('element ' + id + ' was not pressed');
     if (a.effect) return ok;
     if (a.stop) return fail(a.stop);
+    if (a.long) return ok;
     labelIndex = new Map();
     const name = labelOf(a.el) || 'element ' + id;
     if (a.landed === undefined) return fail(name + ' did not receive the click');
@@ -707,10 +785,13 @@ constexpr std::string_view kPage = R"JS((() => {
       if (text && !el.value) return fail(name + ' does not take “' + text + '”');
       fire(el, 'input');
       fire(el, 'change');
-      return submit ? input([{ key: 'Enter' }]) : ok;
+      if (!submit) return ok;
+      startTyping(el, name);
+      return input([{ key: 'Enter' }]);
     }
     el.focus();
     if (deepActive() !== el) return fail(name + ' cannot be edited');
+    startTyping(el, name);
     if (el.localName === 'input' || el.localName === 'textarea') {
       el.select();
     } else {
@@ -725,6 +806,45 @@ constexpr std::string_view kPage = R"JS((() => {
     if (submit) steps.push({ key: 'Enter' });
     return input(steps);
   };
+
+  // The typing in progress: its field, and why it stopped. Every key and text input the page is
+  // about to hear goes to the field or to nothing: one that would reach anything else (a handler
+  // moved the focus to a button, where a space or Enter would press it) stops the typing, and the
+  // page hears none of it from then on.
+  let typing = null;
+  const keysHeard = new WeakSet();
+  const startTyping = (el, name) => {
+    const win = el.ownerDocument.defaultView;
+    if (win && !keysHeard.has(win)) { keysHeard.add(win); keysOn(win); }
+    typing = { el, name, stop: '', live: performance.now() + 30000 };
+  };
+  const KEYS = ['keydown', 'keypress', 'keyup', 'beforeinput', 'input', 'textInput', 'compositionstart',
+    'compositionupdate', 'compositionend'];
+  const keyGuard = (e) => {
+    const t = typing;
+    if (!t || !e.isTrusted) return;
+    if (performance.now() > t.live) { typing = null; return; }
+    if (!t.stop) {
+      const node = e.composedPath()[0];
+      if (node && typeof node.nodeType === 'number' && within(node, t.el)) return;
+      t.stop = t.name + ' lost the focus to ' + nameOf(node) + '; typing stopped there';
+    }
+    e.preventDefault();
+    e.stopImmediatePropagation();
+  };
+  const keysOn = (win) => { for (const type of KEYS) win.addEventListener(type, keyGuard, true); };
+  keysHeard.add(window);
+  keysOn(window);
+  // Before each key: whether the field still holds the focus (else the typing stops there).
+  const typingState = () => {
+    const t = typing;
+    // Nothing typed here: the typing began in another document.
+    if (!t) return fail(CHANGED);
+    if (!t.stop && deepActive() !== t.el) t.stop = t.name + ' lost the focus to ' + nameOf(deepActive()) + '; typing stopped there';
+    return t.stop ? fail(t.stop) : ok;
+  };
+  // After the last key: whether a key was kept from anything but the field on the way.
+  const typed = () => typing && typing.stop ? fail(typing.stop) : ok;
 
   const DIRECTIONS = ['up', 'down', 'left', 'right'];
   const directionOf = (text) => {
@@ -806,6 +926,8 @@ constexpr std::string_view kPage = R"JS((() => {
     const known = ['click', 'type', 'select', 'scroll', 'swipe', 'longPress', 'navigate', 'back'];
     if (!known.includes(kind)) return fail(kind + ' is not a screen action');
     if (kind === 'navigate') return fail('this page has no routes; tap its links instead');
+    if (typeof action.document === 'string' && action.document !== documentId) return fail(CHANGED);
+    typing = null;
 
     let el = null;
     if (id !== null) {
@@ -881,6 +1003,7 @@ constexpr std::string_view kPage = R"JS((() => {
   const changed = (id, text) => {
     const el = elementOf(id);
     if (!el) return fail('element ' + id + ' is not on screen');
+    if (typing && typing.stop) return fail(typing.stop);
     const field = el.localName === 'input' || el.localName === 'textarea';
     if (field) fire(el, 'change');
     else if (!el.isContentEditable) return ok;
@@ -894,7 +1017,8 @@ constexpr std::string_view kPage = R"JS((() => {
     return fail(name + ' does not take “' + text + '”');
   };
 
-  const api = Object.freeze({ read, perform, changed, recheck, held, pressed, activity: () => ({ mutations }) });
+  const api = Object.freeze({ read, perform, changed, recheck, held, pressed, typing: typingState, typed,
+    activity: () => ({ mutations }) });
   Object.defineProperty(globalThis, 'tavro', { value: api, writable: false, configurable: false });
 })();
 )JS";

@@ -191,16 +191,15 @@ rt::Task<TavroAgent::Flow> TavroAgent::openWebTurn(Run& run, const TavroScreen& 
 rt::Task<TavroAgent::Flow> TavroAgent::localOperationTurn(Run& run, const TavroScreen& screen,
                                                           const TavroAction& action, std::string caption,
                                                           bool needsApproval, Source source) {
-    std::optional<std::string> failure;
     if (needsApproval) {
         auto answer = co_await wait(run.life, Prompt::approve(caption));
         if (!answer) co_return Flow::end;
-        failure = (co_await rereadApproved(run.life, action, screen)).lapsed;
     }
-    if (!failure) {
-        co_await point(run.life, action, caption);
-        failure = co_await performOp(run.life, action, screen);
-    }
+    co_await point(run.life, action, caption);
+    // The approval holds for the element as it was named, up to the moment the step acts on it.
+    std::optional<std::string> failure;
+    if (needsApproval) failure = (co_await rereadApproved(run.life, action, screen)).lapsed;
+    if (!failure) failure = co_await performOp(run.life, action, screen);
 
     add(caption, !failure, 0);
     run.life.check();
@@ -234,14 +233,15 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
         }
         auto answer = co_await wait(run.life, Prompt::approve(caption));
         if (!answer) co_return Flow::end;
-        approved = co_await rereadApproved(run.life, action, screen);
     }
-
-    // An approval that no longer holds ends the turn as a failed step, with nothing performed.
+    co_await point(run.life, action, caption);
+    // The approval holds for the element as it was named up to the press: it is checked after the
+    // pointer's travel, right before the surface acts. One that no longer holds ends the turn as a
+    // failed step, with nothing performed.
+    if (needsApproval) approved = co_await rereadApproved(run.life, action, screen);
     std::optional<std::string> failure = approved.lapsed;
     std::optional<std::string> atEnd;
     if (!failure) {
-        co_await point(run.life, action, caption);
         failure = co_await run.life.await(activeSurface_, activeSurface_->perform(action));
         if (scrolledToEnd(action, failure)) atEnd = std::exchange(failure, std::nullopt);
     }

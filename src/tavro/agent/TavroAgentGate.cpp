@@ -108,6 +108,12 @@ rt::Task<TavroAgent::Reread> TavroAgent::rereadApproved(Life& life, const TavroA
                        "failed: 「" + name + "」の承認後に画面を読み直せませんでした");
         co_return out;
     }
+    // Element ids hold within one document: in another (a new page, a reload) the same id and name
+    // may be another control altogether.
+    if (out.screen->document != asked.document) {
+        out.lapsed = L("failed: the page changed while you were deciding", "failed: 判断している間にページが変わりました");
+        co_return out;
+    }
     const TavroElement* now = out.screen->element(*action.id);
     if (!now) {
         out.lapsed = L("failed: “" + name + "” is no longer on the screen", "failed: 「" + name + "」が画面からなくなりました");

@@ -92,13 +92,23 @@ rt::Task<void> TavroAgent::repeatSteps(Run& run, std::vector<TavroPerformedStep>
                 L(desc + " (" + number + " of " + all + ")", desc + "(" + number + "/" + all + ")");
             currentStep_.set(caption);
             co_await point(run.life, action, caption);
-
-            auto failure = co_await run.life.await(active, active->perform(action));
-            if (scrolledToEnd(action, failure)) failure.reset();
+            // Risky repeats were approved for their elements as they read: each is read again
+            // right before its press.
+            std::optional<std::string> failure;
+            std::optional<TavroScreen> reread;
+            if (risky) {
+                auto approved = co_await rereadApproved(run.life, action, *screen);
+                failure = std::move(approved.lapsed);
+                reread = std::move(approved.screen);
+            }
             if (!failure) {
-                // A repeated step counts only when it took effect, as any step.
-                const Effect effect = co_await verify(run.life, action, *screen);
-                if (!effect.took) failure = effect.failure();
+                failure = co_await run.life.await(active, active->perform(action));
+                if (scrolledToEnd(action, failure)) failure.reset();
+                else if (!failure) {
+                    // A repeated step counts only when it took effect, as any step.
+                    const Effect effect = co_await verify(run.life, action, reread ? *reread : *screen);
+                    if (!effect.took) failure = effect.failure();
+                }
             }
             if (failure) {
                 add(caption, false, 0);

@@ -36,6 +36,10 @@ struct TavroElement {
     bool inView = false;
     TavroRect frame;
     bool focused = false;
+    // The titles of the actions a full sideways swipe on the element runs (a table row's swipe
+    // actions): a finger moving right reaches the leading ones, moving left the trailing ones.
+    std::vector<std::string> leadingActions;
+    std::vector<std::string> trailingActions;
 
     bool operator==(const TavroElement&) const = default;
 

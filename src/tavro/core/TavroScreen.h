@@ -18,6 +18,9 @@ struct TavroScreen {
     bool humanCheck = false;
     bool systemAlert = false;
     bool keyboardVisible = false;
+    // Which document the reading came from, where a surface tells documents apart (a web page's
+    // document: a new page or a reload is another); empty otherwise. Element ids hold only within it.
+    std::string document;
 
     bool operator==(const TavroScreen&) const = default;
 

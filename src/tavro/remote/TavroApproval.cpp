@@ -25,6 +25,42 @@ constexpr const char* cardPattern =
 constexpr const char* messagePattern =
     "(message|chat|comment|reply|post|caption|tweet|status|note to|メッセージ|コメント|返信|投稿)";
 
+// Whether the action picks one of the element's options (a select by its option's text, or a tap or
+// typing that a control with options turns into picking one).
+bool choosesOption(const TavroAction& action, const TavroElement& element) {
+    using Kind = TavroAction::Kind;
+    if (action.text.empty()) return false;
+    if (action.kind == Kind::select) return true;
+    return (action.kind == Kind::click || action.kind == Kind::type) && (element.kind == "select" || !element.options.empty());
+}
+
+// The option's words: the text the action gives, and every option that text may pick (the
+// surfaces also pick an option by a part of its name).
+void addChosenOption(const TavroAction& action, const TavroElement& element, std::string& joined) {
+    joined += ' ';
+    joined += action.text;
+    const std::string wanted = TavroText::norm(action.text);
+    for (const auto& option : element.options) {
+        const std::string name = TavroText::norm(option);
+        if (name.empty()) continue;
+        const bool picks = wanted.empty() || name.find(wanted) != std::string::npos ||
+                           wanted.find(name) != std::string::npos || TavroText::match(action.text, {option});
+        if (picks) {
+            joined += ' ';
+            joined += option;
+        }
+    }
+}
+
+// The titles of the actions a sideways swipe runs on the element: a row's trailing actions for a
+// finger moving left, its leading ones for a finger moving right.
+const std::vector<std::string>* swipedActions(const TavroAction& action, const TavroElement& element) {
+    const std::string text = TavroText::lower(action.text);
+    if (text.find("left") != std::string::npos) return &element.trailingActions;
+    if (text.find("right") != std::string::npos) return &element.leadingActions;
+    return nullptr;
+}
+
 }  // namespace
 
 std::string_view payOrDeleteWords() { return payOrDeletePattern; }
@@ -53,11 +89,23 @@ bool isDeleteOrPay(const TavroAction& action, const TavroScreen& screen) {
         joined += ' ';
         joined += key;
     }
+    // What the step does counts with the element's words: the option it picks, or the row action
+    // a swipe runs (a full swipe performs it, as a tap on it would).
+    const bool choosing = choosesOption(action, *element);
+    if (choosing) addChosenOption(action, *element, joined);
+    const std::vector<std::string>* swiped = action.kind == Kind::swipe ? swipedActions(action, *element) : nullptr;
+    if (swiped) {
+        for (const auto& title : *swiped) {
+            joined += ' ';
+            joined += title;
+        }
+    }
     const std::string words = TavroText::lower(joined);
 
     if (action.kind != Kind::scroll) {
         if (const auto pack = TavroPacks::current(); pack && pack->approve && TavroText::matches(*pack->approve, words)) return true;
     }
+    if (choosing || (swiped && !swiped->empty())) return TavroText::matches(payOrDeletePattern, words);
     switch (action.kind) {
         case Kind::click:
         case Kind::select:

@@ -164,6 +164,20 @@ bool isTextInput(const ui::View* view) {
 
 using namespace surfaceparts;
 
+namespace {
+
+// A table row's swipe actions by title, on both sides: what a sideways swipe on it would run.
+void swipeTitles(const ui::View& view, TavroElement& e) {
+    const auto* cell = dynamic_cast<const ui::TableViewCell*>(&view);
+    const auto table = cell ? cell->tableView() : nullptr;
+    const auto path = cell ? cell->indexPath() : std::nullopt;
+    if (!table || !path) return;
+    for (const auto& action : table->swipeActions(*path, true)) e.leadingActions.push_back(action.title);
+    for (const auto& action : table->swipeActions(*path, false)) e.trailingActions.push_back(action.title);
+}
+
+}  // namespace
+
 // The buffers of one reading, kept between readings so a reading allocates little besides the
 // screen it returns.
 struct UIKitSurface::Reader {
@@ -424,6 +438,7 @@ std::optional<TavroScreen> UIKitSurface::read(bool keepFrames) {
             e.value = v.accessibilityValue();
             break;
         }
+        if (v.role() == ui::Role::cell) swipeTitles(v, e);
         e.inView = item.inView;
         e.frame = {item.frame.x, item.frame.y, item.frame.width, item.frame.height};
         e.focused = &v == focus;

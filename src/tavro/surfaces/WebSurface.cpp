@@ -142,6 +142,7 @@ std::optional<TavroScreen> WebSurface::screenFromJSON(const json& page) {
     screen.text = textAt(page, "text");
     screen.humanCheck = flagAt(page, "humanCheck");
     screen.keyboardVisible = flagAt(page, "keyboardVisible");
+    screen.document = textAt(page, "document");
     if (auto list = page.find("elements"); list != page.end() && list->is_array()) {
         screen.elements.reserve(list->size());
         for (const auto& item : *list) {
@@ -199,6 +200,8 @@ rt::Task<std::optional<std::string>> WebSurface::perform(TavroAction action) {
     json call = {{"kind", std::string(kindName(action.kind))}, {"text", action.text}, {"submit", action.submit}};
     if (action.id) {
         call["id"] = *action.id;
+        // Element ids hold within one document: the page acts on one only in the document last read.
+        if (last_ && !last_->document.empty()) call["document"] = last_->document;
         // The element as the reading the action was chosen on has it: the page acts on it only
         // while it still reads so.
         if (const auto* read = last_ ? last_->element(*action.id) : nullptr) {

@@ -5,8 +5,8 @@
 // Reading a page and acting on it go through the page's scripts, which the web view's browser
 // engine adds to every page: the reader "tavro.read()" answers the screen as JSON, and
 // "tavro.perform(<action as JSON>)" answers {"ok": true} or {"error": "..."}. The action carries
-// the label and kind its element had in the last reading, and the page acts on the element only
-// while it still reads so. A page whose load failed reads as a screen that shows the failure and
+// the label and kind its element had in the last reading and the document that reading came
+// from, and the page acts on the element only in that document and while it still reads so. A page whose load failed reads as a screen that shows the failure and
 // nothing to act on.
 #pragma once
 

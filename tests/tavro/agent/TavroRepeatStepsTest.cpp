@@ -189,6 +189,39 @@ TEST_F(RepeatSteps, ARiskyStepAsksBeforeTheReplay) {
     EXPECT_EQ(surface->performed.size(), 5u);
 }
 
+// Points as the recording presenter does, and lets the test change the screen on the way.
+class MovingPresenter : public RecordingPresenter {
+public:
+    std::function<void(const std::string&)> onPoint;
+    rt::Task<void> point(TavroRect at, std::string label) override {
+        calls.push_back({.name = "point", .text = label, .rect = at, .at = rt::now()});
+        (void)co_await rt::sleep(300ms);
+        if (onPoint) onPoint(label);
+        (void)co_await rt::sleep(300ms);
+    }
+};
+
+TEST_F(RepeatSteps, ARiskyRepeatRenamedWhileThePointerTravelsIsNotPressed) {
+    auto surface = payScreen();
+    auto presenter = std::make_shared<MovingPresenter>();
+    presenter->onPoint = [&](const std::string& label) {
+        if (label.find("(2 of 3)") != std::string::npos) surface->screen.elements[0].label = "Pay now and subscribe";
+    };
+    auto agent = makeAgent(surface, configuration());
+    agent->presenter = presenter;
+    auto run = rt::spawn(agent->runAndWait("tap Pay now 3 times", 600), actor);
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(runUntil([&] { return agent->prompt().value().has_value() || run.isDone(); }));
+        if (run.isDone()) break;
+        agent->approve();
+        actor->runFor(1ms);
+    }
+    ASSERT_TRUE(runUntil([&] { return run.isDone(); }));
+    EXPECT_FALSE(run.result()->ok);
+    EXPECT_EQ(surface->performed.size(), 1u) << "only the first, approved, press";
+    EXPECT_NE(run.result()->status.find("now reads “Pay now and subscribe”"), std::string::npos) << run.result()->status;
+}
+
 TEST_F(RepeatSteps, StoppingAtTheRiskQuestionDoesNothingMore) {
     auto surface = payScreen();
     auto agent = makeAgent(surface, configuration());

@@ -85,6 +85,27 @@ TEST(TavroApprovalPolicy, DeleteOrPayReadsTheTargetsWords) {
     }
 }
 
+// The option a step picks and the row action a swipe runs count with the element's words.
+TEST(TavroApprovalPolicy, WhatTheStepDoesCountsWithTheElementsWords) {
+    const auto with = [](Kind kind, std::string text) { return TavroAction{.kind = kind, .id = 1, .text = std::move(text)}; };
+    const TavroElement bulk{.kind = "select", .label = "Bulk action", .options = {"Archive", "Delete all messages"}};
+    const TavroElement row{.kind = "cell", .label = "Tuli", .leadingActions = {"Pin"}, .trailingActions = {"Delete"}};
+    const std::vector<ApprovalCase> cases = {
+        {"option by its name", with(Kind::select, "Delete all messages"), bulk, true},
+        {"option by a part of its name", with(Kind::select, "all messages"), bulk, true},
+        {"harmless option", with(Kind::select, "Archive"), bulk, false},
+        {"a tap that picks an option", with(Kind::click, "Delete all messages"), bulk, true},
+        {"typing that picks an option", with(Kind::type, "delete all messages"), bulk, true},
+        {"japanese option", with(Kind::select, "すべて削除"), {.kind = "select", .label = "操作", .options = {"すべて削除"}}, true},
+        {"swipe left runs the trailing delete", with(Kind::swipe, "left"), row, true},
+        {"swipe right runs the leading pin", with(Kind::swipe, "right"), row, false},
+        {"swipe up runs no row action", with(Kind::swipe, "up"), row, false},
+        {"swipe on a row without actions", with(Kind::swipe, "left"), {.kind = "cell", .label = "Delete"}, false},
+        {"a tap on the row is not its swipe", with(Kind::click, ""), row, false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(isDeleteOrPay(c.action, screenWith(c.element)), c.expected) << c.name;
+}
+
 TEST(TavroApprovalPolicy, FirstElementWithTheIdDecides) {
     TavroScreen screen;
     screen.elements = {TavroElement{.id = 1, .kind = "button", .label = "Open"},
