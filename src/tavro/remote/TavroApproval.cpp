@@ -105,7 +105,7 @@ bool isDeleteOrPay(const TavroAction& action, const TavroScreen& screen) {
     if (action.kind != Kind::scroll) {
         if (const auto pack = TavroPacks::current(); pack && pack->approve && TavroText::matches(*pack->approve, words)) return true;
     }
-    if (choosing || (swiped && !swiped->empty())) return TavroText::matches(payOrDeletePattern, words);
+    if ((choosing || (swiped && !swiped->empty())) && TavroText::matches(payOrDeletePattern, words)) return true;
     switch (action.kind) {
         case Kind::click:
         case Kind::select:
