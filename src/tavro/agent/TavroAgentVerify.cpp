@@ -83,9 +83,15 @@ rt::Task<bool> TavroAgent::verify(Life& life, const TavroAction& action, const T
             if (!action.id) co_return true;
             const auto* field = after->element(*action.id);
             if (!field) co_return true;
-            const auto choice = TavroText::norm(action.text);
+            // Judged by the option the text chose, folded as the choice folds it: "Francais"
+            // chose "Français".
+            std::string_view chosen = action.text;
+            if (const auto* was = before.element(*action.id); was && !was->options.empty()) {
+                if (const auto index = TavroText::option(action.text, was->options)) chosen = was->options[*index];
+            }
+            const auto choice = TavroText::fold(chosen);
             if (choice.empty()) co_return true;
-            co_return TavroText::norm(field->value).find(choice) != std::string::npos;
+            co_return TavroText::fold(field->value).find(choice) != std::string::npos;
         }
         default:
             co_return true;
