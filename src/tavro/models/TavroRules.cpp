@@ -29,6 +29,7 @@ constexpr std::string_view kClauseVerbs =
 struct ClauseBreak {
     std::string pattern;
     std::array<std::string_view, 4> needs;
+    std::string_view replacement = "\x1F";  // the separator itself, or the kept words then it
 };
 
 const std::vector<ClauseBreak>& clauseBreaks() {
@@ -49,15 +50,19 @@ const std::vector<ClauseBreak>& clauseBreaks() {
     return breaks;
 }
 
+// Whether a text (lower-cased) holds one of the texts any match of the break must contain.
+bool mayCut(const ClauseBreak& cut, const std::string& lowered) {
+    return std::any_of(cut.needs.begin(), cut.needs.end(), [&](std::string_view need) {
+        return !need.empty() && lowered.find(need) != std::string::npos;
+    });
+}
+
 // The command verbs a misspelt first word is corrected to; on equal distance the earlier wins.
 constexpr std::array<std::string_view, 33> kVerbs = {
     "click", "tap",    "press",  "hit",    "push",    "type",  "enter", "write",  "fill",  "set",   "search",
     "find",  "select", "choose", "pick",   "check",   "turn",  "switch", "toggle", "enable", "disable", "go",
     "open",  "scroll", "swipe",  "submit", "save",    "copy",  "paste", "share",  "show",  "visit", "close",
 };
-
-constexpr std::array<std::string_view, 7> kOnWords = {"on", "yes", "true", "1", "enable", "enabled", "オン"};
-constexpr std::array<std::string_view, 7> kOffWords = {"off", "no", "false", "0", "disable", "disabled", "オフ"};
 
 template <std::size_t N>
 bool isOneOf(std::string_view word, const std::array<std::string_view, N>& words) {
@@ -96,10 +101,7 @@ std::vector<std::string> TavroRules::split(std::string_view goal) {
     if (TavroText::groups(kDetail, text)) return {text};
     for (const auto& cut : clauseBreaks()) {
         const auto lowered = TavroText::lower(text);
-        const bool possible = std::any_of(cut.needs.begin(), cut.needs.end(), [&](std::string_view need) {
-            return !need.empty() && lowered.find(need) != std::string::npos;
-        });
-        if (possible) text = TavroText::replaceAll(cut.pattern, text, std::string(1, kSeparator));
+        if (mayCut(cut, lowered)) text = TavroText::replaceAll(cut.pattern, text, cut.replacement);
     }
     std::vector<std::string> pieces;
     std::size_t start = 0;
@@ -111,6 +113,13 @@ std::vector<std::string> TavroRules::split(std::string_view goal) {
         start = end + 1;
     }
     return pieces;
+}
+
+bool TavroRules::breaks(std::string_view text) {
+    const auto lowered = TavroText::lower(text);
+    return std::any_of(clauseBreaks().begin(), clauseBreaks().end(), [&](const ClauseBreak& cut) {
+        return mayCut(cut, lowered) && TavroText::matches(cut.pattern, text);
+    });
 }
 
 TavroAction TavroRules::decide(const TavroScreen& screen) {
@@ -193,11 +202,8 @@ std::vector<TavroAction> TavroRules::set(const TavroElement& element, std::strin
         return TavroAction{.kind = kind, .id = element.id, .text = std::move(text), .submit = false, .thought = {}};
     };
     if (element.kind == "checkbox") {
-        const auto wanted = TavroText::norm(value);
-        const bool wantOn = isOneOf(wanted, kOnWords);
-        const bool wantOff = isOneOf(wanted, kOffWords);
-        const bool isOn = isOneOf(TavroText::norm(element.value), kOnWords) || TavroText::lower(element.value) == "on";
-        if ((wantOn && isOn) || (wantOff && !isOn)) return {};
+        const auto wanted = TavroElement::switchWord(value);
+        if (wanted && *wanted == element.isOn()) return {};
         return {action(TavroAction::Kind::click, {})};
     }
     if (element.kind == "select" || element.kind == "slider") return {action(TavroAction::Kind::select, std::string(value))};

@@ -41,6 +41,8 @@ public:
     // "and", a comma or a sentence end (".", "!", "?") followed by a command verb. A goal holding
     // key=value details is one clause.
     static std::vector<std::string> split(std::string_view goal);
+    // Whether `split` would cut the text anywhere: a value taken from a goal never spans clauses.
+    static bool breaks(std::string_view text);
 
     // The next action; never nothing. Done when no clauses are left; a fail action when a clause
     // cannot be read (lenient: a hint for the user; strict: the turn goes to the models).

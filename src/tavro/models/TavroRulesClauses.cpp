@@ -113,13 +113,14 @@ const TavroElement* searchField(const TavroScreen& screen) {
 // (loose names in lenient mode only), else a route.
 std::optional<TavroAction> clickTarget(const TavroRules& rules, std::string_view name, const TavroScreen& screen) {
     const auto& elements = screen.elements;
-    const auto wanted = TavroText::norm(name);
-    // A name that normalises to nothing names no option (a blank option would otherwise match it).
+    // Compared as a choice of an option compares ("Francais" is "Français"). A name that folds to
+    // nothing names no option (a blank option would otherwise match it).
+    const auto wanted = TavroText::fold(name);
     if (!wanted.empty()) {
         for (const auto& e : elements) {
             if (e.kind != "select") continue;
             if (std::any_of(e.options.begin(), e.options.end(),
-                            [&](const std::string& o) { return TavroText::norm(o) == wanted; }))
+                            [&](const std::string& o) { return TavroText::fold(o) == wanted; }))
                 return act(Kind::select, e.id, std::string(name));
         }
     }
@@ -156,13 +157,9 @@ std::optional<TavroAction> bareName(const TavroRules& rules, std::string_view cl
     return std::nullopt;
 }
 
-// Whether the screen already showing is the one a name means: its location or its title is that
-// name. Opening it again changes nothing, so such a clause has nothing to do. A selected tab alone
-// does not tell it, because a screen pushed within the tab shows under the same tab.
-bool showing(const TavroScreen& screen, std::string_view name) {
-    const auto wanted = TavroText::norm(name);
-    return !wanted.empty() && (TavroText::norm(screen.location) == wanted || TavroText::norm(screen.title) == wanted);
-}
+// Whether the screen already showing is the one a name means. Opening it again changes nothing,
+// so such a clause has nothing to do.
+bool showing(const TavroScreen& screen, std::string_view name) { return screen.shows(name); }
 
 // ---- The clause table ----
 

@@ -71,6 +71,13 @@ TEST(RulesSplit, ASentenceEndCutsOnlyBeforeACommandVerb) {
         EXPECT_EQ(TavroRules::split(goal), Clauses{goal}) << goal;
 }
 
+TEST(RulesSplit, AValueBreaksWhereAGoalWouldBeCut) {
+    for (const std::string value : {"Bob then tap Save", "Bob; tap Save", "Bob、保存", "Bob and tap Save", "Bob. Tap Save"})
+        EXPECT_TRUE(TavroRules::breaks(value)) << value;
+    for (const std::string value : {"Bob", "Rin Tanaka", "milk, eggs and bread", "3.5", "Authentic theme", "開いてください"})
+        EXPECT_FALSE(TavroRules::breaks(value)) << value;
+}
+
 TEST(RulesSplit, KeyValueDetailsKeepTheWholeGoalAsOneClause) {
     EXPECT_EQ(TavroRules::split("name=Rin, city=Osaka"), Clauses{"name=Rin, city=Osaka"});
     EXPECT_EQ(TavroRules::split("  email = rin@example.jp then tap Save \n"), Clauses{"email = rin@example.jp then tap Save"});
