@@ -102,6 +102,16 @@ public:
         return false;
     }
 
+    // The same over candidate i's keys only, its label left out.
+    template <class Test>
+    bool anyKey(std::size_t i, Test&& test) {
+        makeUpTo(i);
+        for (auto k = first_[i] + (labelled_[i] ? 1 : 0); k < first_[i + 1]; ++k) {
+            if (test(std::string_view(buffer_).substr(spans_[k].first, spans_[k].second))) return true;
+        }
+        return false;
+    }
+
     // Candidate i's normalised label, or "" when it normalises to nothing.
     std::string_view label(std::size_t i) {
         makeUpTo(i);
@@ -153,17 +163,31 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
     candidates.insert(candidates.end(), offScreen.begin(), offScreen.end());
     if (candidates.empty()) return nullptr;
 
+    // What a person sees decides: every pass over the labels runs before any over the keys, so a
+    // hidden name ("save" on a button that reads "Unsubscribe from all") never beats a label.
     CandidateNames names(candidates);
-    const auto pass = [&](auto&& test) -> const TavroElement* {
+    const auto labelPass = [&](auto&& test) -> const TavroElement* {
         for (std::size_t i = 0; i < candidates.size(); ++i) {
-            if (names.any(i, test)) return candidates[i];
+            const auto label = names.label(i);
+            if (!label.empty() && test(label)) return candidates[i];
         }
         return nullptr;
     };
-
-    if (const auto* e = pass([&](std::string_view n) { return n == wanted; })) return e;
-    if (const auto* e = pass([&](std::string_view n) { return n.starts_with(wanted); })) return e;
-    if (const auto* e = pass([&](std::string_view n) { return n.find(wanted) != std::string_view::npos; })) return e;
+    const auto keyPass = [&](auto&& test) -> const TavroElement* {
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            if (names.anyKey(i, test)) return candidates[i];
+        }
+        return nullptr;
+    };
+    const auto equal = [&](std::string_view n) { return n == wanted; };
+    const auto prefix = [&](std::string_view n) { return n.starts_with(wanted); };
+    const auto contains = [&](std::string_view n) { return n.find(wanted) != std::string_view::npos; };
+    if (const auto* e = labelPass(equal)) return e;
+    if (const auto* e = labelPass(prefix)) return e;
+    if (const auto* e = labelPass(contains)) return e;
+    if (const auto* e = keyPass(equal)) return e;
+    if (const auto* e = keyPass(prefix)) return e;
+    if (const auto* e = keyPass(contains)) return e;
     if (!loose) return nullptr;
 
     // The loose passes take only an element the person named. A name several candidates share
@@ -204,7 +228,11 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
         return !shared(n);
     };
     for (std::size_t i = 0; i < candidates.size(); ++i) {
-        if (names.any(i, near) && typed.asksOnlyFor(names.label(i))) return candidates[i];
+        const auto label = names.label(i);
+        if (!label.empty() && near(label) && typed.asksOnlyFor(label)) return candidates[i];
+    }
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (names.anyKey(i, near) && typed.asksOnlyFor(names.label(i))) return candidates[i];
     }
     return nullptr;
 }
