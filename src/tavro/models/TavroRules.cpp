@@ -23,6 +23,20 @@ constexpr std::string_view kClauseVerbs =
     "swipe|click|tap|press|hit|type|enter|write|fill|set|search|find|select|choose|pick|check|uncheck|turn|switch|"
     "toggle|enable|disable|go|open|scroll|submit|save";
 
+// Japanese verbs in their て-form, which joins one command to the next.
+constexpr std::string_view kJapaneseTeForms =
+    "開いて|押して|選んで|選択して|タップして|クリックして|入力して|入れて|探して|検索して|設定して|にして|"
+    "閉じて|表示して|保存して|送信して|送って|書いて|消して|削除して|戻って|スクロールして";
+
+// A て-form and the polite ending kept with it, when more words follow. Built by appending: GCC 12
+// warns falsely about joining texts with "+" here.
+std::string teFormBreak() {
+    std::string pattern = "((?:";
+    pattern.append(kJapaneseTeForms);
+    pattern.append(R"()(?:\s*(?:くださいませ|ください|下さい|ちょうだい))?+)(?!\s*(?:ね|よ)?\s*[.!。！]*\s*$)\s*)");
+    return pattern;
+}
+
 // Where a goal is cut into clauses, in the order they are applied. Each comes with the texts one
 // of which any match must contain (in lower case): a goal without them is not searched, which
 // spares long goals the pattern's backtracking over runs of blanks.
@@ -45,6 +59,9 @@ const std::vector<ClauseBreak>& clauseBreaks() {
             // so "3.5", "e.g. milk" and "type a. b into Notes" stay as they are; a verb that goes
             // on with a dot, hyphen or slash is part of an address ("open www.mhlw.go.jp").
             {R"(\s*[.!?]\s*(?=)" + verb + R"((?![.\-/]\w)))", {".", "!", "?"}},
+            // "設定を開いてダークモードをオンにして": a verb's て-form followed by more words ends
+            // its clause, as 、 does; a polite ending after it ("開いてください") does not.
+            {teFormBreak(), {"て", "で"}, "$1\x1F"},
         };
     }();
     return breaks;

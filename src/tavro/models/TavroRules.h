@@ -37,9 +37,9 @@ public:
     // kept whole as one clause so that it fails rather than counting as done.
     TavroRules(std::string goal, std::vector<std::string> routes, bool lenient);
 
-    // The goal's clauses: cut at "then", "and then", semicolons, line breaks, 。 and 、, and at
-    // "and", a comma or a sentence end (".", "!", "?") followed by a command verb. A goal holding
-    // key=value details is one clause.
+    // The goal's clauses: cut at "then", "and then", semicolons, line breaks, 。 and 、, at "and",
+    // a comma or a sentence end (".", "!", "?") followed by a command verb, and after a Japanese
+    // verb's て-form followed by more words. A goal holding key=value details is one clause.
     static std::vector<std::string> split(std::string_view goal);
     // Whether `split` would cut the text anywhere: a value taken from a goal never spans clauses.
     static bool breaks(std::string_view text);

@@ -238,7 +238,7 @@ constexpr Row kRows[] = {
     {nullptr, R"(^(?:open|visit|go to)\s+(\S+\.\S+\S*)$)", {},
      [](const Match& m) { return TavroWebText::url(m[1]) ? give(act(Kind::openWeb, std::nullopt, m[1])) : next(); }},
     // A search typed into the screen's search field: "search shoes", "靴を検索".
-    {nullptr, R"(^(?:please\s+)?(?:search|look up|find)\s+(?:for\s+)?(.+)$)", R"(^(.+?)を(?:検索|探して|探す))",
+    {nullptr, R"(^(?:please\s+)?(?:search|look up|find)\s+(?:for\s+)?(.+)$)", R"(^(.+?)を(?:検索|探して|探す)(?:して|する|します)?+(?:\s*(?:くださいませ|ください|下さい|ちょうだい|ね|よ))?\s*[.!。！]*$)",
      [](const Match& m) {
          const auto* field = searchField(m.screen);
          return field ? give(act(Kind::type, field->id, TavroText::unquote(m[1]), true)) : next();
@@ -267,8 +267,8 @@ constexpr Row kRows[] = {
          const auto* choice = m.find(m[2], choiceKinds());
          return choice ? give(act(Kind::select, choice->id, TavroText::unquote(m[1]))) : next();
      }},
-    // "名前にリンを入力"
-    {nullptr, R"(^(.+?)(?:に|へ)(.+?)を(?:入力|入れ|設定))", {},
+    // "名前にリンを入力": every word of the clause is read; only a polite ending may follow the verb.
+    {nullptr, R"(^(.+?)(?:に|へ)(.+?)を(?:入力|入れ|設定)(?:て|る|ます)?+(?:して|する|します)?+(?:\s*(?:くださいませ|ください|下さい|ちょうだい|ね|よ))?\s*[.!。！]*$)", {},
      [](const Match& m) { return setOn(m.rules, m.find(m[1], settableKinds()), TavroText::unquote(m[2])); }},
     // "copy the address": from an element, else the text itself.
     {nullptr, R"(^copy\s+(?:the\s+)?(.+)$)", {},
@@ -340,7 +340,7 @@ constexpr Row kRows[] = {
     // "tap Save", "保存をタップ"
     {nullptr,
      R"(^(?:please\s+)?(?:click|tap|press|hit|push|open|choose|pick|select|check|uncheck)\s+(?:on\s+)?(?:the\s+)?(.+?)(?:\s+(?:button|link|tab|row|option|switch|item))?$)",
-     R"(^(.+?)を(?:クリック|タップ|押す|押して|選択|選んで|開く|開いて))",
+     R"(^(.+?)を(?:クリック|タップ|押す|押して|選択|選んで|開く|開いて)(?:して|する|します)?+(?:\s*(?:くださいませ|ください|下さい|ちょうだい|ね|よ))?\s*[.!。！]*$)",
      [](const Match& m) {
          // "設定を開く" on the Settings screen: already there, as with "open Settings".
          if (TavroText::matches("を(?:開く|開いて)", m.clause) && showing(m.screen, TavroText::unquote(m[1])))

@@ -71,8 +71,24 @@ TEST(RulesSplit, ASentenceEndCutsOnlyBeforeACommandVerb) {
         EXPECT_EQ(TavroRules::split(goal), Clauses{goal}) << goal;
 }
 
+TEST(RulesSplit, AJapaneseVerbsTeFormFollowedByMoreWordsEndsItsClause) {
+    const std::vector<std::pair<std::string, Clauses>> cuts = {
+        {"Settingsを開いてDark Modeをオンにして", {"Settingsを開いて", "Dark Modeをオンにして"}},
+        {"Shopを開いてアカウントを削除", {"Shopを開いて", "アカウントを削除"}},
+        {"靴を探してカートを開く", {"靴を探して", "カートを開く"}},
+        {"Chatsを開いて Tuliを選んでSendを押して", {"Chatsを開いて", "Tuliを選んで", "Sendを押して"}},
+        {"Settingsを開いてくださいWi-Fiをタップ", {"Settingsを開いてください", "Wi-Fiをタップ"}},
+        {"Settingsを開いて、Wi-Fiをオフにして", {"Settingsを開いて", "Wi-Fiをオフにして"}},
+    };
+    for (const auto& [goal, clauses] : cuts) EXPECT_EQ(TavroRules::split(goal), clauses) << goal;
+    // A polite ending alone is no new clause.
+    for (const std::string goal : {"Profileを開いてください", "保存を押してね", "設定を開いて。", "名前にリンを入力してください"})
+        EXPECT_EQ(TavroRules::split(goal).size(), 1u) << goal;
+}
+
 TEST(RulesSplit, AValueBreaksWhereAGoalWouldBeCut) {
-    for (const std::string value : {"Bob then tap Save", "Bob; tap Save", "Bob、保存", "Bob and tap Save", "Bob. Tap Save"})
+    for (const std::string value : {"Bob then tap Save", "Bob; tap Save", "Bob、保存", "Bob and tap Save", "Bob. Tap Save",
+                                    "リンを入力して保存を押して"})
         EXPECT_TRUE(TavroRules::breaks(value)) << value;
     for (const std::string value : {"Bob", "Rin Tanaka", "milk, eggs and bread", "3.5", "Authentic theme", "開いてください"})
         EXPECT_FALSE(TavroRules::breaks(value)) << value;
