@@ -122,8 +122,14 @@ std::optional<TavroAction> TavroAgent::replayStep(Run& run, const TavroScreen& s
         run.replayCursor += 1;
         advancePlan();
     }
-    // Every step of the recipe took effect, or already held: the goal is reached as when learned.
+    // Every step of the recipe took effect, or already held: the goal is reached as when learned,
+    // unless the rules engine, having followed the replay, still reads a clause to carry out.
     if (steps.empty() || run.replayLent) return std::nullopt;
+    if (run.replayFollowed) {
+        TavroRules follower = *run.rules;
+        const auto next = follower.decide(screen).kind;
+        if (next != TavroAction::Kind::done && next != TavroAction::Kind::fail) return std::nullopt;
+    }
     return TavroAction{.kind = TavroAction::Kind::done};
 }
 
@@ -131,6 +137,7 @@ void TavroAgent::replayTookEffect(Run& run, Source source) {
     if (!run.replay || run.replayDropped || run.replayCursor >= run.replay->steps.size()) return;
     if (source == Source::recipe) {
         if (run.replayRules) *run.rules = std::move(*run.replayRules);
+        else run.replayFollowed = false;
     } else {
         run.replayLent = true;
     }

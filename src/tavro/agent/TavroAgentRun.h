@@ -151,6 +151,9 @@ struct TavroAgent::Run {
     // would have taken that very step: adopted then, so that its clauses follow the replay and a
     // step the replay took is not taken again.
     std::optional<TavroRules> replayRules;
+    // The rules engine took every replayed step along: the clauses it has left are what the
+    // goal asks beyond the recipe's steps (a switch that was already on when it was learned).
+    bool replayFollowed = true;
 
     int maxSteps = 0;
     int step = 0;

@@ -46,10 +46,28 @@ TEST_F(AgentOnDemo, AReplayedPickerOrFieldThatAlreadyHoldsTheValueIsLeftAsItIs) 
     auto report = runGoal(agent, "open Settings then set Language to Deutsch");
     EXPECT_TRUE(report.ok) << report.stepsText();
     EXPECT_EQ(app->language(), "Deutsch");
+    EXPECT_EQ(report.stepsText(), "1. ✓ ✓ Done.") << "nothing to choose again";
     // A new value is chosen and checked.
     report = runGoal(agent, "open Settings then set Language to Español");
     EXPECT_TRUE(report.ok) << report.stepsText();
     EXPECT_EQ(app->language(), "Español");
+}
+
+TEST_F(AgentOnDemo, AClauseThatNeededNothingWhenLearnedIsStillCarriedOut) {
+    auto memory = freshMemory();
+    auto agent = makeAgent(surface, TavroConfiguration{}, memory);
+    // Wi-Fi is on when the goal is learned: the recipe holds no step for it.
+    ASSERT_TRUE(app->wifi());
+    ASSERT_TRUE(runGoal(agent, "open Settings then turn on Dark Mode then turn on Wi-Fi").ok);
+    ASSERT_EQ(memory->recipes().front().steps.size(), 2u);
+    ASSERT_TRUE(runGoal(agent, "open Settings then turn off Dark Mode then turn off Wi-Fi").ok);
+    ASSERT_FALSE(app->wifi());
+    app->routes().at("Shop")();
+    actor->runFor(1s);
+    const auto report = runGoal(agent, "open Settings then turn on Dark Mode then turn on Wi-Fi");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_TRUE(app->darkMode()) << report.stepsText();
+    EXPECT_TRUE(app->wifi()) << report.stepsText();
 }
 
 TEST_F(AgentOnDemo, ALearnedValueEndsAtTheGoalsNextClause) {
