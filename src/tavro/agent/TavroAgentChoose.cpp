@@ -112,7 +112,11 @@ std::optional<TavroAction> TavroAgent::replayStep(Run& run, const TavroScreen& s
         // The rules engine follows the replay when it would take the same step here.
         TavroRules follower = *run.rules;
         if (sameStep(follower.decide(screen), *action)) run.replayRules = std::move(follower);
-        if (!step.holds(*action, screen)) return action;
+        // A checkbox tap stored before its state was kept takes the state the goal asks for.
+        std::optional<bool> wanted;
+        if (step.state.empty() && action->kind == TavroAction::Kind::click && action->id)
+            wanted = run.rules->wantedState(run.workingGoal, *action->id, screen);
+        if (!step.holds(*action, screen, wanted)) return action;
         // Already as the step would leave it (the screen already open, a switch already on, a
         // field already filled): done without acting, as the rules engine leaves a box already in
         // the wanted state.

@@ -56,14 +56,14 @@ std::optional<TavroElement> TavroTarget::find(const TavroScreen& in) const {
     return *candidates.front();
 }
 
-bool TavroRecipeStep::holds(const TavroAction& action, const TavroScreen& on) const {
+bool TavroRecipeStep::holds(const TavroAction& action, const TavroScreen& on, std::optional<bool> wanted) const {
     using Kind = TavroAction::Kind;
     if (action.kind == Kind::navigate) return on.shows(action.text);
     const TavroElement* found = action.id ? on.element(*action.id) : nullptr;
     if (!found) return false;
     const TavroElement& element = *found;
     if (action.kind == Kind::click) {
-        const auto wanted = TavroElement::switchWord(state);
+        if (!state.empty()) wanted = TavroElement::switchWord(state);
         return element.kind == "checkbox" && wanted && *wanted == element.isOn();
     }
     if (action.kind == Kind::select && element.kind == "select") {

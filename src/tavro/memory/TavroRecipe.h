@@ -53,8 +53,10 @@ struct TavroRecipeStep {
 
     // Whether `on` already shows what this step, rebuilt there as `action`, would give: the screen
     // it navigates to, a checkbox in the step's state, a select or slider showing the chosen option
-    // or value, a field holding the text (nothing submitted). Such a step needs no action.
-    bool holds(const TavroAction& action, const TavroScreen& on) const;
+    // or value, a field holding the text (nothing submitted). Such a step needs no action. A step
+    // stored without its state takes `wanted` (on or off), the state the goal being run asks of
+    // the checkbox; without either, a tap always acts.
+    bool holds(const TavroAction& action, const TavroScreen& on, std::optional<bool> wanted = std::nullopt) const;
 
     // The step rebuilt as an action on `on`: the kind from its text form, the text with each slot
     // marker replaced by the value of that index, and the id of the target found again on the

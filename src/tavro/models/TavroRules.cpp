@@ -227,4 +227,29 @@ std::vector<TavroAction> TavroRules::set(const TavroElement& element, std::strin
     return {action(TavroAction::Kind::type, std::string(value))};
 }
 
+std::optional<bool> TavroRules::wantedState(std::string_view goal, std::int64_t id, const TavroScreen& screen) const {
+    // Each clause is read with the box off and with it on: only a clause that sets its state taps
+    // it in one and not the other. Reading the clauses themselves keeps one reading of "turn on",
+    // "enable", "Newsletter: on" and the rest.
+    TavroScreen probe = screen;
+    const auto box = std::find_if(probe.elements.begin(), probe.elements.end(),
+                                  [&](const TavroElement& e) { return e.id == id; });
+    if (box == probe.elements.end() || box->kind != "checkbox") return std::nullopt;
+    const auto taps = [&](const std::string& clause, std::string_view state) {
+        box->value = state;
+        const auto actions = resolve(clause, probe);
+        return actions && std::any_of(actions->begin(), actions->end(), [&](const TavroAction& a) {
+                   return a.kind == TavroAction::Kind::click && a.id == id;
+               });
+    };
+    std::optional<bool> wanted;
+    for (const auto& clause : split(goal)) {
+        const bool whenOff = taps(clause, "off");
+        if (whenOff == taps(clause, "on")) continue;
+        if (wanted && *wanted != whenOff) return std::nullopt;
+        wanted = whenOff;
+    }
+    return wanted;
+}
+
 }  // namespace tavro

@@ -10,6 +10,7 @@
 // One instance per run, used from the agent's main-actor task only.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <string>
@@ -73,6 +74,12 @@ public:
     // The actions that give an element a value: a click for a checkbox not yet in the wanted
     // state (none when it is), select for select and slider elements, type for anything else.
     std::vector<TavroAction> set(const TavroElement& element, std::string_view value) const;
+
+    // The state the goal's clauses, read as `resolve` reads them, leave the checkbox `id` of
+    // `screen` in: on when a clause taps it only while it is off, off when only while it is on.
+    // Nothing when no clause says (a plain "tap Newsletter"), the clauses disagree, or `id` is no
+    // checkbox there.
+    std::optional<bool> wantedState(std::string_view goal, std::int64_t id, const TavroScreen& screen) const;
 
 private:
     std::optional<std::vector<TavroAction>> details(std::string_view clause, const TavroScreen& screen) const;

@@ -2,6 +2,8 @@
 // replay leaves the state the goal asks for, follows the goal's clauses, and presses only what it
 // pressed when it learned.
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "DemoTestSupport.h"
 
@@ -176,6 +178,73 @@ TEST_F(ShopPage, AReplayPressesOnlyAnElementThatReadsAsTheLearnedOne) {
     EXPECT_TRUE(report.ok) << report.stepsText();
     EXPECT_EQ(mugs, 1) << "Unsubscribe was pressed\n" << report.stepsText();
     EXPECT_EQ(nexts, 1) << report.stepsText();
+}
+
+// ---- A recipe stored before a checkbox's state was kept ----
+
+// A settings page whose Newsletter switch keeps its state between runs, and a memory holding the
+// recipes learned from "turn on Newsletter" and "tap Newsletter" as they were stored then: their
+// taps have no "state".
+class OldRecipeOnNewsletter : public AgentTest {
+protected:
+    std::shared_ptr<FakeSurface> surface = std::make_shared<FakeSurface>();
+    std::shared_ptr<TavroMemory> memory;
+
+    void SetUp() override {
+        AgentTest::SetUp();
+        surface->screen = {.location = "Settings", .title = "Settings",
+                           .elements = {element(1, "checkbox", "Newsletter", "0"), element(2, "button", "Save")}};
+        surface->onPerform = [](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
+            auto& box = s.elements[0].value;
+            if (a.kind == TavroAction::Kind::click && a.id == 1) box = box == "1" ? "0" : "1";
+            return std::nullopt;
+        };
+        const auto file = TavroMemory::defaultURL();
+        std::filesystem::create_directories(file.parent_path());
+        std::string list = "[";
+        for (const std::string goal : {"turn on Newsletter", "tap Newsletter"}) {
+            if (list.size() > 1) list += ",";
+            list += R"({"id":")" + fnd::Uuid::random().text() + R"(","goal":")" + goal + R"(","template":")" + goal +
+                    R"(","steps":[{"kind":"click","text":"","submit":false,"target":{"kind":"checkbox",)"
+                    R"("label":"Newsletter","keys":[],"screen":"Settings"}}],"runs":1,)"
+                    R"("created":"2025-01-01T00:00:00.000Z","lastUsed":"2025-01-01T00:00:00.000Z"})";
+        }
+        std::ofstream(file) << list << "]";
+        memory = std::make_shared<TavroMemory>(file);
+    }
+    std::string& newsletter() { return surface->screen.elements[0].value; }
+    std::int64_t runsOf(const std::string& goal) const {
+        for (const auto& recipe : memory->recipes())
+            if (recipe.goal == goal) return recipe.runs;
+        return 0;
+    }
+};
+
+TEST_F(OldRecipeOnNewsletter, ItsTapLeavesTheStateTheGoalAsksFor) {
+    ASSERT_EQ(memory->recipes().size(), 2u);
+    ASSERT_EQ(memory->recipes().front().steps.front().state, "");
+    auto agent = makeAgent(surface, unattended(), memory);
+    // Already on: the replay is done without tapping.
+    newsletter() = "1";
+    auto report = runGoal(agent, "turn on Newsletter");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(newsletter(), "1") << report.stepsText();
+    EXPECT_EQ(surface->count(TavroAction::Kind::click), 0) << report.stepsText();
+    EXPECT_EQ(runsOf("turn on Newsletter"), 2) << "the recipe was replayed";
+
+    // Off: tapped once, checked, and done.
+    newsletter() = "0";
+    report = runGoal(agent, "turn on Newsletter");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(newsletter(), "1") << report.stepsText();
+    EXPECT_EQ(surface->count(TavroAction::Kind::click), 1) << report.stepsText();
+    EXPECT_EQ(runsOf("turn on Newsletter"), 3);
+
+    // A goal that says no state taps as it always did.
+    report = runGoal(agent, "tap Newsletter");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(newsletter(), "0") << report.stepsText();
+    EXPECT_EQ(runsOf("tap Newsletter"), 2);
 }
 
 }  // namespace

@@ -178,7 +178,14 @@ TEST(TavroRecipeStepHolds, AStepWhoseElementAlreadyHoldsItsResultNeedsNothing) {
     const TavroAction click{.kind = TavroAction::Kind::click};
     EXPECT_TRUE(holds(tapOn, click, box, "1"));
     EXPECT_FALSE(holds(tapOn, click, box, "0"));
-    EXPECT_FALSE(holds(tapped, click, box, "1")) << "a step stored without its state always acts";
+    EXPECT_FALSE(holds(tapped, click, box, "1")) << "a step stored without its state acts unless the goal says one";
+    auto shownOn = box;
+    shownOn.value = "1";
+    const TavroScreen onScreen{.elements = {shownOn}};
+    const TavroAction clickBox{.kind = TavroAction::Kind::click, .id = 1};
+    EXPECT_TRUE(tapped.holds(clickBox, onScreen, true));
+    EXPECT_FALSE(tapped.holds(clickBox, onScreen, false));
+    EXPECT_TRUE(tapOn.holds(clickBox, onScreen, false)) << "the state the step kept comes first";
     EXPECT_TRUE(holds(step, {.kind = TavroAction::Kind::select, .text = "Francais"}, language, "Français"));
     EXPECT_FALSE(holds(step, {.kind = TavroAction::Kind::select, .text = "English"}, language, "Français"));
     EXPECT_TRUE(holds(step, {.kind = TavroAction::Kind::select, .text = "18"}, size, "18"));

@@ -285,6 +285,24 @@ TEST(RulesSet, ChoicesAreSelectedAndEverythingElseIsTyped) {
     EXPECT_EQ(rules.set(el(5, "button", "Go"), "x"), std::vector<TavroAction>{act(Kind::type, 5, "x")});
 }
 
+TEST(RulesSet, TheStateAGoalAsksOfACheckboxIsReadAsItsClausesSetIt) {
+    const auto s = screen({el(1, "checkbox", "Newsletter", "1"), el(2, "checkbox", "Wi-Fi"), el(3, "button", "Save")});
+    for (const bool lenient : {false, true}) {
+        const TavroRules rules("", {"Settings"}, lenient);
+        for (const std::string goal : {"turn on Newsletter", "open Settings then switch the Newsletter on",
+                                       "enable Newsletter and tap Save", "Newsletter: yes", "Newsletterにオンを設定して"})
+            EXPECT_EQ(rules.wantedState(goal, 1, s), true) << goal;
+        for (const std::string goal : {"turn off Newsletter", "disable the Newsletter", "newsletter=off save"})
+            EXPECT_EQ(rules.wantedState(goal, 1, s), false) << goal;
+        // No state said for this box, or said both ways: a tap is just a tap.
+        for (const std::string goal : {"tap Newsletter", "turn on Wi-Fi", "open Settings",
+                                       "turn on Newsletter then turn off Newsletter"})
+            EXPECT_EQ(rules.wantedState(goal, 1, s), std::nullopt) << goal;
+        EXPECT_EQ(rules.wantedState("turn on Save", 3, s), std::nullopt);
+        EXPECT_EQ(rules.wantedState("turn on Newsletter", 9, s), std::nullopt);
+    }
+}
+
 // ---- Whole goals over several turns on a changing screen ----
 
 namespace {
