@@ -729,17 +729,55 @@ constexpr std::string_view kPage = R"JS((() => {
     if ((ON.includes(word) && state) || (OFF.includes(word) && !state)) return ok;
     return tap(el, name, id);
   };
+  // The option a person means by a text: equal (folded: case, accents and full-width forms
+  // aside), then one that starts with it as whole words, then one that holds it as whole words,
+  // then one whose words take it in part or misspelt. A number never matches inside a longer number.
+  const foldWords = (text) => String(text ?? '').normalize('NFKD')
+    .replace(/(?<=[\p{Script=Latin}\p{Script=Greek}\p{Script=Cyrillic}]\p{Mn}*)\p{Mn}/gu, '')
+    .normalize('NFC').toLowerCase().split(/[^\p{L}\p{N}\p{M}]+/u).filter((w) => /[\p{L}\p{N}]/u.test(w));
+  const wordsAt = (words, part) => {
+    for (let at = 0; at + part.length <= words.length; at++) {
+      if (part.every((w, k) => words[at + k] === w)) return at;
+    }
+    return -1;
+  };
+  const numbersWithin = (words, inWords) => words.every((w) => !/^[0-9]+$/.test(w) || inWords.includes(w));
+  const near = (a, b) => {
+    const m = Math.min([...a].length, [...b].length);
+    if (a === b) return true;
+    if (m < 3) return false;
+    const x = [...a], y = [...b];
+    let row = Array.from({ length: y.length + 1 }, (_, j) => j);
+    for (let i = 1; i <= x.length; i++) {
+      const next = [i];
+      for (let j = 1; j <= y.length; j++) next[j] = Math.min(row[j] + 1, next[j - 1] + 1, row[j - 1] + (x[i - 1] === y[j - 1] ? 0 : 1));
+      row = next;
+    }
+    return row[y.length] <= (m < 6 ? 1 : 2);
+  };
+  const optionFor = (options, text) => {
+    const want = foldWords(text);
+    if (!want.length) return undefined;
+    const joinedWant = want.join('');
+    const words = options.map((o) => foldWords(o.label || o.text));
+    const pass = (test) => options.find((o, i) => words[i].length && test(words[i], words[i].join('')));
+    const loose = (test) => pass((w, j) => numbersWithin(want, w) && numbersWithin(w, want) && test(j));
+    return pass((w) => w.length === want.length && wordsAt(w, want) === 0) ||
+      pass((w, j) => j === joinedWant) ||
+      options.find((o) => o.value === text) ||
+      pass((w) => wordsAt(w, want) === 0) ||
+      pass((w) => wordsAt(w, want) >= 0) ||
+      loose((j) => j.startsWith(joinedWant)) ||
+      loose((j) => j.includes(joinedWant) || joinedWant.includes(j)) ||
+      loose((j) => near(j, joinedWant));
+  };
   const fire = (el, type) => el.dispatchEvent(new Event(type, { bubbles: true }));
 
   const choose = (el, name, id, text, kind) => {
     const tag = el.localName;
     if (tag === 'select') {
       const options = [...el.options];
-      const want = norm(text);
-      const found = options.find((o) => o.text === text || o.label === text) ||
-        options.find((o) => norm(o.text) === want || norm(o.label) === want) ||
-        options.find((o) => o.value === text) ||
-        (want ? options.find((o) => norm(o.text).includes(want)) : undefined);
+      const found = options.find((o) => o.text === text || o.label === text) || optionFor(options, text);
       if (!found) {
         return fail(name + ' has no option “' + text + '”; options: ' +
           options.slice(0, 30).map((o) => squash(o.label || o.text, 60)).join(', '));

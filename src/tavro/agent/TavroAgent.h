@@ -223,6 +223,9 @@ private:
 
     // ---- Choosing the next action ----
     rt::Task<Choice> choose(Run& run, const TavroScreen& screen);
+    // The replayed recipe's next step on this screen, past steps whose element already holds what
+    // they would give; done once every step has been the recipe's own; nothing when it cannot go on.
+    std::optional<TavroAction> replayStep(Run& run, const TavroScreen& screen);
     rt::Task<std::optional<TavroAction>> decide(Run& run, const std::shared_ptr<TavroModel>& model,
                                                 const TavroScreen& screen);
     rt::Task<bool> correctiveScroll(Run& run);
@@ -246,6 +249,8 @@ private:
     // The run's end after a failed step: which step failed and why.
     static TavroAction failedStepAction(const Run& run);
     void advancePlan();
+    // A step took effect: the replay moves on, also past a step another source took in its place.
+    static void replayTookEffect(Run& run, Source source);
     void reportStep(const std::string& caption);
     // Holds the wall clock's pace for the next turn while a real browser's page is the active
     // surface; lets go of it otherwise.

@@ -133,7 +133,9 @@ rt::Task<TavroAgent::Flow> TavroAgent::doneTurn(Run& run, const TavroScreen& scr
 
 void TavroAgent::learnOnDone(Run& run) {
     if (run.replay) {
-        if (memory) memory->reinforce(run.replay->id);
+        // Only a recipe whose own steps carried the goal earns a run.
+        const bool own = !run.replayDropped && !run.replayLent && run.replayCursor >= run.replay->steps.size();
+        if (memory && own) memory->reinforce(run.replay->id);
     } else if (configuration.learns && !run.performed.empty() && memory) {
         memory->learn(run.baseGoal, run.performed);
         TavroDebug::shared()->log("learn", "saved recipe for “" + TavroText::prefix(run.baseGoal, 40) + "”", true);
@@ -185,6 +187,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::openWebTurn(Run& run, const TavroScreen& 
         co_return Flow::tail;
     }
     advancePlan();
+    replayTookEffect(run, source);
     co_return Flow::tail;
 }
 
@@ -214,7 +217,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::localOperationTurn(Run& run, const TavroS
         reportStep(caption);
         run.life.check();
         advancePlan();
-        if (source == Source::recipe) run.replayCursor += 1;
+        replayTookEffect(run, source);
         run.lastStepByRules = source == Source::rules;
     }
     (void)co_await run.life.sleep(pacing::afterLocalOperation);
@@ -283,7 +286,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
         run.stepFailed = false;
         advancePlan();
         run.life.check();
-        if (source == Source::recipe) run.replayCursor += 1;
+        replayTookEffect(run, source);
         run.misses = 0;
         run.lastStepByRules = source == Source::rules;
         if (run.performed.size() >= plan_.value().size() && !run.repeatTimes) {

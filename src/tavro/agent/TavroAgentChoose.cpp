@@ -15,14 +15,7 @@ rt::Task<TavroAgent::Choice> TavroAgent::choose(Run& run, const TavroScreen& scr
     std::optional<TavroAction> rulesFailure;
 
     if (run.replay && !run.replayDropped) {
-        const auto& steps = run.replay->steps;
-        std::optional<TavroAction> action;
-        if (run.replayCursor < steps.size()) {
-            action = steps[run.replayCursor].action(screen, run.replayValues);
-        } else if (!steps.empty()) {
-            // Every step of the recipe took effect: the goal is reached as it was when learned.
-            action = TavroAction{.kind = TavroAction::Kind::done};
-        }
+        auto action = replayStep(run, screen);
         if (action && run.usable(*action, screen)) {
             engineName_.set(L("Learned · on-device", "学習済み · オンデバイス"));
             run.life.check();
@@ -97,6 +90,63 @@ rt::Task<TavroAgent::Choice> TavroAgent::choose(Run& run, const TavroScreen& scr
     co_return Choice{TavroAction{.kind = TavroAction::Kind::fail,
                                  .text = L("I couldn't find the next control.", "次の操作先が見つかりませんでした。")},
                      Source::agent};
+}
+
+namespace {
+
+// Whether the rules engine's action is the replayed one: the same kind on the same element, with
+// the same text as a choice reads it.
+bool sameStep(const TavroAction& a, const TavroAction& b) {
+    return a.kind == b.kind && a.id == b.id && TavroText::fold(a.text) == TavroText::fold(b.text);
+}
+
+}  // namespace
+
+std::optional<TavroAction> TavroAgent::replayStep(Run& run, const TavroScreen& screen) {
+    const auto& steps = run.replay->steps;
+    run.replayRules.reset();
+    while (run.replayCursor < steps.size()) {
+        const auto& step = steps[run.replayCursor];
+        auto action = step.action(screen, run.replayValues);
+        if (!action) return std::nullopt;
+        // The rules engine follows the replay when it would take the same step here.
+        TavroRules follower = *run.rules;
+        if (sameStep(follower.decide(screen), *action)) run.replayRules = std::move(follower);
+        // A checkbox tap stored before its state was kept takes the state the goal asks for.
+        std::optional<bool> wanted;
+        if (step.state.empty() && action->kind == TavroAction::Kind::click && action->id)
+            wanted = run.rules->wantedState(run.workingGoal, *action->id, screen);
+        if (!step.holds(*action, screen, wanted)) return action;
+        // Already as the step would leave it (the screen already open, a switch already on, a
+        // field already filled): done without acting, as the rules engine leaves a box already in
+        // the wanted state.
+        TavroDebug::shared()->log("replay", "already set: " + action->describe(&screen), true);
+        if (run.replayRules) *run.rules = std::move(*run.replayRules);
+        run.replayRules.reset();
+        run.replayCursor += 1;
+        advancePlan();
+    }
+    // Every step of the recipe took effect, or already held: the goal is reached as when learned,
+    // unless the rules engine, having followed the replay, still reads a clause to carry out.
+    if (steps.empty() || run.replayLent) return std::nullopt;
+    if (run.replayFollowed) {
+        TavroRules follower = *run.rules;
+        const auto next = follower.decide(screen).kind;
+        if (next != TavroAction::Kind::done && next != TavroAction::Kind::fail) return std::nullopt;
+    }
+    return TavroAction{.kind = TavroAction::Kind::done};
+}
+
+void TavroAgent::replayTookEffect(Run& run, Source source) {
+    if (!run.replay || run.replayDropped || run.replayCursor >= run.replay->steps.size()) return;
+    if (source == Source::recipe) {
+        if (run.replayRules) *run.rules = std::move(*run.replayRules);
+        else run.replayFollowed = false;
+    } else {
+        run.replayLent = true;
+    }
+    run.replayRules.reset();
+    run.replayCursor += 1;
 }
 
 rt::Task<bool> TavroAgent::correctiveScroll(Run& run) {

@@ -98,7 +98,9 @@ rt::Task<bool> TavroAgent::startUp(Run& run, std::string goal) {
                                        : run.models.front()->name());
 
     if (configuration.learns && memory) {
-        if (auto recalled = memory->recall(run.workingGoal)) {
+        // A value never spans the goal's clauses: "Bob then tap Save" is not a name.
+        const auto oneClause = [](const std::string& value) { return !TavroRules::breaks(value); };
+        if (auto recalled = memory->recall(run.workingGoal, oneClause)) {
             run.replay = std::move(recalled->first);
             run.replayValues = std::move(recalled->second);
         }

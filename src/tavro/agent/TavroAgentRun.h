@@ -138,10 +138,22 @@ struct TavroAgent::Run {
     std::vector<std::string> history;
 
     // A recalled recipe, its slot values, and the index of its next step to replay. The cursor
-    // moves on when a replayed step took effect; once every step has, the replay reports done.
+    // moves on, as the plan does, with every step that took effect and past every step whose
+    // element already held what it would give; once every step was the recipe's own, the replay
+    // reports done.
     std::optional<TavroRecipe> replay;
     std::vector<std::string> replayValues;
     std::size_t replayCursor = 0;
+    // Another source took a step in the recipe's place: the replay no longer says done, and the
+    // recipe is not reinforced.
+    bool replayLent = false;
+    // The rules engine as it would be once this turn's replayed step took effect, when the engine
+    // would have taken that very step: adopted then, so that its clauses follow the replay and a
+    // step the replay took is not taken again.
+    std::optional<TavroRules> replayRules;
+    // The rules engine took every replayed step along: the clauses it has left are what the
+    // goal asks beyond the recipe's steps (a switch that was already on when it was learned).
+    bool replayFollowed = true;
 
     int maxSteps = 0;
     int step = 0;

@@ -89,9 +89,19 @@ rt::Task<TavroAgent::Effect> TavroAgent::verify(Life& life, const TavroAction& a
             if (!action.id) co_return true;
             const auto* field = after->element(*action.id);
             if (!field) co_return true;
-            const auto choice = TavroText::norm(action.text);
+            // Judged by the option the text chose, folded as the choice folds it: "Francais"
+            // chose "Français".
+            std::string_view chosen = action.text;
+            if (const auto* was = before.element(*action.id); was && !was->options.empty()) {
+                if (const auto index = TavroText::option(action.text, was->options)) chosen = was->options[*index];
+            }
+            const auto choice = TavroText::fold(chosen);
             if (choice.empty()) co_return true;
-            if (TavroText::norm(field->value).find(choice) != std::string::npos) co_return true;
+            // A slider holds a number: "10" does not hold 1.
+            const bool holds = field->kind == "slider"
+                                   ? TavroFieldValue::compare(field->value, chosen) == TavroFieldValue::Shows::asked
+                                   : TavroText::fold(field->value).find(choice) != std::string::npos;
+            if (holds) co_return true;
             co_return Effect(false, TavroFieldValue::holdsInstead(*field, action.text));
         }
         default:

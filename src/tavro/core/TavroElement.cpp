@@ -1,5 +1,8 @@
 #include "tavro/core/TavroElement.h"
 
+#include <algorithm>
+#include <array>
+
 #include "tavro/core/TavroText.h"
 
 namespace tavro {
@@ -13,6 +16,17 @@ const std::set<std::string>& TavroElement::tapKinds() {
     static const std::set<std::string> kinds{"button", "link", "checkbox", "tab", "cell"};
     return kinds;
 }
+
+std::optional<bool> TavroElement::switchWord(std::string_view word) {
+    static constexpr std::array<std::string_view, 7> on = {"on", "yes", "true", "1", "enable", "enabled", "オン"};
+    static constexpr std::array<std::string_view, 7> off = {"off", "no", "false", "0", "disable", "disabled", "オフ"};
+    const auto n = TavroText::norm(word);
+    if (std::find(on.begin(), on.end(), n) != on.end()) return true;
+    if (std::find(off.begin(), off.end(), n) != off.end()) return false;
+    return std::nullopt;
+}
+
+bool TavroElement::isOn() const { return switchWord(value) == true || TavroText::lower(value) == "on"; }
 
 std::vector<std::string> TavroElement::names() const {
     std::vector<std::string> out;

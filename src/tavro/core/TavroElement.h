@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavro {
@@ -46,6 +48,12 @@ struct TavroElement {
     // The label followed by the keys, each normalised (TavroText::norm), empty results dropped,
     // order kept: the names the element is matched by.
     std::vector<std::string> names() const;
+
+    // Whether a checkbox's value reads as on: a word `switchWord` reads as on, or "on" itself.
+    bool isOn() const;
+    // Whether a word asks for on (true) or off (false), compared normalised: "on", "yes", "true",
+    // "1", "enable", "enabled", "オン" and their opposites; nothing for any other word.
+    static std::optional<bool> switchWord(std::string_view word);
 
     // Kinds that take a value: input, textarea, select, slider.
     static const std::set<std::string>& fieldKinds();

@@ -1,5 +1,7 @@
 #include "tavro/core/TavroScreen.h"
 
+#include "tavro/core/TavroText.h"
+
 namespace tavro {
 
 const TavroElement* TavroScreen::element(std::int64_t id) const {
@@ -7,6 +9,11 @@ const TavroElement* TavroScreen::element(std::int64_t id) const {
         if (e.id == id) return &e;
     }
     return nullptr;
+}
+
+bool TavroScreen::shows(std::string_view name) const {
+    const auto wanted = TavroText::norm(name);
+    return !wanted.empty() && (TavroText::norm(location) == wanted || TavroText::norm(title) == wanted);
 }
 
 }  // namespace tavro

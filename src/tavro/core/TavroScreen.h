@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tavro/core/TavroElement.h"
@@ -27,6 +28,11 @@ struct TavroScreen {
     // The first element with this id in screen order; nullptr when none has it. The pointer is
     // valid while the screen is unchanged.
     const TavroElement* element(std::int64_t id) const;
+
+    // Whether this is the screen a name means: its location or its title is that name (compared
+    // normalised). A selected tab alone does not tell it: a screen pushed within the tab shows
+    // under the same tab.
+    bool shows(std::string_view name) const;
 };
 
 }  // namespace tavro

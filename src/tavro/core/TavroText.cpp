@@ -2,6 +2,7 @@
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
+#include <unicode/normalizer2.h>
 #include <unicode/regex.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -733,6 +734,125 @@ std::optional<std::string> replaceFirst(std::string_view pattern, std::string_vi
     if (U_FAILURE(status)) return std::string(input);
     m->appendTail(out);
     return toUTF8(out);
+}
+
+
+// ---- Folding and options ----
+
+namespace {
+
+// Compatibility forms decomposed, accents taken off Latin, Greek and Cyrillic letters, the rest
+// composed again; lower-cased.
+std::string foldedText(std::string_view text) {
+    if (isAscii(text)) return lower(text);
+    UErrorCode status = U_ZERO_ERROR;
+    const auto* nfkd = icu::Normalizer2::getNFKDInstance(status);
+    const auto* nfc = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status)) return lower(text);
+    const auto source = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    const auto decomposed = nfkd->normalize(source, status);
+    if (U_FAILURE(status)) return lower(text);
+    icu::UnicodeString kept;
+    UChar32 base = 0;
+    for (int32_t i = 0; i < decomposed.length();) {
+        const UChar32 c = decomposed.char32At(i);
+        i += U16_LENGTH(c);
+        if (u_charType(c) == U_NON_SPACING_MARK && base < 0x0530) continue;
+        if (u_charType(c) != U_NON_SPACING_MARK) base = c;
+        kept.append(c);
+    }
+    auto composed = nfc->normalize(kept, status);
+    if (U_FAILURE(status)) return lower(text);
+    composed.toLower(icu::Locale::getRoot());
+    return toUTF8(composed);
+}
+
+bool isNumber(std::string_view word) {
+    return !word.empty() && std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Every number among `words` is one of `in`: no number matches inside a longer one.
+bool numbersWithin(const std::vector<std::string>& words, const std::vector<std::string>& in) {
+    return std::all_of(words.begin(), words.end(), [&](const std::string& w) {
+        return !isNumber(w) || std::find(in.begin(), in.end(), w) != in.end();
+    });
+}
+
+// Where `part` stands in `words` as consecutive whole words, or npos.
+std::size_t wordsAt(const std::vector<std::string>& words, const std::vector<std::string>& part) {
+    if (part.empty() || part.size() > words.size()) return std::string::npos;
+    for (std::size_t at = 0; at + part.size() <= words.size(); ++at) {
+        if (std::equal(part.begin(), part.end(), words.begin() + static_cast<std::ptrdiff_t>(at))) return at;
+    }
+    return std::string::npos;
+}
+
+}  // namespace
+
+std::string fold(std::string_view text) { return norm(foldedText(text)); }
+
+std::vector<std::string> foldedWords(std::string_view text) {
+    std::vector<std::string> words;
+    const auto folded = foldedText(text);
+    const Boundaries bounds(folded);
+    std::string word;
+    for (std::size_t pos = 0; pos < folded.size();) {
+        const auto next = bounds.following(pos);
+        UChar32 base;
+        int32_t i = static_cast<int32_t>(pos);
+        U8_NEXT(reinterpret_cast<const uint8_t*>(folded.data()), i, static_cast<int32_t>(folded.size()), base);
+        if (U_GET_GC_MASK(base) & (U_GC_L_MASK | U_GC_N_MASK)) {
+            word.append(folded, pos, next - pos);
+        } else if (!word.empty()) {
+            words.push_back(std::move(word));
+            word.clear();
+        }
+        pos = next;
+    }
+    if (!word.empty()) words.push_back(std::move(word));
+    return words;
+}
+
+std::optional<std::size_t> option(std::string_view value, const std::vector<std::string>& options) {
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        if (options[i] == value) return i;
+    }
+    const auto wanted = foldedWords(value);
+    if (wanted.empty()) return std::nullopt;
+    std::vector<std::vector<std::string>> words;
+    words.reserve(options.size());
+    for (const auto& o : options) words.push_back(foldedWords(o));
+    const auto pass = [&](auto&& test) -> std::optional<std::size_t> {
+        for (std::size_t i = 0; i < options.size(); ++i)
+            if (!words[i].empty() && test(words[i])) return i;
+        return std::nullopt;
+    };
+    if (auto i = pass([&](const auto& w) { return w == wanted; })) return i;
+    // Words run together differently ("Wi-Fi" and "WiFi") still make the same option.
+    const auto joined = [](const std::vector<std::string>& w) {
+        std::string out;
+        for (const auto& part : w) out += part;
+        return out;
+    };
+    const auto wantedJoined = joined(wanted);
+    if (auto i = pass([&](const auto& w) { return joined(w) == wantedJoined; })) return i;
+    if (auto i = pass([&](const auto& w) { return wordsAt(w, wanted) == 0; })) return i;
+    if (auto i = pass([&](const auto& w) { return wordsAt(w, wanted) != std::string::npos; })) return i;
+    // Looser readings (part of a word, a misspelling) only among options whose numbers and the
+    // value's stand whole in each other.
+    std::vector<std::string> fitting;
+    std::vector<std::size_t> at;
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        if (numbersWithin(wanted, words[i]) && numbersWithin(words[i], wanted)) {
+            fitting.push_back(joined(words[i]));
+            at.push_back(i);
+        }
+    }
+    if (const auto found = match(wantedJoined, fitting)) {
+        for (std::size_t k = 0; k < fitting.size(); ++k)
+            if (fitting[k] == *found) return at[k];
+    }
+    return std::nullopt;
 }
 
 }  // namespace TavroText

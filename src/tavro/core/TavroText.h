@@ -52,6 +52,20 @@ bool fuzzyEqual(std::string_view a, std::string_view b);
 // never matches.
 std::optional<std::string> match(std::string_view text, const std::vector<std::string>& names);
 
+// `norm` after folding compatibility forms and accents: full-width letters become plain ones and
+// accents come off Latin, Greek and Cyrillic letters ("Français" -> "francais", "ＳＨＯＰ" ->
+// "shop"). Marks that make another letter in other scripts (a kana's voicing) stay.
+std::string fold(std::string_view text);
+
+// The text's words, folded as `fold` folds: runs of letters and numbers in any script.
+std::vector<std::string> foldedWords(std::string_view text);
+
+// The option a person means by `value`, by index among a control's options: an option equal to
+// it (exactly, else folded), then one that starts with it as whole words, then one that holds it
+// as whole words, then the one the name matcher (`match`) finds. A number never matches inside a
+// longer number ("1" is not "10 tickets"). Nothing when no option fits.
+std::optional<std::size_t> option(std::string_view value, const std::vector<std::string>& options);
+
 // Trims white space and line breaks, then takes off, again and again, a pair of quotes that
 // encloses the whole text: " with ", ' with ', “ with ”, ‘ with ’, 「 with 」, 『 with 』. A quote
 // without its partner at the other end stays, and blanks inside the quotes are kept.

@@ -380,6 +380,7 @@ Json recipeJson(const TavroRecipe& recipe) {
     for (const TavroRecipeStep& step : recipe.steps) {
         Json item{{"kind", step.kind}, {"text", step.text}, {"submit", step.submit}};
         if (step.target) item["target"] = targetJson(*step.target);
+        if (!step.state.empty()) item["state"] = step.state;
         steps.push_back(std::move(item));
     }
     return Json{{"id", recipe.id.text()},
@@ -438,6 +439,8 @@ TavroRecipe recipeFromJson(const Json& object) {
         const Json& submit = item.at("submit");
         if (!submit.is_boolean()) throw std::runtime_error("submit is not a Boolean");
         step.submit = submit.get<bool>();
+        // Kept only by recipes learned since a checkbox's state was kept; older ones have none.
+        if (const auto state = item.find("state"); state != item.end() && state->is_string()) step.state = *state;
         if (const auto target = item.find("target"); target != item.end() && !target->is_null()) {
             if (!target->is_object()) throw std::runtime_error("target is not an object");
             step.target = TavroTarget{.kind = text(*target, "kind"),
@@ -541,6 +544,9 @@ Generalised generalise(const std::string& goal, const std::vector<TavroPerformed
                                       .keys = {},
                                       .screen = TavroText::repaired(done.location)};
             for (const std::string& key : done.element->keys) step.target->keys.push_back(TavroText::repaired(key));
+            // A tap on a checkbox turned it over: what it was left in is what a replay must leave.
+            if (done.action.kind == TavroAction::Kind::click && done.element->kind == "checkbox")
+                step.state = done.element->isOn() ? "off" : "on";
         }
         result.steps.push_back(std::move(step));
     }
@@ -679,7 +685,8 @@ TavroRecipe::Time TavroMemory::now() {
     return std::chrono::floor<std::chrono::milliseconds>(Clock::now());
 }
 
-std::optional<std::pair<TavroRecipe, std::vector<std::string>>> TavroMemory::recall(std::string_view goal) const {
+std::optional<std::pair<TavroRecipe, std::vector<std::string>>> TavroMemory::recall(
+    std::string_view goal, const std::function<bool(const std::string&)>& accepts) const {
     PreparedGoal prepared(goal);
     if (prepared.size() == 0) return std::nullopt;
     const std::lock_guard lock(mutex_);
@@ -696,7 +703,9 @@ std::optional<std::pair<TavroRecipe, std::vector<std::string>>> TavroMemory::rec
             if (prepared.normalised() == entry.pattern.norm) return std::pair{entry.recipe, std::vector<std::string>{}};
             continue;
         }
-        if (auto values = matchSlots(entry.pattern, prepared, scratch)) return std::pair{entry.recipe, std::move(*values)};
+        auto values = matchSlots(entry.pattern, prepared, scratch);
+        if (values && accepts && !std::all_of(values->begin(), values->end(), accepts)) continue;
+        if (values) return std::pair{entry.recipe, std::move(*values)};
     }
     return std::nullopt;
 }

@@ -51,8 +51,10 @@ public:
     static std::filesystem::path defaultURL();
 
     // The best stored recipe whose template matches the trimmed goal (most runs first, ties in
-    // stored order) and the slot values taken from the goal, trimmed, in slot order.
-    std::optional<std::pair<TavroRecipe, std::vector<std::string>>> recall(std::string_view goal) const;
+    // stored order) and the slot values taken from the goal, trimmed, in slot order. With
+    // `accepts`, a recipe counts only when every one of its values passes it.
+    std::optional<std::pair<TavroRecipe, std::vector<std::string>>> recall(
+        std::string_view goal, const std::function<bool(const std::string&)>& accepts = {}) const;
 
     // Generalises the performed steps into a recipe for the goal, updates the stored recipe with
     // the same template or adds it (keeping at most `maxRecipes`), and saves. Errors are ignored.

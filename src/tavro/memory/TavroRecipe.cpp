@@ -1,6 +1,7 @@
 #include "tavro/memory/TavroRecipe.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 
 #include "tavro/core/TavroText.h"
@@ -17,9 +18,11 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::optional<TavroElement> TavroTarget::find(const TavroScreen& in) const {
     const bool tap = isTapKind(kind);
+    const std::string wantedLabel = TavroText::norm(label);
     std::vector<const TavroElement*> candidates;
     for (const TavroElement& element : in.elements) {
-        if (element.kind == kind || (tap && isTapKind(element.kind))) candidates.push_back(&element);
+        if ((element.kind == kind || (tap && isTapKind(element.kind))) && TavroText::norm(element.label) == wantedLabel)
+            candidates.push_back(&element);
     }
     if (candidates.empty()) return std::nullopt;
 
@@ -31,20 +34,11 @@ std::optional<TavroElement> TavroTarget::find(const TavroScreen& in) const {
                 return *candidate;
         }
     }
-
-    // The candidates of the same label; the first with exactly the target's keys wins, else the
-    // first. An empty label alone names nothing (it would pick any unlabelled element of the
-    // kind): with keys, only an unlabelled element with exactly those keys counts; without, none.
-    const std::string wantedLabel = TavroText::norm(label);
     const std::set<std::string> wantedKeys(keys.begin(), keys.end());
-    if (!wantedLabel.empty() || !wantedKeys.empty()) {
-        const TavroElement* firstOfLabel = nullptr;
-        for (const TavroElement* candidate : candidates) {
-            if (TavroText::norm(candidate->label) != wantedLabel) continue;
-            if (std::set<std::string>(candidate->keys.begin(), candidate->keys.end()) == wantedKeys) return *candidate;
-            if (!firstOfLabel) firstOfLabel = candidate;
-        }
-        if (firstOfLabel && !wantedLabel.empty()) return *firstOfLabel;
+    for (const TavroElement* candidate : candidates) {
+        if (std::set<std::string>(candidate->keys.begin(), candidate->keys.end()) == wantedKeys &&
+            (!wantedLabel.empty() || !wantedKeys.empty()))
+            return *candidate;
     }
 
     std::set<std::string> wantedNames;
@@ -52,13 +46,48 @@ std::optional<TavroElement> TavroTarget::find(const TavroScreen& in) const {
         std::string name = TavroText::norm(key);
         if (!name.empty()) wantedNames.insert(std::move(name));
     }
-    if (wantedNames.empty()) return std::nullopt;
     for (const TavroElement* candidate : candidates) {
         for (const std::string& key : candidate->keys) {
             if (wantedNames.contains(TavroText::norm(key))) return *candidate;
         }
     }
-    return std::nullopt;
+    // An empty label alone names nothing: it would pick any unlabelled element of the kind.
+    if (wantedLabel.empty()) return std::nullopt;
+    return *candidates.front();
+}
+
+bool TavroRecipeStep::holds(const TavroAction& action, const TavroScreen& on, std::optional<bool> wanted) const {
+    using Kind = TavroAction::Kind;
+    if (action.kind == Kind::navigate) return on.shows(action.text);
+    const TavroElement* found = action.id ? on.element(*action.id) : nullptr;
+    if (!found) return false;
+    const TavroElement& element = *found;
+    if (action.kind == Kind::click) {
+        if (!state.empty()) wanted = TavroElement::switchWord(state);
+        return element.kind == "checkbox" && wanted && *wanted == element.isOn();
+    }
+    if (action.kind == Kind::select && element.kind == "select") {
+        if (element.options.empty()) return TavroText::fold(element.value) == TavroText::fold(action.text);
+        const auto chosen = TavroText::option(action.text, element.options);
+        return chosen && TavroText::fold(element.value) == TavroText::fold(element.options[*chosen]);
+    }
+    if (action.kind == Kind::select && element.kind == "slider") {
+        const auto number = [](const std::string& text) -> std::optional<double> {
+            const auto t = TavroText::trim(text);
+            char* end = nullptr;
+            const double value = std::strtod(t.c_str(), &end);
+            if (t.empty() || end != t.c_str() + t.size()) return std::nullopt;
+            return value;
+        };
+        const auto wanted = number(action.text);
+        const auto shown = number(element.value);
+        return wanted && shown && *wanted == *shown;
+    }
+    if (action.kind == Kind::type && !action.submit && (element.kind == "input" || element.kind == "textarea")) {
+        return element.type != "password" && !action.text.empty() &&
+               TavroText::trim(element.value) == TavroText::trim(action.text);
+    }
+    return false;
 }
 
 std::optional<TavroAction> TavroRecipeStep::action(const TavroScreen& on, const std::vector<std::string>& values) const {

@@ -31,11 +31,12 @@ struct TavroTarget {
     bool operator==(const TavroTarget&) const = default;
 
     // The element of `in` this target describes, or nothing. Candidates are the elements of the
-    // same kind (any tap kind when both kinds are tap kinds). First a key of the target holding
-    // "." or "_" found verbatim among a candidate's keys; else the candidates whose normalised
-    // label equals the target's (one: it; several: the first whose key set equals the target's,
-    // else the first), where an empty label counts only with keys and only for an element whose
-    // key set equals the target's; else the first candidate sharing a normalised non-empty key.
+    // same kind (any tap kind when both kinds are tap kinds) that read as the target does: their
+    // normalised label equals the target's, so an id or key alone never carries a target onto an
+    // element that now reads otherwise. Among them, first one holding a key of the target with
+    // "." or "_" verbatim; else the first whose key set equals the target's; else, for a target
+    // with a label, the first sharing a normalised non-empty key, else the first. A target
+    // without a label names only an unlabelled element holding one of its keys.
     std::optional<TavroElement> find(const TavroScreen& in) const;
 };
 
@@ -44,8 +45,18 @@ struct TavroRecipeStep {
     std::string text;  // stored form: slot markers "{i}", literal braces doubled
     bool submit = false;
     std::optional<TavroTarget> target;
+    // What a tap on a checkbox left it in, "on" or "off"; empty for other steps (and for steps
+    // stored before it was kept).
+    std::string state;
 
     bool operator==(const TavroRecipeStep&) const = default;
+
+    // Whether `on` already shows what this step, rebuilt there as `action`, would give: the screen
+    // it navigates to, a checkbox in the step's state, a select or slider showing the chosen option
+    // or value, a field holding the text (nothing submitted). Such a step needs no action. A step
+    // stored without its state takes `wanted` (on or off), the state the goal being run asks of
+    // the checkbox; without either, a tap always acts.
+    bool holds(const TavroAction& action, const TavroScreen& on, std::optional<bool> wanted = std::nullopt) const;
 
     // The step rebuilt as an action on `on`: the kind from its text form, the text with each slot
     // marker replaced by the value of that index, and the id of the target found again on the

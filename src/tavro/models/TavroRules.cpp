@@ -23,12 +23,27 @@ constexpr std::string_view kClauseVerbs =
     "swipe|click|tap|press|hit|type|enter|write|fill|set|search|find|select|choose|pick|check|uncheck|turn|switch|"
     "toggle|enable|disable|go|open|scroll|submit|save";
 
+// Japanese verbs in their て-form, which joins one command to the next.
+constexpr std::string_view kJapaneseTeForms =
+    "開いて|押して|選んで|選択して|タップして|クリックして|入力して|入れて|探して|検索して|設定して|にして|"
+    "閉じて|表示して|保存して|送信して|送って|書いて|消して|削除して|戻って|スクロールして";
+
+// A て-form and the polite ending kept with it, when more words follow. Built by appending: GCC 12
+// warns falsely about joining texts with "+" here.
+std::string teFormBreak() {
+    std::string pattern = "((?:";
+    pattern.append(kJapaneseTeForms);
+    pattern.append(R"()(?:\s*(?:くださいませ|ください|下さい|ちょうだい))?+)(?!\s*(?:ね|よ)?\s*[.!。！]*\s*$)\s*)");
+    return pattern;
+}
+
 // Where a goal is cut into clauses, in the order they are applied. Each comes with the texts one
 // of which any match must contain (in lower case): a goal without them is not searched, which
 // spares long goals the pattern's backtracking over runs of blanks.
 struct ClauseBreak {
     std::string pattern;
     std::array<std::string_view, 4> needs;
+    std::string_view replacement = "\x1F";  // the separator itself, or the kept words then it
 };
 
 const std::vector<ClauseBreak>& clauseBreaks() {
@@ -44,9 +59,19 @@ const std::vector<ClauseBreak>& clauseBreaks() {
             // so "3.5", "e.g. milk" and "type a. b into Notes" stay as they are; a verb that goes
             // on with a dot, hyphen or slash is part of an address ("open www.mhlw.go.jp").
             {R"(\s*[.!?]\s*(?=)" + verb + R"((?![.\-/]\w)))", {".", "!", "?"}},
+            // "設定を開いてダークモードをオンにして": a verb's て-form followed by more words ends
+            // its clause, as 、 does; a polite ending after it ("開いてください") does not.
+            {teFormBreak(), {"て", "で"}, "$1\x1F"},
         };
     }();
     return breaks;
+}
+
+// Whether a text (lower-cased) holds one of the texts any match of the break must contain.
+bool mayCut(const ClauseBreak& cut, const std::string& lowered) {
+    return std::any_of(cut.needs.begin(), cut.needs.end(), [&](std::string_view need) {
+        return !need.empty() && lowered.find(need) != std::string::npos;
+    });
 }
 
 // The command verbs a misspelt first word is corrected to; on equal distance the earlier wins.
@@ -55,9 +80,6 @@ constexpr std::array<std::string_view, 33> kVerbs = {
     "find",  "select", "choose", "pick",   "check",   "turn",  "switch", "toggle", "enable", "disable", "go",
     "open",  "scroll", "swipe",  "submit", "save",    "copy",  "paste", "share",  "show",  "visit", "close",
 };
-
-constexpr std::array<std::string_view, 7> kOnWords = {"on", "yes", "true", "1", "enable", "enabled", "オン"};
-constexpr std::array<std::string_view, 7> kOffWords = {"off", "no", "false", "0", "disable", "disabled", "オフ"};
 
 template <std::size_t N>
 bool isOneOf(std::string_view word, const std::array<std::string_view, N>& words) {
@@ -96,10 +118,7 @@ std::vector<std::string> TavroRules::split(std::string_view goal) {
     if (TavroText::groups(kDetail, text)) return {text};
     for (const auto& cut : clauseBreaks()) {
         const auto lowered = TavroText::lower(text);
-        const bool possible = std::any_of(cut.needs.begin(), cut.needs.end(), [&](std::string_view need) {
-            return !need.empty() && lowered.find(need) != std::string::npos;
-        });
-        if (possible) text = TavroText::replaceAll(cut.pattern, text, std::string(1, kSeparator));
+        if (mayCut(cut, lowered)) text = TavroText::replaceAll(cut.pattern, text, cut.replacement);
     }
     std::vector<std::string> pieces;
     std::size_t start = 0;
@@ -111,6 +130,13 @@ std::vector<std::string> TavroRules::split(std::string_view goal) {
         start = end + 1;
     }
     return pieces;
+}
+
+bool TavroRules::breaks(std::string_view text) {
+    const auto lowered = TavroText::lower(text);
+    return std::any_of(clauseBreaks().begin(), clauseBreaks().end(), [&](const ClauseBreak& cut) {
+        return mayCut(cut, lowered) && TavroText::matches(cut.pattern, text);
+    });
 }
 
 TavroAction TavroRules::decide(const TavroScreen& screen) {
@@ -193,15 +219,37 @@ std::vector<TavroAction> TavroRules::set(const TavroElement& element, std::strin
         return TavroAction{.kind = kind, .id = element.id, .text = std::move(text), .submit = false, .thought = {}};
     };
     if (element.kind == "checkbox") {
-        const auto wanted = TavroText::norm(value);
-        const bool wantOn = isOneOf(wanted, kOnWords);
-        const bool wantOff = isOneOf(wanted, kOffWords);
-        const bool isOn = isOneOf(TavroText::norm(element.value), kOnWords) || TavroText::lower(element.value) == "on";
-        if ((wantOn && isOn) || (wantOff && !isOn)) return {};
+        const auto wanted = TavroElement::switchWord(value);
+        if (wanted && *wanted == element.isOn()) return {};
         return {action(TavroAction::Kind::click, {})};
     }
     if (element.kind == "select" || element.kind == "slider") return {action(TavroAction::Kind::select, std::string(value))};
     return {action(TavroAction::Kind::type, std::string(value))};
+}
+
+std::optional<bool> TavroRules::wantedState(std::string_view goal, std::int64_t id, const TavroScreen& screen) const {
+    // Each clause is read with the box off and with it on: only a clause that sets its state taps
+    // it in one and not the other. Reading the clauses themselves keeps one reading of "turn on",
+    // "enable", "Newsletter: on" and the rest.
+    TavroScreen probe = screen;
+    const auto box = std::find_if(probe.elements.begin(), probe.elements.end(),
+                                  [&](const TavroElement& e) { return e.id == id; });
+    if (box == probe.elements.end() || box->kind != "checkbox") return std::nullopt;
+    const auto taps = [&](const std::string& clause, std::string_view state) {
+        box->value = state;
+        const auto actions = resolve(clause, probe);
+        return actions && std::any_of(actions->begin(), actions->end(), [&](const TavroAction& a) {
+                   return a.kind == TavroAction::Kind::click && a.id == id;
+               });
+    };
+    std::optional<bool> wanted;
+    for (const auto& clause : split(goal)) {
+        const bool whenOff = taps(clause, "off");
+        if (whenOff == taps(clause, "on")) continue;
+        if (wanted && *wanted != whenOff) return std::nullopt;
+        wanted = whenOff;
+    }
+    return wanted;
 }
 
 }  // namespace tavro

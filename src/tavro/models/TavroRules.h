@@ -10,6 +10,7 @@
 // One instance per run, used from the agent's main-actor task only.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <string>
@@ -37,10 +38,12 @@ public:
     // kept whole as one clause so that it fails rather than counting as done.
     TavroRules(std::string goal, std::vector<std::string> routes, bool lenient);
 
-    // The goal's clauses: cut at "then", "and then", semicolons, line breaks, 。 and 、, and at
-    // "and", a comma or a sentence end (".", "!", "?") followed by a command verb. A goal holding
-    // key=value details is one clause.
+    // The goal's clauses: cut at "then", "and then", semicolons, line breaks, 。 and 、, at "and",
+    // a comma or a sentence end (".", "!", "?") followed by a command verb, and after a Japanese
+    // verb's て-form followed by more words. A goal holding key=value details is one clause.
     static std::vector<std::string> split(std::string_view goal);
+    // Whether `split` would cut the text anywhere: a value taken from a goal never spans clauses.
+    static bool breaks(std::string_view text);
 
     // The next action; never nothing. Done when no clauses are left; a fail action when a clause
     // cannot be read (lenient: a hint for the user; strict: the turn goes to the models).
@@ -71,6 +74,12 @@ public:
     // The actions that give an element a value: a click for a checkbox not yet in the wanted
     // state (none when it is), select for select and slider elements, type for anything else.
     std::vector<TavroAction> set(const TavroElement& element, std::string_view value) const;
+
+    // The state the goal's clauses, read as `resolve` reads them, leave the checkbox `id` of
+    // `screen` in: on when a clause taps it only while it is off, off when only while it is on.
+    // Nothing when no clause says (a plain "tap Newsletter"), the clauses disagree, or `id` is no
+    // checkbox there.
+    std::optional<bool> wantedState(std::string_view goal, std::int64_t id, const TavroScreen& screen) const;
 
 private:
     std::optional<std::vector<TavroAction>> details(std::string_view clause, const TavroScreen& screen) const;

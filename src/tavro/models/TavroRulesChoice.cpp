@@ -24,7 +24,8 @@ const std::string& actionWords() {
 }
 
 // Words a person puts around a name without meaning anything else by them: articles, pronouns,
-// prepositions, the verbs of tapping, opening and switching, and words for kinds of control.
+// prepositions, the verbs of tapping, opening and switching, words for kinds of control, and words
+// that name a place or a view of it ("the Settings app", "orders list").
 constexpr std::string_view kFramingWords[] = {
     "a",      "an",     "the",    "my",     "your",     "our",    "this",     "that",    "it",      "its",
     "me",     "to",     "on",     "off",    "in",       "into",   "onto",     "at",      "of",      "for",
@@ -33,32 +34,51 @@ constexpr std::string_view kFramingWords[] = {
     "check",  "uncheck", "turn",  "switch", "toggle",   "enable", "disable",  "go",      "open",    "show",
     "view",   "see",    "visit",  "button", "link",     "tab",    "row",      "cell",    "item",    "option",
     "entry",  "checkbox", "box",  "field",  "screen",   "page",   "menu",     "section", "setting", "settings",
-    "chat",   "conversation",
+    "chat",   "conversation", "app", "apps", "application", "list", "lists", "tabs",  "pages",   "screens",
+    "views",  "menus",  "sections", "area", "panel",    "pane",   "window",   "sheet",   "dialog",
 };
 
 bool isFraming(std::string_view word) {
     return std::find(std::begin(kFramingWords), std::end(kFramingWords), word) != std::end(kFramingWords);
 }
 
-// What a person typed, read once for the loose passes: its runs of ASCII letters and digits
-// (lower-cased), and the first word of every action word in it (normalised).
+// The same in Japanese, where words run together: honorifics, particles and words for a place.
+constexpr std::string_view kJapaneseFraming[] = {
+    "さん", "さま", "様", "くん", "ちゃん", "との", "と", "の", "で", "を", "に", "へ", "は", "が",
+    "チャット", "トーク", "画面", "ページ", "タブ", "ボタン", "一覧", "リスト", "メニュー", "アプリ", "項目", "欄",
+};
+
+// Whether a run of Japanese is made only of framing words.
+bool isJapaneseFraming(std::string_view text) {
+    while (!text.empty()) {
+        std::size_t longest = 0;
+        for (const auto word : kJapaneseFraming)
+            if (text.starts_with(word)) longest = std::max(longest, word.size());
+        if (longest == 0) return false;
+        text.remove_prefix(longest);
+    }
+    return true;
+}
+
+// A plain English word that names a thing rather than a doing (not "deleting").
+bool namesAView(std::string_view word) {
+    return !word.ends_with("ing") &&
+           std::all_of(word.begin(), word.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
+}
+
+// What a person typed, read once: its words in any script (folded: lower case, no accents, plain
+// letters for full-width ones), and the first word of every action word in it (normalised).
 struct Typed {
     std::vector<std::string> words;
     std::vector<std::string> actions;
 
-    explicit Typed(std::string_view name) {
-        std::string word;
-        for (const char c : name) {
-            const char l = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-            if ((l >= 'a' && l <= 'z') || (l >= '0' && l <= '9')) {
-                word.push_back(l);
-            } else if (!word.empty()) {
-                words.push_back(std::move(word));
-                word.clear();
-            }
+    explicit Typed(std::string_view name) : words(TavroText::foldedWords(name)) {
+        std::string spaced;
+        for (const auto& w : words) {
+            if (!spaced.empty()) spaced += ' ';
+            spaced += w;
         }
-        if (!word.empty()) words.push_back(std::move(word));
-        for (const auto& match : TavroText::allMatches(actionWords(), TavroText::lower(name))) {
+        for (const auto& match : TavroText::allMatches(actionWords(), spaced)) {
             const auto& text = match.front();
             auto first = TavroText::norm(std::string_view(text).substr(0, text.find(' ')));
             if (!first.empty()) actions.push_back(std::move(first));
@@ -73,10 +93,23 @@ struct Typed {
     }
 
     // Whether the words typed beyond a label contained in them only frame it ("turn dark mode
-    // on", "the chat with Tuli"), rather than name something else ("Tuli Smith", "Buy Laptop").
+    // on", "the Settings app", "settings for notifications"), rather than name or ask for
+    // something else ("Tuli Smith", "Buy Laptop", "Shop and удалить аккаунт"). After "for" or
+    // "about", plain English words name a view of the place, unless they ask for doing something
+    // ("for deleting my account"). Any other word, in any script, asks for more.
     bool onlyFrames(std::string_view label) const {
+        const auto folded = TavroText::fold(label);
+        bool view = false;
         return std::all_of(words.begin(), words.end(), [&](const std::string& w) {
-            return label.find(w) != std::string_view::npos || isFraming(w);
+            bool frames = folded.find(w) != std::string::npos || isFraming(w) || (view && namesAView(w)) ||
+                          isJapaneseFraming(w);
+            if (!frames && !folded.empty()) {
+                // "tuliさんとのチャット": the label run together with Japanese framing words.
+                if (const auto at = w.find(folded); at != std::string::npos)
+                    frames = isJapaneseFraming(w.substr(0, at)) && isJapaneseFraming(w.substr(at + folded.size()));
+            }
+            if (w == "for" || w == "about") view = true;
+            return frames;
         });
     }
 };
@@ -97,6 +130,16 @@ public:
     bool any(std::size_t i, Test&& test) {
         makeUpTo(i);
         for (auto k = first_[i]; k < first_[i + 1]; ++k) {
+            if (test(std::string_view(buffer_).substr(spans_[k].first, spans_[k].second))) return true;
+        }
+        return false;
+    }
+
+    // The same over candidate i's keys only, its label left out.
+    template <class Test>
+    bool anyKey(std::size_t i, Test&& test) {
+        makeUpTo(i);
+        for (auto k = first_[i] + (labelled_[i] ? 1 : 0); k < first_[i + 1]; ++k) {
             if (test(std::string_view(buffer_).substr(spans_[k].first, spans_[k].second))) return true;
         }
         return false;
@@ -153,17 +196,31 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
     candidates.insert(candidates.end(), offScreen.begin(), offScreen.end());
     if (candidates.empty()) return nullptr;
 
+    // What a person sees decides: every pass over the labels runs before any over the keys, so a
+    // hidden name ("save" on a button that reads "Unsubscribe from all") never beats a label.
     CandidateNames names(candidates);
-    const auto pass = [&](auto&& test) -> const TavroElement* {
+    const auto labelPass = [&](auto&& test) -> const TavroElement* {
         for (std::size_t i = 0; i < candidates.size(); ++i) {
-            if (names.any(i, test)) return candidates[i];
+            const auto label = names.label(i);
+            if (!label.empty() && test(label)) return candidates[i];
         }
         return nullptr;
     };
-
-    if (const auto* e = pass([&](std::string_view n) { return n == wanted; })) return e;
-    if (const auto* e = pass([&](std::string_view n) { return n.starts_with(wanted); })) return e;
-    if (const auto* e = pass([&](std::string_view n) { return n.find(wanted) != std::string_view::npos; })) return e;
+    const auto keyPass = [&](auto&& test) -> const TavroElement* {
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            if (names.anyKey(i, test)) return candidates[i];
+        }
+        return nullptr;
+    };
+    const auto equal = [&](std::string_view n) { return n == wanted; };
+    const auto prefix = [&](std::string_view n) { return n.starts_with(wanted); };
+    const auto contains = [&](std::string_view n) { return n.find(wanted) != std::string_view::npos; };
+    if (const auto* e = labelPass(equal)) return e;
+    if (const auto* e = labelPass(prefix)) return e;
+    if (const auto* e = labelPass(contains)) return e;
+    if (const auto* e = keyPass(equal)) return e;
+    if (const auto* e = keyPass(prefix)) return e;
+    if (const auto* e = keyPass(contains)) return e;
     if (!loose) return nullptr;
 
     // The loose passes take only an element the person named. A name several candidates share
@@ -204,7 +261,11 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
         return !shared(n);
     };
     for (std::size_t i = 0; i < candidates.size(); ++i) {
-        if (names.any(i, near) && typed.asksOnlyFor(names.label(i))) return candidates[i];
+        const auto label = names.label(i);
+        if (!label.empty() && near(label) && typed.asksOnlyFor(label)) return candidates[i];
+    }
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (names.anyKey(i, near) && typed.asksOnlyFor(names.label(i))) return candidates[i];
     }
     return nullptr;
 }

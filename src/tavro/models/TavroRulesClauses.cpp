@@ -113,13 +113,14 @@ const TavroElement* searchField(const TavroScreen& screen) {
 // (loose names in lenient mode only), else a route.
 std::optional<TavroAction> clickTarget(const TavroRules& rules, std::string_view name, const TavroScreen& screen) {
     const auto& elements = screen.elements;
-    const auto wanted = TavroText::norm(name);
-    // A name that normalises to nothing names no option (a blank option would otherwise match it).
+    // Compared as a choice of an option compares ("Francais" is "Français"). A name that folds to
+    // nothing names no option (a blank option would otherwise match it).
+    const auto wanted = TavroText::fold(name);
     if (!wanted.empty()) {
         for (const auto& e : elements) {
             if (e.kind != "select") continue;
             if (std::any_of(e.options.begin(), e.options.end(),
-                            [&](const std::string& o) { return TavroText::norm(o) == wanted; }))
+                            [&](const std::string& o) { return TavroText::fold(o) == wanted; }))
                 return act(Kind::select, e.id, std::string(name));
         }
     }
@@ -156,13 +157,9 @@ std::optional<TavroAction> bareName(const TavroRules& rules, std::string_view cl
     return std::nullopt;
 }
 
-// Whether the screen already showing is the one a name means: its location or its title is that
-// name. Opening it again changes nothing, so such a clause has nothing to do. A selected tab alone
-// does not tell it, because a screen pushed within the tab shows under the same tab.
-bool showing(const TavroScreen& screen, std::string_view name) {
-    const auto wanted = TavroText::norm(name);
-    return !wanted.empty() && (TavroText::norm(screen.location) == wanted || TavroText::norm(screen.title) == wanted);
-}
+// Whether the screen already showing is the one a name means. Opening it again changes nothing,
+// so such a clause has nothing to do.
+bool showing(const TavroScreen& screen, std::string_view name) { return screen.shows(name); }
 
 // ---- The clause table ----
 
@@ -241,7 +238,7 @@ constexpr Row kRows[] = {
     {nullptr, R"(^(?:open|visit|go to)\s+(\S+\.\S+\S*)$)", {},
      [](const Match& m) { return TavroWebText::url(m[1]) ? give(act(Kind::openWeb, std::nullopt, m[1])) : next(); }},
     // A search typed into the screen's search field: "search shoes", "靴を検索".
-    {nullptr, R"(^(?:please\s+)?(?:search|look up|find)\s+(?:for\s+)?(.+)$)", R"(^(.+?)を(?:検索|探して|探す))",
+    {nullptr, R"(^(?:please\s+)?(?:search|look up|find)\s+(?:for\s+)?(.+)$)", R"(^(.+?)を(?:検索|探して|探す)(?:して|する|します)?+(?:\s*(?:くださいませ|ください|下さい|ちょうだい|ね|よ))?\s*[.!。！]*$)",
      [](const Match& m) {
          const auto* field = searchField(m.screen);
          return field ? give(act(Kind::type, field->id, TavroText::unquote(m[1]), true)) : next();
@@ -270,8 +267,8 @@ constexpr Row kRows[] = {
          const auto* choice = m.find(m[2], choiceKinds());
          return choice ? give(act(Kind::select, choice->id, TavroText::unquote(m[1]))) : next();
      }},
-    // "名前にリンを入力"
-    {nullptr, R"(^(.+?)(?:に|へ)(.+?)を(?:入力|入れ|設定))", {},
+    // "名前にリンを入力": every word of the clause is read; only a polite ending may follow the verb.
+    {nullptr, R"(^(.+?)(?:に|へ)(.+?)を(?:入力|入れ|設定)(?:て|る|ます)?+(?:して|する|します)?+(?:\s*(?:くださいませ|ください|下さい|ちょうだい|ね|よ))?\s*[.!。！]*$)", {},
      [](const Match& m) { return setOn(m.rules, m.find(m[1], settableKinds()), TavroText::unquote(m[2])); }},
     // "copy the address": from an element, else the text itself.
     {nullptr, R"(^copy\s+(?:the\s+)?(.+)$)", {},
@@ -343,7 +340,7 @@ constexpr Row kRows[] = {
     // "tap Save", "保存をタップ"
     {nullptr,
      R"(^(?:please\s+)?(?:click|tap|press|hit|push|open|choose|pick|select|check|uncheck)\s+(?:on\s+)?(?:the\s+)?(.+?)(?:\s+(?:button|link|tab|row|option|switch|item))?$)",
-     R"(^(.+?)を(?:クリック|タップ|押す|押して|選択|選んで|開く|開いて))",
+     R"(^(.+?)を(?:クリック|タップ|押す|押して|選択|選んで|開く|開いて)(?:して|する|します)?+(?:\s*(?:くださいませ|ください|下さい|ちょうだい|ね|よ))?\s*[.!。！]*$)",
      [](const Match& m) {
          // "設定を開く" on the Settings screen: already there, as with "open Settings".
          if (TavroText::matches("を(?:開く|開いて)", m.clause) && showing(m.screen, TavroText::unquote(m[1])))

@@ -94,17 +94,9 @@ std::string joined(const std::vector<std::string>& items) {
     return out;
 }
 
-// The index of the option the text names: exactly, else as the name matcher reads it.
+// The index of the option the text names, as every choice of an option reads it.
 std::optional<std::size_t> optionIndex(const std::vector<std::string>& options, const std::string& text) {
-    for (std::size_t i = 0; i < options.size(); ++i) {
-        if (options[i] == text) return i;
-    }
-    if (auto name = TavroText::match(text, options)) {
-        for (std::size_t i = 0; i < options.size(); ++i) {
-            if (options[i] == *name) return i;
-        }
-    }
-    return std::nullopt;
+    return TavroText::option(text, options);
 }
 
 // A slider value from text: a number, a percentage of the range, or the words for the ends.

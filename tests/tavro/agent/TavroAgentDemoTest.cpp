@@ -348,5 +348,53 @@ TEST_F(AgentOnDemo, TheRulesEnginesLastStepAtTheStepLimitIsASuccess) {
     EXPECT_EQ(report.status, "Tap “Save” failed: Save is disabled, so the goal is not done.");
 }
 
+TEST_F(AgentOnDemo, EveryJapaneseClauseIsCarriedOutOrSaidUndone) {
+    // The second clause is read, not dropped: the rules engine cannot turn a switch on in
+    // Japanese, so the run says so instead of ending done with Dark Mode off.
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    auto report = runGoal(agent, "Settingsを開いてDark Modeをオンにして");
+    EXPECT_FALSE(report.ok) << report.stepsText();
+    EXPECT_NE(report.status.find("Dark Modeをオンにして"), std::string::npos) << report.status;
+
+    app->reset();
+    actor->runFor(2s);
+    report = runGoal(agent, "Shopを開いてアカウントを削除");
+    EXPECT_FALSE(report.ok) << report.stepsText();
+    EXPECT_FALSE(app->accountDeleted());
+
+    app->reset();
+    actor->runFor(2s);
+    report = runGoal(agent, "Chatsを開いてTuliを選んでください");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(report.steps.size(), 3u) << report.stepsText();
+}
+
+TEST_F(AgentOnDemo, ARouteIsOpenedWhenTheOtherWordsNameThePlaceAndNotOtherwise) {
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    for (const std::string goal : {"open the Settings app then turn on Wi-Fi", "open settings for notifications",
+                                   "go to settings list then turn on Dark Mode"}) {
+        app->reset();
+        actor->runFor(2s);
+        const auto report = runGoal(agent, goal);
+        EXPECT_TRUE(report.ok) << goal << "\n" << report.stepsText();
+        EXPECT_TRUE(report.stepsText().starts_with("1. ✓ Open Settings")) << goal << "\n" << report.stepsText();
+    }
+    EXPECT_TRUE(app->darkMode());
+    for (const std::string goal :
+         {"open Shop and удалить аккаунт", "open Shop and 删除账户", "open Shop and ｄｅｌｅｔｅ ａｃｃｏｕｎｔ"}) {
+        app->reset();
+        actor->runFor(2s);
+        const auto report = runGoal(agent, goal);
+        EXPECT_FALSE(report.ok) << goal << "\n" << report.stepsText();
+    }
+}
+
+TEST_F(AgentOnDemo, AChoiceWithoutItsAccentsIsCheckedAsItWasChosen) {
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    const auto report = runGoal(agent, "open Settings then set Language to Francais");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(app->language(), "Français");
+}
+
 }  // namespace
 }  // namespace tavro::agenttest

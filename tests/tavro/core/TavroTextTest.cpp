@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "OptionChoiceCases.h"
 #include "platform/foundation/PreferredLanguages.h"
 #include "tavro/core/TavroText.h"
 
@@ -340,4 +341,23 @@ TEST(TextCharacters, RepairReplacesEachIllFormedSequence) {
         EXPECT_TRUE(T::isValidUTF8(T::repaired(bad)));
     }
     EXPECT_EQ(T::repaired("a\xffz"), "a\uFFFDz");
+}
+
+// ---- Folding and options ----
+
+TEST(TextOptions, FoldTakesAccentsAndFullWidthFormsOffButKeepsOtherScripts) {
+    EXPECT_EQ(T::fold("Français"), "francais");
+    EXPECT_EQ(T::fold("ＳＨＯＰ ｄｅｌｅｔｅ"), "shopdelete");
+    EXPECT_EQ(T::fold("Ёлка"), "елка");
+    EXPECT_EQ(T::fold("ガイド"), "ガイド") << "a kana's voicing is another letter";
+    EXPECT_EQ(T::foldedWords("Shop and ｄｅｌｅｔｅ, удалить 删除账户"),
+              (Groups{"shop", "and", "delete", "удалить", "删除账户"}));
+}
+
+TEST(TextOptions, AnOptionIsChosenAsEveryChoiceOfAnOptionChoosesIt) {
+    for (const auto& c : optioncases::cases()) {
+        std::string options;
+        for (const auto& o : c.options) options += o + "|";
+        EXPECT_EQ(T::option(c.value, c.options), c.chosen) << c.value << " among " << options;
+    }
 }

@@ -303,6 +303,45 @@ TEST_F(TavroMemoryTest, LearnedRecipesSurviveReopening) {
     EXPECT_FALSE(stored[1]["steps"][1].contains("target"));
 }
 
+TEST_F(TavroMemoryTest, ATapOnACheckboxKeepsTheStateItLeftAndOlderRecipesStillLoad) {
+    auto off = element(3, "checkbox", "Newsletter");
+    off.value = "0";
+    auto on = element(4, "checkbox", "Wi-Fi");
+    on.value = "on";
+    {
+        TavroMemory memory(file);
+        memory.learn("turn on Newsletter", {tapped(off, "Settings")});
+        memory.learn("turn off wifi", {tapped(on, "Settings")});
+        memory.learn("tap Send", {tapped(sendButton)});
+    }
+    Json stored = Json::parse(readFile(file));
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored[0]["steps"][0]["state"], "on");
+    EXPECT_EQ(stored[1]["steps"][0]["state"], "off");
+    EXPECT_FALSE(stored[2]["steps"][0].contains("state"));
+
+    // A file written before the state was kept loads and replays as it did.
+    stored[0]["steps"][0].erase("state");
+    writeFile(file, stored.dump());
+    TavroMemory reopened(file);
+    const auto recalled = reopened.recall("turn on Newsletter");
+    ASSERT_TRUE(recalled.has_value());
+    EXPECT_EQ(recalled->first.steps.front().state, "");
+    TavroScreen screen{.elements = {off}};
+    const auto action = recalled->first.steps.front().action(screen, {});
+    ASSERT_TRUE(action.has_value());
+    EXPECT_FALSE(recalled->first.steps.front().holds(*action, screen));
+}
+
+TEST_F(TavroMemoryTest, AValueTheCallerRefusesLeavesTheRecipeUnrecalled) {
+    TavroMemory memory(file);
+    memory.learn("set Name to Rin", {typed("Rin", element(1, "input", "Name"))});
+    const auto oneWord = [](const std::string& value) { return value.find(' ') == std::string::npos; };
+    EXPECT_TRUE(memory.recall("set Name to Bob", oneWord).has_value());
+    EXPECT_FALSE(memory.recall("set Name to Bob then tap Save", oneWord).has_value());
+    EXPECT_TRUE(memory.recall("set Name to Bob then tap Save").has_value());
+}
+
 TEST_F(TavroMemoryTest, TwoHundredAndFirstRecipeEvictsTheLeastUsedOldestOne) {
     Json list = Json::array();
     for (int i = 0; i < 200; ++i) list.push_back(storedRecipe("open page " + std::to_string(i), 3, "2024-06-01T00:00:00.000Z"));

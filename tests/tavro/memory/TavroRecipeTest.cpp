@@ -20,16 +20,21 @@ std::optional<std::int64_t> foundId(const TavroTarget& target, const TavroScreen
 
 }  // namespace
 
-TEST(TavroTargetFind, DottedKeyFoundVerbatimWinsOverTheLabel) {
+TEST(TavroTargetFind, AKeyNeverCarriesATargetOntoAnElementThatReadsOtherwise) {
+    // The learned id now reads "Unsubscribe", beside a separate "Mark as read".
+    const TavroTarget markRead{.kind = "button", .label = "Mark as read", .keys = {"primary_action"}};
+    EXPECT_EQ(foundId(markRead, screenOf({element(1, "button", "Unsubscribe", {"primary_action"}),
+                                          element(2, "button", "Mark as read")})),
+              2);
+    EXPECT_EQ(foundId(markRead, screenOf({element(1, "button", "Unsubscribe", {"primary_action"})})), std::nullopt);
+    // Among the elements that read as the target, a dotted or underscored key found verbatim wins.
     const TavroScreen screen = screenOf({
         element(1, "button", "Send", {"send"}),
-        element(2, "button", "Post", {"chat.send"}),
+        element(2, "button", "Send", {"chat.send"}),
     });
-    const TavroTarget target{.kind = "button", .label = "Send", .keys = {"chat.send"}};
-    EXPECT_EQ(foundId(target, screen), 2);
-    // An underscored key counts as an identifier too; a plain key is not looked up verbatim.
+    EXPECT_EQ(foundId(TavroTarget{.kind = "button", .label = "Send", .keys = {"chat.send"}}, screen), 2);
     EXPECT_EQ(foundId(TavroTarget{.kind = "button", .label = "Send", .keys = {"post_button"}},
-                      screenOf({element(1, "button", "Send"), element(2, "button", "Post", {"post_button"})})),
+                      screenOf({element(1, "button", "Send"), element(2, "button", "Send", {"post_button"})})),
               2);
 }
 
@@ -56,15 +61,18 @@ TEST(TavroTargetFind, SeveralSameLabelsTieBrokenByTheKeySet) {
     EXPECT_EQ(foundId(TavroTarget{.kind = "button", .label = "Delete", .keys = {"row9"}}, screen), 1);
 }
 
-TEST(TavroTargetFind, SharedNormalisedKeyWhenNoLabelMatches) {
+TEST(TavroTargetFind, ASharedNormalisedKeyDecidesAmongTheSameLabel) {
     const TavroScreen screen = screenOf({
-        element(1, "input", "Name", {"name"}),
-        element(2, "input", "Message", {"Message-Field", "body"}),
+        element(1, "input", "Text", {"name"}),
+        element(2, "input", "Text", {"Message-Field", "body"}),
+        element(3, "input", "Message", {"message field"}),
     });
     EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = "Text", .keys = {"message field"}}, screen), 2);
+    // A label that no element reads any more finds nothing, whatever the keys share.
+    EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = "Note", .keys = {"message field"}}, screen), std::nullopt);
     // Keys that normalise to nothing share nothing.
-    EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = "Text", .keys = {"--", ""}},
-                      screenOf({element(1, "input", "Name", {"!!"})})),
+    EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = "", .keys = {"--", ""}},
+                      screenOf({element(1, "input", "", {"!!"})})),
               std::nullopt);
 }
 
@@ -96,8 +104,8 @@ TEST(TavroTargetFind, EmptyLabelTiesAreBrokenByTheKeySet) {
     // that merely shares a key.
     EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = "", .keys = {"name"}}, screen), 3);
     EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = "", .keys = {"extra", "name"}}, screen), 2);
-    // No unlabelled field with that key set: the shared key decides, in screen order.
-    EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = "", .keys = {"name", "other"}}, screen), 1);
+    // No unlabelled field with that key set: the shared key decides among the unlabelled ones.
+    EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = "", .keys = {"name", "other"}}, screen), 2);
     // Without keys an unlabelled target names nothing, not even a keyless unlabelled field.
     EXPECT_EQ(foundId(TavroTarget{.kind = "input", .label = ""}, screenOf({element(4, "input", "")})), std::nullopt);
 }
@@ -150,4 +158,42 @@ TEST(TavroRecipeStepText, EscapedBracesComeBackAsTypedAndAreNeverSlots) {
     EXPECT_EQ(TavroRecipeStep::filled("{0}{1}", {"{1}", "x"}), "{1}x");
     // A lone brace that is not part of a marker stays.
     EXPECT_EQ(TavroRecipeStep::filled("a{b}c{", {}), "a{b}c{");
+}
+
+TEST(TavroRecipeStepHolds, AStepWhoseElementAlreadyHoldsItsResultNeedsNothing) {
+    auto box = element(1, "checkbox", "Newsletter");
+    auto language = element(2, "select", "Language");
+    language.options = {"English", "Français"};
+    auto size = element(3, "slider", "Text Size");
+    auto name = element(4, "input", "Name");
+    const TavroRecipeStep tapOn{.kind = "click", .state = "on"};
+    const TavroRecipeStep tapped{.kind = "click"};
+    const TavroRecipeStep step{.kind = "select"};
+    const auto holds = [](const TavroRecipeStep& s, TavroAction a, const TavroElement& e, std::string value) {
+        TavroElement shown = e;
+        shown.value = std::move(value);
+        a.id = shown.id;
+        return s.holds(a, TavroScreen{.location = "Settings", .elements = {shown}});
+    };
+    const TavroAction click{.kind = TavroAction::Kind::click};
+    EXPECT_TRUE(holds(tapOn, click, box, "1"));
+    EXPECT_FALSE(holds(tapOn, click, box, "0"));
+    EXPECT_FALSE(holds(tapped, click, box, "1")) << "a step stored without its state acts unless the goal says one";
+    auto shownOn = box;
+    shownOn.value = "1";
+    const TavroScreen onScreen{.elements = {shownOn}};
+    const TavroAction clickBox{.kind = TavroAction::Kind::click, .id = 1};
+    EXPECT_TRUE(tapped.holds(clickBox, onScreen, true));
+    EXPECT_FALSE(tapped.holds(clickBox, onScreen, false));
+    EXPECT_TRUE(tapOn.holds(clickBox, onScreen, false)) << "the state the step kept comes first";
+    EXPECT_TRUE(holds(step, {.kind = TavroAction::Kind::select, .text = "Francais"}, language, "Français"));
+    EXPECT_FALSE(holds(step, {.kind = TavroAction::Kind::select, .text = "English"}, language, "Français"));
+    EXPECT_TRUE(holds(step, {.kind = TavroAction::Kind::select, .text = "18"}, size, "18"));
+    EXPECT_FALSE(holds(step, {.kind = TavroAction::Kind::select, .text = "max"}, size, "24"));
+    EXPECT_TRUE(holds(step, {.kind = TavroAction::Kind::type, .text = "Rin"}, name, "Rin"));
+    EXPECT_FALSE(holds(step, {.kind = TavroAction::Kind::type, .text = "Rin", .submit = true}, name, "Rin"));
+    EXPECT_FALSE(holds(step, {.kind = TavroAction::Kind::type, .text = "Rin"}, name, "Ri"));
+    // The screen a navigation opens is already showing.
+    EXPECT_TRUE(step.holds({.kind = TavroAction::Kind::navigate, .text = "Settings"}, TavroScreen{.location = "Settings"}));
+    EXPECT_FALSE(step.holds({.kind = TavroAction::Kind::navigate, .text = "Shop"}, TavroScreen{.location = "Settings"}));
 }

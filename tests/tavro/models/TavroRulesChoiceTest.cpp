@@ -20,6 +20,24 @@ std::optional<std::int64_t> pick(std::string_view name, const std::vector<TavroE
 
 }  // namespace
 
+// ---- Labels before keys ----
+
+TEST(RulesChoice, AVisibleLabelBeatsAHiddenName) {
+    // <button name=save>Unsubscribe from all</button><button>Save</button>
+    const std::vector<TavroElement> page = {withKeys(el(1, "button", "Unsubscribe from all"), {"save"}),
+                                            el(2, "button", "Save")};
+    const std::vector<TavroElement> draft = {withKeys(el(1, "button", "Unsubscribe from all"), {"save"}),
+                                             el(2, "button", "Save draft")};
+    for (const bool loose : {false, true}) {
+        EXPECT_EQ(pick("Save", page, loose), 2);
+        EXPECT_EQ(pick("Save", draft, loose), 2) << "a label's prefix beats a key's equal";
+        // Keys decide when no label does.
+        EXPECT_EQ(pick("save", {withKeys(el(1, "button", "Unsubscribe from all"), {"save"}), el(2, "button", "Cancel")},
+                       loose),
+                  1);
+    }
+}
+
 // ---- Before any pass ----
 
 TEST(RulesChoice, NameWithNothingLeftAfterNormalisingFindsNothing) {

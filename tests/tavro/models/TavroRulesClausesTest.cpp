@@ -72,6 +72,26 @@ TEST(RulesRoute, ARouteFoundInsideMoreWordsCountsOnlyWhenTheyFrameIt) {
     EXPECT_EQ(strict("open Setings", s, routes), one(act(Kind::navigate, std::nullopt, "Settings")));
 }
 
+TEST(RulesRoute, WordsNamingAPlaceOrAViewOfItFrameARouteAndNoOtherWordDoes) {
+    const auto s = screen({});
+    const std::vector<std::string> routes = {"Shop", "Settings", "Orders"};
+    for (const auto* clause : {"open the Settings app", "open settings for notifications", "go to the settings menu"}) {
+        EXPECT_EQ(strict(clause, s, routes), one(act(Kind::navigate, std::nullopt, "Settings"))) << clause;
+        EXPECT_EQ(lenient(clause, s, routes), one(act(Kind::navigate, std::nullopt, "Settings"))) << clause;
+    }
+    EXPECT_EQ(strict("go to orders list", s, routes), one(act(Kind::navigate, std::nullopt, "Orders")));
+    // Words in any script, or full-width letters, that ask for more stop the route.
+    for (const auto* clause : {"open Shop and удалить аккаунт", "open Shop and 删除账户", "open Shop and ｄｅｌｅｔｅ ａｃｃｏｕｎｔ",
+                               "open Shop for 删除账户", "open Shop for deleting my account"}) {
+        EXPECT_EQ(strict(clause, s, routes), std::nullopt) << clause;
+        EXPECT_EQ(lenient(clause, s, routes), std::nullopt) << clause;
+    }
+    // The same words decide for a loose element name.
+    const auto tabs = screen({el(1, "tab", "Shop"), el(2, "tab", "Settings")});
+    EXPECT_EQ(lenient("Shop and удалить аккаунт", tabs), std::nullopt);
+    EXPECT_EQ(lenient("the Settings tab", tabs), one(act(Kind::click, 2)));
+}
+
 TEST(RulesRoute, TheScreenAlreadyShowingNeedsNothing) {
     auto s = screen({el(1, "tab", "Home", "selected"), el(2, "tab", "Settings"), el(3, "button", "Show password")});
     s.location = "Settings";
@@ -320,6 +340,12 @@ TEST(RulesClick, JapaneseTaps) {
     EXPECT_EQ(strict("設定を開いて", s), one(act(Kind::click, 1)));
     EXPECT_EQ(strict("トゥリを選んで", s), one(act(Kind::click, 3)));
     EXPECT_EQ(strict("削除を押して", s), std::nullopt);
+    EXPECT_EQ(strict("保存をタップしてください", s), one(act(Kind::click, 2)));
+    // Words after the verb are never dropped: only a polite ending may follow it.
+    EXPECT_EQ(strict("設定を開くアカウントを削除", s), std::nullopt);
+    EXPECT_EQ(lenient("設定を開くアカウントを削除", s), std::nullopt);
+    EXPECT_EQ(strict("名前にリンを入力保存", screen({el(4, "input", "名前")})), std::nullopt);
+    EXPECT_EQ(strict("靴を検索カート", screen({withType(el(4, "input", "Search"), "search")})), std::nullopt);
 }
 
 // ---- Row 26: a bare name ----

@@ -71,6 +71,29 @@ TEST(RulesSplit, ASentenceEndCutsOnlyBeforeACommandVerb) {
         EXPECT_EQ(TavroRules::split(goal), Clauses{goal}) << goal;
 }
 
+TEST(RulesSplit, AJapaneseVerbsTeFormFollowedByMoreWordsEndsItsClause) {
+    const std::vector<std::pair<std::string, Clauses>> cuts = {
+        {"Settingsを開いてDark Modeをオンにして", {"Settingsを開いて", "Dark Modeをオンにして"}},
+        {"Shopを開いてアカウントを削除", {"Shopを開いて", "アカウントを削除"}},
+        {"靴を探してカートを開く", {"靴を探して", "カートを開く"}},
+        {"Chatsを開いて Tuliを選んでSendを押して", {"Chatsを開いて", "Tuliを選んで", "Sendを押して"}},
+        {"Settingsを開いてくださいWi-Fiをタップ", {"Settingsを開いてください", "Wi-Fiをタップ"}},
+        {"Settingsを開いて、Wi-Fiをオフにして", {"Settingsを開いて", "Wi-Fiをオフにして"}},
+    };
+    for (const auto& [goal, clauses] : cuts) EXPECT_EQ(TavroRules::split(goal), clauses) << goal;
+    // A polite ending alone is no new clause.
+    for (const std::string goal : {"Profileを開いてください", "保存を押してね", "設定を開いて。", "名前にリンを入力してください"})
+        EXPECT_EQ(TavroRules::split(goal).size(), 1u) << goal;
+}
+
+TEST(RulesSplit, AValueBreaksWhereAGoalWouldBeCut) {
+    for (const std::string value : {"Bob then tap Save", "Bob; tap Save", "Bob、保存", "Bob and tap Save", "Bob. Tap Save",
+                                    "リンを入力して保存を押して"})
+        EXPECT_TRUE(TavroRules::breaks(value)) << value;
+    for (const std::string value : {"Bob", "Rin Tanaka", "milk, eggs and bread", "3.5", "Authentic theme", "開いてください"})
+        EXPECT_FALSE(TavroRules::breaks(value)) << value;
+}
+
 TEST(RulesSplit, KeyValueDetailsKeepTheWholeGoalAsOneClause) {
     EXPECT_EQ(TavroRules::split("name=Rin, city=Osaka"), Clauses{"name=Rin, city=Osaka"});
     EXPECT_EQ(TavroRules::split("  email = rin@example.jp then tap Save \n"), Clauses{"email = rin@example.jp then tap Save"});
@@ -260,6 +283,24 @@ TEST(RulesSet, ChoicesAreSelectedAndEverythingElseIsTyped) {
     EXPECT_EQ(rules.set(el(3, "input", "Name"), "Rin"), std::vector<TavroAction>{act(Kind::type, 3, "Rin")});
     EXPECT_EQ(rules.set(el(4, "textarea", "Notes"), "a b"), std::vector<TavroAction>{act(Kind::type, 4, "a b")});
     EXPECT_EQ(rules.set(el(5, "button", "Go"), "x"), std::vector<TavroAction>{act(Kind::type, 5, "x")});
+}
+
+TEST(RulesSet, TheStateAGoalAsksOfACheckboxIsReadAsItsClausesSetIt) {
+    const auto s = screen({el(1, "checkbox", "Newsletter", "1"), el(2, "checkbox", "Wi-Fi"), el(3, "button", "Save")});
+    for (const bool lenient : {false, true}) {
+        const TavroRules rules("", {"Settings"}, lenient);
+        for (const std::string goal : {"turn on Newsletter", "open Settings then switch the Newsletter on",
+                                       "enable Newsletter and tap Save", "Newsletter: yes", "Newsletterにオンを設定して"})
+            EXPECT_EQ(rules.wantedState(goal, 1, s), true) << goal;
+        for (const std::string goal : {"turn off Newsletter", "disable the Newsletter", "newsletter=off save"})
+            EXPECT_EQ(rules.wantedState(goal, 1, s), false) << goal;
+        // No state said for this box, or said both ways: a tap is just a tap.
+        for (const std::string goal : {"tap Newsletter", "turn on Wi-Fi", "open Settings",
+                                       "turn on Newsletter then turn off Newsletter"})
+            EXPECT_EQ(rules.wantedState(goal, 1, s), std::nullopt) << goal;
+        EXPECT_EQ(rules.wantedState("turn on Save", 3, s), std::nullopt);
+        EXPECT_EQ(rules.wantedState("turn on Newsletter", 9, s), std::nullopt);
+    }
 }
 
 // ---- Whole goals over several turns on a changing screen ----

@@ -8,6 +8,7 @@
 
 #include "platform/ui/Application.h"
 #include "platform/web/WebTestSupport.h"
+#include "tavro/core/OptionChoiceCases.h"
 #include "tavro/surfaces/WebSurface.h"
 
 using namespace std::chrono_literals;
@@ -647,4 +648,32 @@ TEST_F(ChromiumSurface, TypingFailsWhenTheFieldDoesNotHoldTheText) {
     EXPECT_EQ(eval("document.querySelector('#phone').value"), "(555) 123-4567");
     EXPECT_EQ(perform(Kind::type, named(screen, "Note")->id, "Lunch, 2 pm!"), std::nullopt);
     EXPECT_EQ(perform(Kind::type, named(screen, "Amount")->id, "25"), std::nullopt);
+}
+
+TEST_F(ChromiumSurface, AnOptionIsChosenAsEveryChoiceOfAnOptionChoosesIt) {
+    // One select per case of the shared table, each option's value "o" and its index.
+    const auto& cases = optioncases::cases();
+    std::string page = "<title>Options</title>";
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        page += "<select aria-label='Choice " + std::to_string(i) + "'><option value='-'>(none)</option>";
+        for (std::size_t k = 0; k < cases[i].options.size(); ++k)
+            page += "<option value='o" + std::to_string(k) + "'>" + cases[i].options[k] + "</option>";
+        page += "</select>";
+    }
+    server.add("/options", page);
+    ASSERT_NO_FATAL_FAILURE(open("/options"));
+    const auto screen = read();
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto* select = named(screen, "Choice " + std::to_string(i));
+        ASSERT_NE(select, nullptr) << i;
+        const auto failure = perform(Kind::select, select->id, cases[i].value);
+        const auto chosen = eval("document.querySelectorAll('select')[" + std::to_string(i) + "].value");
+        if (cases[i].chosen) {
+            EXPECT_EQ(failure, std::nullopt) << cases[i].value;
+            EXPECT_EQ(chosen, "o" + std::to_string(*cases[i].chosen)) << cases[i].value;
+        } else {
+            EXPECT_NE(failure, std::nullopt) << cases[i].value;
+            EXPECT_EQ(chosen, "-") << cases[i].value;
+        }
+    }
 }
