@@ -9,6 +9,7 @@
 #include "platform/runtime/Task.h"
 #include "platform/ui/Application.h"
 #include "tavro/core/TavroText.h"
+#include "tavro/surfaces/TavroSurface.h"
 
 namespace demo {
 
@@ -37,8 +38,12 @@ std::optional<std::size_t> choice(const std::string& reply, const std::vector<st
 
 bool isStop(const std::string& reply) { return tavro::TavroText::lower(reply) == "stop"; }
 
-void printScreen(std::ostream& out, tavro::TavroSurface& surface, const char* when) {
-    const auto screen = surface.snapshot();
+// The screen the agent works on as it reads it: the app's, or the in-app browser's page.
+void printScreen(std::ostream& out, const std::shared_ptr<rt::MainActor>& actor, const tavro::TavroAgent& agent,
+                 const char* when) {
+    const auto surface = agent.activeSurface();
+    auto reading = surface->snapshotAsync();
+    const auto screen = rt::runToEnd(actor, std::move(reading)).value_or(std::nullopt);
     out << "--- screen " << when << " ---\n";
     if (!screen) {
         out << "(no screen)\n";
@@ -54,8 +59,7 @@ DemoTerminal::DemoTerminal(std::shared_ptr<DemoApp> app, std::istream& in, std::
 
 std::optional<tavro::TavroRunReport> DemoTerminal::run(const std::shared_ptr<rt::MainActor>& actor,
                                                        const std::shared_ptr<tavro::TavroAgent>& agent,
-                                                       tavro::TavroSurface& surface, const std::string& goal,
-                                                       bool show) {
+                                                       const std::string& goal, bool show) {
     waitingFor_.clear();
     std::size_t printed = 0;
     auto lines = agent->log().didSet([this, &printed](const std::vector<tavro::TavroAgent::LogLine>& log) {
@@ -81,10 +85,10 @@ std::optional<tavro::TavroRunReport> DemoTerminal::run(const std::shared_ptr<rt:
     });
 
     out_ << "Goal: " << printable(goal) << "\n" << std::flush;
-    if (show) printScreen(out_, surface, "before");
+    if (show) printScreen(out_, actor, *agent, "before");
     auto task = agent->runAndWait(goal, 300);
     const auto report = rt::runToEnd(actor, std::move(task));
-    if (show) printScreen(out_, surface, "after");
+    if (show) printScreen(out_, actor, *agent, "after");
 
     if (report) {
         out_ << "Status: " << (report->status.empty() ? (report->ok ? "done" : "not done") : printable(report->status));
@@ -191,7 +195,8 @@ void DemoTerminal::answerSystemPrompt(tavro::TavroAgent& agent) {
 }
 
 // Shows the check screen's controls and acts on the ones the person names, until Continue is
-// tapped; then the run carries on.
+// tapped; then the run carries on. Each control keeps its number for as long as the check shows, so
+// a number the person read names the same control on the next line they type.
 void DemoTerminal::solveHumanCheck(tavro::TavroAgent& agent) {
     for (;;) {
         const auto screen = app_->humanCheckScreen();
@@ -201,29 +206,29 @@ void DemoTerminal::solveHumanCheck(tavro::TavroAgent& agent) {
         }
         const auto& check = screen->check();
         const auto& next = screen->continueButton();
-        std::vector<std::string> controls;
-        if (!check->isSolved()) controls.push_back(check->prompt());
-        controls.push_back(next->title());
+        const std::vector<std::string> controls{check->prompt(), next->title()};
         out_ << "  " << printable(screen->title()) << ": " << printable(screen->message()) << "\n";
-        for (std::size_t i = 0; i < controls.size(); ++i) {
-            out_ << "  " << i + 1 << ". " << printable(controls[i]);
-            if (controls[i] == next->title() && !next->isEnabled()) out_ << " (not enabled yet)";
-            out_ << "\n";
-        }
+        out_ << "  1. " << printable(controls[0]) << (check->isSolved() ? " (solved)" : "") << "\n";
+        out_ << "  2. " << printable(controls[1]) << (next->isEnabled() ? "" : " (not enabled yet)") << "\n";
+        // What the app still waits for: the check itself, or only the tap that leaves it.
+        const std::string waiting =
+            check->isSolved()
+                ? "the human check is solved; the app is waiting for you to tap " + printable(next->title())
+                : std::string(waitingForCheck);
         if (!terminal_) {
             out_ << "  not solved: " << notATerminal << "\n";
-            return stop(agent, std::string(waitingForCheck));
+            return stop(agent, waiting);
         }
         out_ << "  type a control's number or name, or stop: " << std::flush;
         const auto reply = readLine();
-        if (!reply) return stop(agent, std::string(waitingForCheck));
+        if (!reply) return stop(agent, waiting);
         const auto chosen = choice(*reply, controls);
         if (!chosen) {
-            if (isStop(*reply)) return stop(agent, std::string(waitingForCheck));
+            if (isStop(*reply)) return stop(agent, waiting);
             continue;
         }
-        if (controls[*chosen] != next->title()) {
-            check->solve();
+        if (*chosen == 0) {
+            if (!check->isSolved()) check->solve();
         } else if (next->tap()) {
             agent.approve();
             return;

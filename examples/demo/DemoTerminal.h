@@ -17,7 +17,6 @@
 #include "platform/runtime/MainActor.h"
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/agent/TavroRunReport.h"
-#include "tavro/surfaces/TavroSurface.h"
 
 namespace demo {
 
@@ -26,11 +25,12 @@ public:
     // `terminal`: a person types the input; otherwise it is never read.
     DemoTerminal(std::shared_ptr<DemoApp> app, std::istream& in, std::ostream& out, bool terminal);
 
-    // Runs the goal to its end on the actor, printing as it goes; with `show`, the surface's reading
-    // of the screen before and after. Nothing when the run did not end.
+    // Runs the goal to its end on the actor, printing as it goes; with `show`, the agent's reading
+    // of the screen it works on (the app's, or the in-app browser's page) before and after.
+    // Nothing when the run did not end.
     std::optional<tavro::TavroRunReport> run(const std::shared_ptr<rt::MainActor>& actor,
-                                             const std::shared_ptr<tavro::TavroAgent>& agent,
-                                             tavro::TavroSurface& surface, const std::string& goal, bool show);
+                                             const std::shared_ptr<tavro::TavroAgent>& agent, const std::string& goal,
+                                             bool show);
 
 private:
     void answer(tavro::TavroAgent& agent, const tavro::TavroAgent::Prompt& prompt);

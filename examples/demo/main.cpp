@@ -10,8 +10,8 @@
 // recipe the next time; --fresh starts from a clean install. The app's own state starts fresh
 // every run. --explore explores the app for up to a minute and prints the map it learned.
 // Each run-log line is printed as it is added, then the final status and the numbered steps.
-// --show prints the screen reading (its visible text and elements as a model would see them) before
-// and after. Control characters in what is printed are written out (\n, \x1b, ...).
+// --show prints the reading of the screen the agent works on (its visible text and elements as a
+// model would see them: the app's screen, or the in-app browser's page) before and after. Control characters in what is printed are written out (\n, \x1b, ...).
 // --realtime paces the run in real time; by default the main actor's clock is virtual, so a run
 // prints at once and its timings are the agent's own.
 // A step that needs approval is asked on the terminal (y/n); without a terminal it is refused. The
@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
             status = map ? 0 : 1;
         } else {
             demo::DemoTerminal terminal(app, std::cin, std::cout, isatty(STDIN_FILENO) != 0);
-            const auto report = terminal.run(actor, agent, *sdk.surface(), options->goal, options->show);
+            const auto report = terminal.run(actor, agent, options->goal, options->show);
             status = report && report->ok ? 0 : 1;
             agent->stop();
         }

@@ -30,6 +30,7 @@
 #include "platform/runtime/CancellationError.h"
 #include "platform/runtime/MainActor.h"
 #include "platform/runtime/Task.h"
+#include "platform/security/Keychain.h"
 #include "platform/sysmodel/SystemModel.h"
 #include "platform/ui/ActivityViewController.h"
 #include "platform/ui/AlertController.h"

@@ -6,6 +6,7 @@
 
 #include "demo/DemoScreens.h"
 #include "demo/DemoTerminal.h"
+#include "platform/web/WebTestSupport.h"
 #include "tavro/sdk/SDKTestSupport.h"
 #include "tavro/surfaces/UIKitSurface.h"
 
@@ -25,12 +26,12 @@ protected:
     }
 
     // What the demo prints for the goal, with `typed` as the person's lines.
-    std::string run(const std::string& goal, const std::string& typed, bool terminal = true) {
+    std::string run(const std::string& goal, const std::string& typed, bool terminal = true, bool show = false) {
         auto& sdk = tavro::TavroSDK::shared();
         std::istringstream in(typed);
         std::ostringstream out;
         demo::DemoTerminal front(app, in, out, terminal);
-        report = front.run(actor, sdk.agent(), *sdk.surface(), goal, false);
+        report = front.run(actor, sdk.agent(), goal, show);
         return out.str();
     }
 };
@@ -61,15 +62,26 @@ TEST_F(DemoTerminalRun, TheSystemPromptIsShownAndAnsweredByNumberOrName) {
 }
 
 TEST_F(DemoTerminalRun, TheHumanCheckIsSolvedByItsControlsThenTheRunIsDone) {
-    const auto printed = run(humanCheck, "Continue\nI’m not a robot\n1\n");
-    // Continue does nothing before the check is solved; afterwards it is the only control.
+    auto printed = run(humanCheck, "Continue\nI’m not a robot\n2\n");
+    // Continue does nothing before the check is solved; each control keeps the number it was shown
+    // with, so the "2" read beside Continue still taps it.
     EXPECT_NE(printed.find("  1. I'm not a robot\n  2. Continue (not enabled yet)\n"), std::string::npos) << printed;
-    EXPECT_NE(printed.find("  Verification: Thanks, you're verified.\n  1. Continue\n"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("  Verification: Thanks, you're verified.\n  1. I'm not a robot (solved)\n  2. Continue\n"),
+              std::string::npos)
+        << printed;
     ASSERT_TRUE(report);
     EXPECT_TRUE(report->ok) << printed;
     EXPECT_NE(printed.find("Status: Done.\n"), std::string::npos) << printed;
     EXPECT_TRUE(app->humanVerified());
     EXPECT_EQ(app->humanCheckScreen(), nullptr) << "Continue goes back to Home";
+
+    // Solved, then the input ends: what is left is Continue, and the status says so.
+    app->reset();
+    printed = run(humanCheck, "1\n1\n");
+    EXPECT_NE(printed.find("Status: Stopped. (the human check is solved; the app is waiting for you to tap Continue)\n"),
+              std::string::npos)
+        << printed;
+    EXPECT_NE(app->humanCheckScreen(), nullptr);
 }
 
 TEST_F(DemoTerminalRun, AStoppedHandOffSaysWhatTheAppIsWaitingFor) {
@@ -101,6 +113,30 @@ TEST_F(DemoTerminalRun, AStoppedHandOffSaysWhatTheAppIsWaitingFor) {
     EXPECT_NE(printed.find("Status: Stopped. (the app is waiting for you to answer its system prompt)\n"),
               std::string::npos)
         << printed;
+}
+
+// The in-app browser on a page served here, on the demo's virtual clock.
+class ChromiumDemoTerminal : public DemoTerminalRun {
+protected:
+    void SetUp() override {
+        DemoTerminalRun::SetUp();
+        TAVRO_NEEDS_BROWSER();
+    }
+};
+
+TEST_F(ChromiumDemoTerminal, ShowPrintsTheScreenTheRunWorksOnBeforeAndAfter) {
+    auto& server = webtest::ChromiumTest::sharedServer();
+    server.add("/demo-show", "<title>Notes</title><p>Remember the milk</p><button>Pin note</button>");
+    const auto printed = run("open " + server.url("/demo-show"), "", false, true);
+    ASSERT_TRUE(report) << printed;
+    const auto before = printed.find("--- screen before ---\nSCREEN: Home\n");
+    const auto after = printed.find("--- screen after ---\n");
+    ASSERT_NE(before, std::string::npos) << printed;
+    ASSERT_NE(after, std::string::npos) << printed;
+    const auto page = printed.substr(after);
+    EXPECT_NE(page.find("Remember the milk"), std::string::npos) << printed;
+    EXPECT_NE(page.find("\"Pin note\""), std::string::npos) << printed;
+    EXPECT_EQ(page.find("SCREEN: Home"), std::string::npos) << "the page, not the app under it: " << printed;
 }
 
 }  // namespace

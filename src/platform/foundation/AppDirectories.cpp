@@ -21,12 +21,7 @@ Box& box() {
     return b;
 }
 
-std::filesystem::path defaultRoot() {
-    const auto data = AppDirectories::userData();
-    auto id = MainBundle::identifier().value_or("app");
-    if (id.empty() || id.find('/') != std::string::npos || id == "." || id == "..") id = "app";
-    return data / id;
-}
+std::filesystem::path defaultRoot() { return AppDirectories::userData() / AppDirectories::appFolderName(); }
 
 std::filesystem::path ensured(std::filesystem::path dir) {
     std::error_code ec;
@@ -43,6 +38,12 @@ std::filesystem::path AppDirectories::userData() {
     std::error_code ec;
     auto temporary = std::filesystem::temp_directory_path(ec);
     return ec ? std::filesystem::path("/tmp") : temporary;
+}
+
+std::string AppDirectories::appFolderName() {
+    auto id = MainBundle::identifier().value_or("app");
+    if (id.empty() || id.find('/') != std::string::npos || id == "." || id == "..") id = "app";
+    return id;
 }
 
 std::filesystem::path AppDirectories::root() {

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace fnd {
 
@@ -16,6 +17,9 @@ public:
     // The user's data directory: $XDG_DATA_HOME when it is an absolute path, else
     // ~/.local/share, else the system's temporary directory. Not created here.
     static std::filesystem::path userData();
+
+    // The bundle identifier as a folder name: "app" when none is set or it cannot name one folder.
+    static std::string appFolderName();
 
     static std::filesystem::path root();
     static void setRoot(std::optional<std::filesystem::path> root);  // nothing: back to the default

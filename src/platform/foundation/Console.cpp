@@ -67,17 +67,24 @@ void Console::write(std::string_view text) {
             capture->lines.emplace_back(line);
             echo = echo && capture->echo;
         }
-        if (echo && box().handler) {
+        if (!echo) return;
+        FILE* stream = stdout;
+        if (box().handler) {
             // Under the lock, as the write below: one line at a time, and never after the
-            // handler was replaced.
-            box().handler(line);
-        } else if (echo) {
-            // Under the same lock, so lines from different threads never interleave.
-            std::string out(line);
-            out.push_back('\n');
-            std::fwrite(out.data(), 1, out.size(), stdout);
-            std::fflush(stdout);
+            // handler was replaced. What the handler throws stays here: the line is someone
+            // else's work (a run ending, a call of the host's) that must go on as it would.
+            try {
+                box().handler(line);
+                return;
+            } catch (...) {
+                stream = stderr;  // not lost, and kept apart from the lines the handler took
+            }
         }
+        // Under the same lock, so lines from different threads never interleave.
+        std::string out(line);
+        out.push_back('\n');
+        std::fwrite(out.data(), 1, out.size(), stream);
+        std::fflush(stream);
     }
 }
 

@@ -28,7 +28,8 @@ public:
     // standard output; an empty handler, the default, brings standard output back, and a handler
     // that does nothing silences the console. It is called on the writer's thread, one line at a
     // time and never after setHandler has replaced it; it must not write console lines itself nor
-    // set a handler. Captures record the lines either way.
+    // set a handler. A line whose handler throws goes to standard error instead; the exception
+    // goes no further, so write() never throws. Captures record the lines either way.
     using Handler = std::function<void(std::string_view line)>;
     static void setHandler(Handler handler);
 

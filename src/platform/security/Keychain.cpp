@@ -1,11 +1,13 @@
 #include "platform/security/Keychain.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 
 #include <map>
 #include <mutex>
@@ -31,8 +33,11 @@ Box& box() {
     return b;
 }
 
+// The folder of every app's items: each app has a folder of its own in it, named by its app id.
+std::filesystem::path sharedFolder() { return fnd::AppDirectories::userData() / "tavro-keychain"; }
+
 std::filesystem::path directoryLocked(const Box& b) {
-    return b.directory.value_or(fnd::AppDirectories::userData() / "tavro-keychain");
+    return b.directory.value_or(sharedFolder() / fnd::AppDirectories::appFolderName());
 }
 
 // The service's file name: letters, digits, "-", "_" and inner dots stay; any other byte is
@@ -95,6 +100,40 @@ bool prepareFolder(const std::filesystem::path& directory) {
     return ownFolder(directory) && ::chmod(directory.c_str(), 0700) == 0;
 }
 
+// Earlier the items of every app lay in the shared folder itself, one file per service. The first
+// app that uses a service whose file is still there and has none of its own takes that file over:
+// it is moved (never copied) into the app's folder, so that no other app can read it afterwards.
+// Only the app's folder at its default place takes files over.
+void takeOverShared(const Box& b, const std::filesystem::path& directory, const std::filesystem::path& file) {
+    if (b.directory) return;
+    struct stat info {};
+    if (::lstat(file.c_str(), &info) == 0 || errno != ENOENT) return;  // the app has its own (or it is unclear)
+    const auto shared = sharedFolder() / file.filename();
+    if (!ownFolder(sharedFolder()) || ::lstat(shared.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_uid != ::geteuid() || !prepareFolder(directory)) {
+        return;
+    }
+    // Never over a file the app wrote meanwhile; two apps racing for it: one of them gets it.
+    if (::renameat2(AT_FDCWD, shared.c_str(), AT_FDCWD, file.c_str(), RENAME_NOREPLACE) != 0 &&
+        ((errno != EINVAL && errno != ENOSYS) || ::rename(shared.c_str(), file.c_str()) != 0)) {
+        return;  // a file system that cannot refuse to replace: the check above has to do
+    }
+    fnd::removeStaleTemporaries(shared);  // copies left by a killed save beside it
+}
+
+// The app's folder and the service's file in it, after any take-over from the shared folder.
+struct Place {
+    std::filesystem::path directory;
+    std::filesystem::path file;
+};
+Place placeOf(const Box& b, std::string_view service) {
+    Place place;
+    place.directory = directoryLocked(b);
+    place.file = fileFor(place.directory, service);
+    takeOverShared(b, place.directory, place.file);
+    return place;
+}
+
 Items load(const std::filesystem::path& directory, const std::filesystem::path& file) {
     if (!ownFolder(directory)) return {};  // no folder yet, or one that is not ours: no items
     // Temporary files of a save that was killed hold the items too.
@@ -134,8 +173,8 @@ bool save(const std::filesystem::path& directory, const std::filesystem::path& f
 std::optional<std::string> Keychain::read(std::string_view service, std::string_view account) {
     auto& b = box();
     std::lock_guard guard(b.lock);
-    const auto directory = directoryLocked(b);
-    auto items = load(directory, fileFor(directory, service));
+    const auto [directory, file] = placeOf(b, service);
+    auto items = load(directory, file);
     const auto it = items.items.find(account);
     if (it == items.items.end()) return std::nullopt;
     return it->second;
@@ -144,8 +183,7 @@ std::optional<std::string> Keychain::read(std::string_view service, std::string_
 bool Keychain::write(std::string_view service, std::string_view account, std::string_view data) {
     auto& b = box();
     std::lock_guard guard(b.lock);
-    const auto directory = directoryLocked(b);
-    const auto file = fileFor(directory, service);
+    const auto [directory, file] = placeOf(b, service);
     auto items = load(directory, file);
     items.items.insert_or_assign(std::string(account), std::string(data));
     return save(directory, file, items);
@@ -154,8 +192,7 @@ bool Keychain::write(std::string_view service, std::string_view account, std::st
 bool Keychain::remove(std::string_view service, std::string_view account) {
     auto& b = box();
     std::lock_guard guard(b.lock);
-    const auto directory = directoryLocked(b);
-    const auto file = fileFor(directory, service);
+    const auto [directory, file] = placeOf(b, service);
     auto items = load(directory, file);
     const auto it = items.items.find(account);
     if (it == items.items.end()) return items.writable;
@@ -166,9 +203,8 @@ bool Keychain::remove(std::string_view service, std::string_view account) {
 bool Keychain::removeAll(std::string_view service) {
     auto& b = box();
     std::lock_guard guard(b.lock);
-    const auto directory = directoryLocked(b);
+    const auto [directory, file] = placeOf(b, service);  // what the app would read is what goes
     if (!ownFolder(directory)) return true;  // nothing of ours to remove
-    const auto file = fileFor(directory, service);
     std::error_code ec;
     std::filesystem::remove(file, ec);
     const bool removed = !ec;

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <string>
+#include <vector>
+
 #include "platform/foundation/Console.h"
 
 namespace {
@@ -56,6 +60,22 @@ TEST(Console, AHostHandlerTakesTheLinesInPlaceOfStandardOutputUntilCleared) {
     testing::internal::CaptureStdout();
     fnd::Console::write("[TAVRO_SDK] fail back");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "[TAVRO_SDK] fail back\n");
+}
+
+TEST(Console, ALineWhoseHandlerThrowsGoesToStandardErrorAndNoFurther) {
+    const HandlerGuard guard;
+    std::vector<std::string> routed;
+    fnd::Console::setHandler([&routed](std::string_view line) {
+        if (line.find("fail") != std::string_view::npos) throw std::runtime_error("log full");
+        routed.emplace_back(line);
+    });
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    EXPECT_NO_THROW(fnd::Console::write("[TAVRO_SDK] fail I couldn't find the next control."));
+    fnd::Console::write("[TAVRO_SDK] start goal=tap Save");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[TAVRO_SDK] fail I couldn't find the next control.\n");
+    EXPECT_EQ(routed, std::vector<std::string>{"[TAVRO_SDK] start goal=tap Save"}) << "the handler is kept";
 }
 
 }  // namespace

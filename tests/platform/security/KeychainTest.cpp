@@ -4,11 +4,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <string>
 
 #include "platform/foundation/AppDirectories.h"
+#include "platform/foundation/MainBundle.h"
 #include "platform/security/Keychain.h"
 
 namespace {
@@ -166,6 +170,59 @@ TEST_F(Keychain, AFolderOfAnotherUserIsNeitherReadNorWritten) {
         const auto name = entry.path().filename().string();
         if (name.rfind(dir.filename().string() + ".refused", 0) == 0) fs::remove_all(entry.path());
     }
+}
+
+// The keychain at its default place, under a user data directory of the test's own.
+struct DefaultKeychain : Keychain {
+    std::optional<std::string> xdg;
+    DefaultKeychain() {
+        if (const char* old = std::getenv("XDG_DATA_HOME")) xdg = old;
+        ::setenv("XDG_DATA_HOME", dir.c_str(), 1);
+        security::Keychain::setDirectory(std::nullopt);
+    }
+    ~DefaultKeychain() override {
+        if (xdg) ::setenv("XDG_DATA_HOME", xdg->c_str(), 1);
+        else ::unsetenv("XDG_DATA_HOME");
+        fnd::MainBundle::reset();
+    }
+};
+
+TEST_F(DefaultKeychain, EachAppKeepsItsOwnItemsOutsideItsRoot) {
+    fnd::MainBundle::setIdentifier("com.example.first");
+    ASSERT_TRUE(security::Keychain::write("svc", "key", "first's"));
+    EXPECT_EQ(security::Keychain::directory(), dir / "tavro-keychain" / "com.example.first");
+    EXPECT_FALSE(security::Keychain::directory().string().starts_with(fnd::AppDirectories::root().string() + "/"));
+
+    fnd::MainBundle::setIdentifier("com.example.second");
+    EXPECT_FALSE(security::Keychain::read("svc", "key")) << "another app does not read them";
+    ASSERT_TRUE(security::Keychain::write("svc", "key", "second's"));
+    EXPECT_TRUE(security::Keychain::removeAll("svc"));
+
+    fnd::MainBundle::setIdentifier("com.example.first");
+    EXPECT_EQ(security::Keychain::read("svc", "key"), "first's") << "nor removes them";
+}
+
+TEST_F(DefaultKeychain, AnItemOfTheSharedFolderIsMovedToTheFirstAppThatUsesIt) {
+    const auto shared = dir / "tavro-keychain";
+    fs::create_directories(shared);
+    ::chmod(shared.c_str(), 0700);
+    std::ofstream(shared / "svc.keychain") << R"({"key":"b2xk"})";  // "old"
+    std::ofstream(shared / "other.keychain") << R"({"key":"b3RoZXI="})";
+
+    fnd::MainBundle::setIdentifier("com.example.first");
+    EXPECT_EQ(security::Keychain::read("svc", "key"), "old");
+    EXPECT_FALSE(fs::exists(shared / "svc.keychain")) << "moved, not copied";
+    EXPECT_TRUE(fs::exists(shared / "other.keychain")) << "a service not used yet stays";
+    fnd::MainBundle::setIdentifier("com.example.second");
+    EXPECT_FALSE(security::Keychain::read("svc", "key"));
+
+    // An app with a file of its own keeps it and leaves the shared one alone.
+    fs::create_directories(shared / "com.example.third");
+    ::chmod((shared / "com.example.third").c_str(), 0700);
+    std::ofstream(shared / "com.example.third" / "other.keychain") << R"({"key":"bWluZQ=="})";  // "mine"
+    fnd::MainBundle::setIdentifier("com.example.third");
+    EXPECT_EQ(security::Keychain::read("other", "key"), "mine");
+    EXPECT_TRUE(fs::exists(shared / "other.keychain"));
 }
 
 }  // namespace

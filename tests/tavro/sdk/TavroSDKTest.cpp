@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "demo/DemoApp.h"
+#include "platform/foundation/Console.h"
 #include "platform/foundation/MainBundle.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/ProcessInfo.h"
@@ -12,6 +13,7 @@
 #include "platform/ui/Pasteboard.h"
 #include "SDKTestSupport.h"
 #include "tavro/agent/AgentTestSupport.h"
+#include "tavro/agent/TavroAwake.h"
 #include "tavro/link/TavroLink.h"
 #include "tavro/memory/TavroRecorder.h"
 #include "tavro/models/TavroModelDownloads.h"
@@ -216,6 +218,34 @@ TEST_F(SDK, AStepThatThrowsCostsOnlyThatStep) {
     TavroRemoteFlags::set(true, true);
     actor->runFor(1s);
     EXPECT_EQ(visibilityPosts, 1) << "the remote-flag observer was registered";
+}
+
+TEST_F(SDK, AConsoleHandlerThatThrowsBreaksNoRunAndNoCall) {
+    app = demo::DemoApp::create();
+    auto& sdk = TavroSDK::shared();
+    // The handler takes the lines only while no capture keeps them off it.
+    fnd::Console::reset();
+    struct Restore {
+        ~Restore() { fnd::Console::setHandler(nullptr); }
+    } restore;
+    int thrown = 0;
+    fnd::Console::setHandler([&thrown](std::string_view) {
+        ++thrown;
+        throw std::runtime_error("log full");
+    });
+    auto throwing = sdk.agent()->autoRun().didSet([](bool) { throw std::runtime_error("observer broke"); });
+    testing::internal::CaptureStderr();
+
+    EXPECT_NO_THROW(sdk.configure(demoConfiguration())) << "its line of a failed step throws in the handler";
+    EXPECT_NO_THROW(sdk.run("tap Nowhere"));
+    const bool ended = actor->runUntil([&] { return !sdk.agent()->running().value(); }, 120s);
+    const auto diverted = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(ended) << "the run's end is not lost with its fail line";
+    EXPECT_FALSE(sdk.agent()->succeeded().value());
+    EXPECT_FALSE(TavroAwake::shared().held()) << "the idle timer is given back";
+    EXPECT_GE(thrown, 2);
+    EXPECT_NE(diverted.find("[TAVRO_SDK] configure failed: observer broke\n"), std::string::npos) << diverted;
+    EXPECT_NE(diverted.find("[TAVRO_SDK] fail "), std::string::npos) << "the lines go to standard error";
 }
 
 TEST_F(SDK, LearningTheAppWithNoTimeKeepsTheStartScreen) {
