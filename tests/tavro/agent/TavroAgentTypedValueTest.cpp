@@ -136,3 +136,31 @@ TEST_F(AgentTypedValue, APasteIsJudgedAsTypingWhatWasOnThePasteboard) {
 
 }  // namespace
 }  // namespace tavro::agenttest
+
+namespace tavro::agenttest {
+namespace {
+
+TEST_F(AgentTypedValue, ASliderHoldsTheNumberAskedNotOneThatContainsIt) {
+    // A slider from 10 to 100 clamps 1 to 10: "10" holds the digit 1 but not the number.
+    for (const auto& [asked, verified] : std::vector<std::pair<std::string, bool>>{{"1", false}, {"10", true}}) {
+        auto surface = std::make_shared<FakeSurface>();
+        surface->screen = TavroScreen{.location = "Sound", .title = "Sound", .elements = {element(1, "slider", "Volume", "50")}};
+        surface->onPerform = [](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
+            if (a.kind == TavroAction::Kind::select && a.id == 1) s.elements[0].value = "10";
+            return std::nullopt;
+        };
+        auto script = std::make_shared<Script>();
+        script->replies = {reply("select", 1, asked), reply("fail", std::nullopt, "end")};
+        const auto report = runGoal(makeAgent(surface, unattended({scriptedModel("M", script)})), "quieter");
+        ASSERT_FALSE(report.steps.empty()) << asked;
+        EXPECT_EQ(report.steps[0].ok, verified) << asked;
+        ASSERT_GE(script->prompts.size(), 2u) << asked;
+        if (!verified) {
+            EXPECT_NE(script->prompts[1].second.find("Volume holds “10”, not “1”"), std::string::npos)
+                << script->prompts[1].second;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tavro::agenttest
