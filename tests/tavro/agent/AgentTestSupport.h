@@ -97,6 +97,19 @@ public:
     }
 };
 
+// Points and speaks without the on-screen pauses: the page and the agent's own pacing are real.
+class QuickPresenter : public RecordingPresenter {
+public:
+    rt::Task<void> point(TavroRect at, std::string label) override {
+        calls.push_back({.name = "point", .text = std::move(label), .rect = at, .at = rt::now()});
+        co_return;
+    }
+    rt::Task<void> say(std::string text) override {
+        calls.push_back({.name = "say", .text = std::move(text), .at = rt::now()});
+        co_return;
+    }
+};
+
 // ---- Surface ----
 
 inline TavroElement element(std::int64_t id, std::string kind, std::string label, std::string value = "") {

@@ -21,19 +21,6 @@ using namespace tavro::agenttest;
 
 namespace {
 
-// Points and speaks without the on-screen pauses: the page and the agent's own pacing are real.
-class QuickPresenter : public RecordingPresenter {
-public:
-    rt::Task<void> point(TavroRect at, std::string label) override {
-        calls.push_back({.name = "point", .text = std::move(label), .rect = at, .at = rt::now()});
-        co_return;
-    }
-    rt::Task<void> say(std::string text) override {
-        calls.push_back({.name = "say", .text = std::move(text), .at = rt::now()});
-        co_return;
-    }
-};
-
 struct ChromiumAgentBase : AgentTest {
     webtest::PageServer& server = webtest::ChromiumTest::sharedServer();
     std::shared_ptr<ui::WebView> view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});

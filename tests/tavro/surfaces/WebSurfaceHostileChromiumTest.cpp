@@ -19,19 +19,6 @@ using namespace tavro::agenttest;
 
 namespace {
 
-// Points without the on-screen pauses: the page and the agent's own pacing are real.
-class QuickPresenter : public RecordingPresenter {
-public:
-    rt::Task<void> point(TavroRect at, std::string label) override {
-        calls.push_back({.name = "point", .text = std::move(label), .rect = at, .at = rt::now()});
-        co_return;
-    }
-    rt::Task<void> say(std::string text) override {
-        calls.push_back({.name = "say", .text = std::move(text), .at = rt::now()});
-        co_return;
-    }
-};
-
 // What the person does at an approval: refuses it (the step was risky and is not wanted), or
 // approves it after the page ran `whileAsked` (the page changing while the question is open).
 enum class Answer { refuse, approve };
