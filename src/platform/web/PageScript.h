@@ -1,4 +1,5 @@
-// The scripts the browser engine adds to every new document of a page.
+// The scripts the browser engine adds to every new document of a page. Their text is kept in
+// PageScript.js and PageBridge.js beside this header and compiled in at build time.
 //
 // The page script runs in a world of its own and defines "tavro": read() answers the page as the
 // web surface's reading (elements with ids that stay the same for a DOM node while the page

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/web/BrowserPage.h"
+#include "platform/web/PageScript.h"
 #include "platform/web/WebTestSupport.h"
 
 using namespace std::chrono_literals;
@@ -110,6 +111,25 @@ TEST_F(ChromiumEngine, LoadsAPageAndRunsScriptsInIt) {
     ASSERT_TRUE(page.has_value() && page->value);
     EXPECT_EQ((*page->value)["title"], "Hello");
     EXPECT_EQ((*page->value)["elements"].size(), 1u);
+}
+
+// The page scripts are JavaScript files of their own: the engine parses each as it stands, so a
+// syntax error names itself here rather than as a page that reads empty.
+TEST_F(ChromiumEngine, ParsesEachPageScriptAsItsOwnSource) {
+    server.add("/blank", "<title>Blank</title>");
+    auto view = std::make_shared<ui::WebView>(ui::Rect{0, 0, 390, 700});
+    ASSERT_TRUE(load(*view, server.url("/blank")));
+    for (const std::string_view source : {web::pageScript(), web::bridgeScript()}) {
+        ASSERT_GT(source.size(), 500u);
+        const auto parsed = run(view->evaluate("(() => { try { new Function(" + json(std::string(source)).dump() +
+                                               "); return 'parsed'; } catch (e) { return String(e); } })()"));
+        ASSERT_TRUE(parsed.has_value() && parsed->value);
+        EXPECT_EQ(*parsed->value, "parsed");
+    }
+    const auto broken = run(view->evaluate("(() => { try { new Function('const a = ;'); return 'parsed'; } "
+                                           "catch (e) { return e.name; } })()"));
+    ASSERT_TRUE(broken.has_value() && broken->value);
+    EXPECT_EQ(*broken->value, "SyntaxError");
 }
 
 TEST_F(ChromiumEngine, AnAnswerNestedTooDeeplyIsAClearFailure) {
