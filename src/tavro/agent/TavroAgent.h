@@ -226,6 +226,9 @@ private:
     // The replayed recipe's next step on this screen, past steps whose element already holds what
     // they would give; done once every step has been the recipe's own; nothing when it cannot go on.
     std::optional<TavroAction> replayStep(Run& run, const TavroScreen& screen);
+    // The state (on or off) the run's goal asks of the checkbox a tap acts on; nothing when the
+    // action is no such tap or the goal asks no state of it ("tap Wi-Fi").
+    static std::optional<bool> wantedState(const Run& run, const TavroAction& action, const TavroScreen& screen);
     rt::Task<std::optional<TavroAction>> decide(Run& run, const std::shared_ptr<TavroModel>& model,
                                                 const TavroScreen& screen);
     rt::Task<bool> correctiveScroll(Run& run);

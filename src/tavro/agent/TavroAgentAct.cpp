@@ -246,7 +246,10 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
     std::optional<std::string> atEnd;
     if (!failure) {
         failure = co_await run.life.await(activeSurface_, activeSurface_->perform(action));
-        if (scrolledToEnd(action, failure)) atEnd = std::exchange(failure, std::nullopt);
+        // The rules engine's scroll that is already where it was asked to go carried out its
+        // clause, and the engine's run goes on to the next. For a model or a recipe it stays the
+        // failed step the surface says it is.
+        if (source == Source::rules && scrolledToEnd(action, failure)) atEnd = std::exchange(failure, std::nullopt);
     }
     // Why the step failed as the run's end would say it: the surface's reason, or what the control
     // holds in place of the value asked of it.
@@ -274,6 +277,9 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
             co_return co_await dispatch(run, screen, std::move(end), Source::agent);
         }
         TavroDebug::shared()->log("decide", "step had no effect; will try another way", false);
+    } else if (atEnd) {
+        // No step was taken: nothing to learn, report to the host or reset.
+        advancePlan();
     } else {
         reportStep(caption);
         run.life.check();

@@ -112,11 +112,8 @@ std::optional<TavroAction> TavroAgent::replayStep(Run& run, const TavroScreen& s
         // The rules engine follows the replay when it would take the same step here.
         TavroRules follower = *run.rules;
         if (sameStep(follower.decide(screen), *action)) run.replayRules = std::move(follower);
-        // A checkbox tap stored before its state was kept takes the state the goal asks for.
-        std::optional<bool> wanted;
-        if (step.state.empty() && action->kind == TavroAction::Kind::click && action->id)
-            wanted = run.rules->wantedState(run.workingGoal, *action->id, screen);
-        if (!step.holds(*action, screen, wanted)) return action;
+        // A checkbox tap holds a state only when the goal asks one; a tap goal taps.
+        if (!step.holds(*action, screen, wantedState(run, *action, screen))) return action;
         // Already as the step would leave it (the screen already open, a switch already on, a
         // field already filled): done without acting, as the rules engine leaves a box already in
         // the wanted state.
@@ -135,6 +132,11 @@ std::optional<TavroAction> TavroAgent::replayStep(Run& run, const TavroScreen& s
         if (next != TavroAction::Kind::done && next != TavroAction::Kind::fail) return std::nullopt;
     }
     return TavroAction{.kind = TavroAction::Kind::done};
+}
+
+std::optional<bool> TavroAgent::wantedState(const Run& run, const TavroAction& action, const TavroScreen& screen) {
+    if (action.kind != TavroAction::Kind::click || !action.id) return std::nullopt;
+    return run.rules->wantedState(run.workingGoal, *action.id, screen);
 }
 
 void TavroAgent::replayTookEffect(Run& run, Source source) {

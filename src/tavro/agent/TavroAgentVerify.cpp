@@ -37,6 +37,21 @@ bool differs(const TavroScreen& a, const TavroScreen& b, std::optional<std::int6
     return a.text != b.text;
 }
 
+// The control an action aimed at, in a later reading: the element with its id, else the one of
+// the same kind and label that the page put in its place. A replaced field is judged by what the
+// new one holds, not passed because the old id is gone.
+const TavroElement* again(const TavroScreen& before, const TavroScreen& after, std::int64_t id) {
+    if (const auto* same = after.element(id)) return same;
+    const auto* was = before.element(id);
+    if (!was) return nullptr;
+    const std::string label = TavroText::norm(was->label);
+    if (label.empty()) return nullptr;
+    for (const auto& e : after.elements) {
+        if (e.kind == was->kind && TavroText::norm(e.label) == label) return &e;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 bool TavroAgent::changed(const TavroScreen& a, const TavroScreen& b) { return differs(a, b, std::nullopt); }
@@ -74,7 +89,7 @@ rt::Task<TavroAgent::Effect> TavroAgent::verify(Life& life, const TavroAction& a
         }
         case Kind::type: {
             if (action.submit || !action.id) co_return true;
-            const auto* field = after->element(*action.id);
+            const auto* field = again(before, *after, *action.id);
             if (!field || field->type == "password") co_return true;
             // Typing is judged by what the field holds. A field that shows nothing may hide what
             // it holds, so its focus is then the sign that the typing landed.
@@ -87,20 +102,23 @@ rt::Task<TavroAgent::Effect> TavroAgent::verify(Life& life, const TavroAction& a
         }
         case Kind::select: {
             if (!action.id) co_return true;
-            const auto* field = after->element(*action.id);
-            if (!field) co_return true;
-            // Judged by the option the text chose, folded as the choice folds it: "Francais"
-            // chose "Français".
-            std::string_view chosen = action.text;
-            if (const auto* was = before.element(*action.id); was && !was->options.empty()) {
-                if (const auto index = TavroText::option(action.text, was->options)) chosen = was->options[*index];
+            const auto* field = again(before, *after, *action.id);
+            if (!field || TavroText::fold(action.text).empty()) co_return true;
+            const auto* was = before.element(*action.id);
+            bool holds = false;
+            if (field->kind == "slider") {
+                // A slider holds a number: "10" does not hold 1.
+                std::string_view chosen = action.text;
+                if (was && !was->options.empty()) {
+                    if (const auto index = TavroText::option(action.text, was->options)) chosen = was->options[*index];
+                }
+                holds = TavroFieldValue::compare(field->value, chosen) == TavroFieldValue::Shows::asked;
+            } else {
+                // The option held must be the option chosen, by the rule the choice is made with:
+                // "Francais" chose "Français"; "10" is not 1, nor "Mug + Insurance" Mug.
+                const auto& options = !field->options.empty() || !was ? field->options : was->options;
+                holds = TavroFieldValue::holdsOption(field->value, action.text, options);
             }
-            const auto choice = TavroText::fold(chosen);
-            if (choice.empty()) co_return true;
-            // A slider holds a number: "10" does not hold 1.
-            const bool holds = field->kind == "slider"
-                                   ? TavroFieldValue::compare(field->value, chosen) == TavroFieldValue::Shows::asked
-                                   : TavroText::fold(field->value).find(choice) != std::string::npos;
             if (holds) co_return true;
             co_return Effect(false, TavroFieldValue::holdsInstead(*field, action.text));
         }

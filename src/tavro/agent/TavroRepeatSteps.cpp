@@ -85,6 +85,15 @@ rt::Task<void> TavroAgent::repeatSteps(Run& run, std::vector<TavroPerformedStep>
                 }
                 action.id = found->id;
             }
+            // A step that set a state the goal names holds it: a switch already in that state is
+            // not pressed again ("turn on Dark Mode then tap Wi-Fi 2 times" leaves Dark Mode on).
+            if (const auto wanted = wantedState(run, action, *screen)) {
+                const auto* box = screen->element(*action.id);
+                if (box && box->isOn() == *wanted) {
+                    TavroDebug::shared()->log("repeat", "already set: " + action.describe(&*screen), true);
+                    continue;
+                }
+            }
 
             const std::string desc = action.describe(&*screen);
             const std::string number = std::to_string(pass + 1);

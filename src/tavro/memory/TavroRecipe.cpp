@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "tavro/core/TavroFieldValue.h"
 #include "tavro/core/TavroText.h"
 
 namespace tavro {
@@ -63,14 +64,13 @@ bool TavroRecipeStep::holds(const TavroAction& action, const TavroScreen& on, st
     if (!found) return false;
     const TavroElement& element = *found;
     if (action.kind == Kind::click) {
+        // A tap goal taps: the state kept is for a goal that asks one.
+        if (!wanted) return false;
         if (!state.empty()) wanted = TavroElement::switchWord(state);
         return element.kind == "checkbox" && wanted && *wanted == element.isOn();
     }
-    if (action.kind == Kind::select && element.kind == "select") {
-        if (element.options.empty()) return TavroText::fold(element.value) == TavroText::fold(action.text);
-        const auto chosen = TavroText::option(action.text, element.options);
-        return chosen && TavroText::fold(element.value) == TavroText::fold(element.options[*chosen]);
-    }
+    if (action.kind == Kind::select && element.kind == "select")
+        return TavroFieldValue::holdsOption(element.value, action.text, element.options);
     if (action.kind == Kind::select && element.kind == "slider") {
         const auto number = [](const std::string& text) -> std::optional<double> {
             const auto t = TavroText::trim(text);

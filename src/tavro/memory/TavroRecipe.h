@@ -52,10 +52,11 @@ struct TavroRecipeStep {
     bool operator==(const TavroRecipeStep&) const = default;
 
     // Whether `on` already shows what this step, rebuilt there as `action`, would give: the screen
-    // it navigates to, a checkbox in the step's state, a select or slider showing the chosen option
-    // or value, a field holding the text (nothing submitted). Such a step needs no action. A step
-    // stored without its state takes `wanted` (on or off), the state the goal being run asks of
-    // the checkbox; without either, a tap always acts.
+    // it navigates to, a checkbox in the state asked, a select or slider showing the chosen option
+    // or value, a field holding the text (nothing submitted). Such a step needs no action. A tap
+    // holds only when the goal being run asks a state of the checkbox (`wanted`, on or off): then
+    // the step's kept state, else `wanted`, is the state asked. A goal that asks none ("tap
+    // Newsletter") always taps.
     bool holds(const TavroAction& action, const TavroScreen& on, std::optional<bool> wanted = std::nullopt) const;
 
     // The step rebuilt as an action on `on`: the kind from its text form, the text with each slot

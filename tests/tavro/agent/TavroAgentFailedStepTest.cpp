@@ -268,13 +268,32 @@ TEST_F(AgentScrollAtItsEnd, AScrollThatCannotGoFurtherReachedWhatItAskedAndTheGo
         ASSERT_GE(report.steps.size(), 2u) << answer;
         EXPECT_TRUE(report.steps[0].ok) << answer << ": not a failed step";
     }
-    // A model hears where the scroll stopped.
+}
+
+TEST_F(AgentScrollAtItsEnd, ItIsNoStepToLearnOrReportAndForAModelItStaysAFailure) {
+    // The rules engine's run goes on past it, but the scroll is not learned nor told to the host.
+    auto memory = freshMemory();
+    auto c = unattended();
+    std::vector<std::string> reported;
+    c.onStep = [&reported](std::string caption) { reported.push_back(std::move(caption)); };
     auto surface = termsScreen("failed: already at the bottom");
+    const auto done = runGoal(makeAgent(surface, c, memory), "scroll down then tap Accept");
+    EXPECT_TRUE(done.ok) << done.stepsText();
+    EXPECT_EQ(reported, std::vector<std::string>{"Tap “Accept”"});
+    ASSERT_EQ(memory->recipes().size(), 1u);
+    ASSERT_EQ(memory->recipes().front().steps.size(), 1u);
+    EXPECT_EQ(memory->recipes().front().steps.front().kind, "click");
+
+    // A model hears that the scroll failed where it stopped.
+    surface = termsScreen("failed: already at the bottom");
     auto script = std::make_shared<Script>();
     script->replies = {reply("scroll", std::nullopt, "down"), reply("fail", std::nullopt, "end")};
     const auto report = runGoal(makeAgent(surface, unattended({scriptedModel("M", script)})), "read the terms");
+    ASSERT_FALSE(report.steps.empty());
+    EXPECT_FALSE(report.steps[0].ok);
     ASSERT_GE(script->prompts.size(), 2u);
-    EXPECT_NE(script->prompts[1].second.find("→ ok, already at the bottom"), std::string::npos) << script->prompts[1].second;
+    EXPECT_NE(script->prompts[1].second.find("→ failed: already at the bottom"), std::string::npos)
+        << script->prompts[1].second;
 }
 
 TEST_F(AgentScrollAtItsEnd, AScrollThatFailsOtherwiseIsStillAFailedStep) {

@@ -249,3 +249,75 @@ TEST_F(OldRecipeOnNewsletter, ItsTapLeavesTheStateTheGoalAsksFor) {
 
 }  // namespace
 }  // namespace tavro::agenttest
+
+namespace tavro::agenttest {
+namespace {
+
+// ---- Repeats and replays keep the state the goal asks for ----
+
+TEST_F(AgentOnDemo, ARepeatHoldsTheStateTheGoalNamesAndTapsWhatItOnlyTaps) {
+    ASSERT_FALSE(app->darkMode());
+    ASSERT_TRUE(app->wifi());
+    auto agent = makeAgent(surface, TavroConfiguration{});
+    auto report = runGoal(agent, "open Settings then turn on Dark Mode then tap Wi-Fi 2 times");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(report.status, "Done 2 times.");
+    EXPECT_TRUE(app->darkMode()) << "not turned off again\n" << report.stepsText();
+    EXPECT_TRUE(app->wifi()) << "tapped twice\n" << report.stepsText();
+
+    report = runGoal(agent, "open Settings then turn on Notifications 2 times");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_TRUE(app->notifications()) << report.stepsText();
+
+    // A tap goal still taps as often as asked.
+    report = runGoal(agent, "open Settings then tap Wi-Fi 3 times");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_FALSE(app->wifi()) << report.stepsText();
+}
+
+TEST_F(AgentOnDemo, ALearnedStateGoalRunWithACountLeavesThatState) {
+    auto memory = freshMemory();
+    auto agent = makeAgent(surface, TavroConfiguration{}, memory);
+    ASSERT_TRUE(runGoal(agent, "open Settings then turn on Notifications").ok);
+    ASSERT_TRUE(runGoal(agent, "open Settings then turn off Notifications").ok);
+    ASSERT_FALSE(app->notifications());
+    app->routes().at("Shop")();
+    actor->runFor(1s);
+    const auto report = runGoal(agent, "open Settings then turn on Notifications 2 times");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_TRUE(app->notifications()) << report.stepsText();
+}
+
+// A settings page whose Newsletter switch keeps its state between runs.
+class NewsletterSwitch : public AgentTest {
+protected:
+    std::shared_ptr<FakeSurface> surface = std::make_shared<FakeSurface>();
+
+    void SetUp() override {
+        AgentTest::SetUp();
+        surface->screen = {.location = "Settings", .title = "Settings",
+                           .elements = {element(1, "checkbox", "Newsletter", "0"), element(2, "button", "Save")}};
+        surface->onPerform = [](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
+            auto& box = s.elements[0].value;
+            if (a.kind == TavroAction::Kind::click && a.id == 1) box = box == "1" ? "0" : "1";
+            return std::nullopt;
+        };
+    }
+};
+
+TEST_F(NewsletterSwitch, AReplayedTapGoalTapsWhateverStateItsRecipeKept) {
+    auto memory = freshMemory();
+    auto agent = makeAgent(surface, unattended(), memory);
+    ASSERT_TRUE(runGoal(agent, "tap Newsletter").ok);
+    ASSERT_EQ(surface->screen.elements[0].value, "1");
+    ASSERT_EQ(memory->recipes().size(), 1u);
+    ASSERT_EQ(memory->recipes().front().steps.front().state, "on");
+
+    const auto report = runGoal(agent, "tap Newsletter");
+    EXPECT_TRUE(report.ok) << report.stepsText();
+    EXPECT_EQ(surface->count(TavroAction::Kind::click), 2) << report.stepsText();
+    EXPECT_EQ(surface->screen.elements[0].value, "0") << report.stepsText();
+}
+
+}  // namespace
+}  // namespace tavro::agenttest

@@ -164,3 +164,65 @@ TEST_F(AgentTypedValue, ASliderHoldsTheNumberAskedNotOneThatContainsIt) {
 
 }  // namespace
 }  // namespace tavro::agenttest
+
+namespace tavro::agenttest {
+namespace {
+
+// One table for typed values and choices: a value is read in the format the field shows it, text
+// as whole words, a choice by the option held, and a control the page replaced by what the new
+// one holds.
+TEST_F(AgentTypedValue, AValueHoldsInTheFieldsOwnFormatAndAChoiceByItsOption) {
+    const std::vector<std::string> quantities = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
+    struct Row {
+        std::string name;
+        std::string kind;  // "input" or "select"
+        std::vector<std::string> options;
+        std::string asked;
+        std::string shown;  // what the control holds after the step
+        bool replaced;      // the page put a new element with the same label in its place
+        bool verified;
+        std::string told = {};
+    };
+    const std::vector<Row> rows = {
+        {"a cents mask shows 250 as 2,50 €", "input", {}, "250", "2,50 €", false, false, "Amount holds “2,50 €”, not “250”"},
+        {"a cents mask shows 1000 as 10,00 €", "input", {}, "1000", "10,00 €", false, false},
+        {"a decimal comma holds 2.50", "input", {}, "2.50", "2,50 €", false, true},
+        {"points group thousands before a decimal comma", "input", {}, "1234", "1.234,00", false, true},
+        {"a currency format", "input", {}, "1234", "$1,234.00", false, true},
+        {"another name that contains the one typed", "input", {}, "Anna", "Joanna Smith", false, false},
+        {"an autocomplete adds a word", "input", {}, "Anna", "Anna Smith", false, true},
+        {"a replaced field holds another number", "input", {}, "250", "2500", true, false, "Amount holds “2500”, not “250”"},
+        {"a replaced field holds the number", "input", {}, "250", "250", true, true},
+        {"a quantity that snaps to 10", "select", quantities, "1", "10", false, false, "Amount holds “10”, not “1”"},
+        {"the quantity chosen", "select", quantities, "1", "1", false, true},
+        {"an option that contains the one chosen", "select", {"Mug", "Mug + Insurance"}, "Mug", "Mug + Insurance", false, false},
+        {"the option chosen, folded", "select", {"English", "Français"}, "Francais", "Français", false, true},
+        {"a replaced picker on another option", "select", quantities, "1", "10", true, false},
+    };
+    for (const auto& row : rows) {
+        auto surface = std::make_shared<FakeSurface>();
+        surface->screen = TavroScreen{.location = "Pay", .title = "Pay",
+                                      .elements = {element(1, row.kind, "Amount"), element(2, "button", "Save")}};
+        surface->screen.elements[0].options = row.options;
+        surface->onPerform = [row](const TavroAction& a, TavroScreen& s) -> std::optional<std::string> {
+            if (a.id != 1 || (a.kind != TavroAction::Kind::type && a.kind != TavroAction::Kind::select)) return std::nullopt;
+            s.elements[0].value = row.shown;
+            s.elements[0].focused = true;
+            if (row.replaced) s.elements[0].id = 7;
+            return std::nullopt;
+        };
+        auto script = std::make_shared<Script>();
+        script->replies = {reply(row.kind == "select" ? "select" : "type", 1, row.asked), reply("fail", std::nullopt, "end")};
+        const auto report = runGoal(makeAgent(surface, unattended({scriptedModel("M", script)})), "pay my friend");
+        ASSERT_FALSE(report.steps.empty()) << row.name;
+        EXPECT_EQ(report.steps[0].ok, row.verified) << row.name;
+        ASSERT_GE(script->prompts.size(), 2u) << row.name;
+        if (!row.told.empty()) {
+            EXPECT_NE(script->prompts[1].second.find("→ " + row.told), std::string::npos)
+                << row.name << "\n" << script->prompts[1].second;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tavro::agenttest

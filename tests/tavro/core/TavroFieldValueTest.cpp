@@ -3,12 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/PreferredLanguages.h"
 #include "tavro/core/TavroFieldValue.h"
 
 namespace {
 
 using tavro::TavroFieldValue::compare;
 using Shows = tavro::TavroFieldValue::Shows;
+using tavro::TavroElement;
 
 struct Row {
     std::string shown;
@@ -52,8 +54,50 @@ TEST(TavroFieldValue, AnotherNumberSignOrTextIsNotWhatWasTyped) {
         {"•••• 1111", "4111111111114242", Shows::other},
         {"Apt 2500", "Apt 250", Shows::other},
         {"7", "007", Shows::other},
-        {"2,50", "2.50", Shows::other},
     });
+}
+
+TEST(TavroFieldValue, ANumberIsReadInTheFormatTheFieldShowsAndTextAsWholeWords) {
+    check({
+        // A decimal comma: followed by one or two digits at the end, or with points grouping.
+        {"2,50 €", "2.50", Shows::asked},
+        {"2,50", "2.50", Shows::asked},
+        {"€ 2,5", "2,50", Shows::asked},
+        {"10,00 €", "10", Shows::asked},
+        {"1.234,00", "1234", Shows::asked},
+        {"1.234,56 €", "1234.56", Shows::asked},
+        {"1 234,00 €", "1234", Shows::asked},
+        {"1,234.50", "1234,50", Shows::asked},
+        {"1.234", "1234", Shows::asked},
+        {"1.234.567", "1234567", Shows::asked},
+        // A cents mask reads the digits typed as cents: not the number typed.
+        {"2,50 €", "250", Shows::other},
+        {"10,00 €", "1000", Shows::other},
+        {"25,00 €", "2500", Shows::other},
+        {"1,5", "15", Shows::other},
+        {"1.234", "1.23", Shows::other},
+        // Whole words: an autocomplete adds words, never letters to a word.
+        {"Anna Smith", "Anna", Shows::asked},
+        {"Smith, Anna", "anna", Shows::asked},
+        {"Wi-Fi", "wifi", Shows::asked},
+        {"日本語を入力", "日本語", Shows::asked},
+        {"Joanna Smith", "Anna", Shows::other},
+        {"Annabel", "Anna", Shows::other},
+        {"Smith, Anna", "anna smith", Shows::other},
+    });
+}
+
+TEST(TavroFieldValue, WhatAControlHoldsInsteadIsSaidInTheUsersLanguage) {
+    TavroElement amount{.id = 1, .kind = "input", .label = "Amount", .value = "2500"};
+    TavroElement unnamed{.id = 2, .kind = "input", .value = "Bob"};
+    using tavro::TavroFieldValue::holdsInstead;
+    fnd::PreferredLanguages::setOverride(std::vector<std::string>{"ja-JP"});
+    EXPECT_EQ(holdsInstead(amount, "250"), "Amount の値は「2500」で、「250」ではありません");
+    EXPECT_EQ(holdsInstead(unnamed, "Alice"), "欄の値は「Bob」で、「Alice」ではありません");
+    fnd::PreferredLanguages::setOverride(std::vector<std::string>{"en-US"});
+    EXPECT_EQ(holdsInstead(amount, "250"), "Amount holds “2500”, not “250”");
+    EXPECT_EQ(holdsInstead(unnamed, "Alice"), "The field holds “Bob”, not “Alice”");
+    fnd::PreferredLanguages::reset();
 }
 
 TEST(TavroFieldValue, AFieldShowingNoLettersOrDigitsMayHideWhatItHolds) {
