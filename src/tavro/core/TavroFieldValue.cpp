@@ -123,8 +123,10 @@ std::vector<Number> numbersIn(const std::vector<UChar32>& text, bool bare, bool 
         }
     }
     const auto reading = [&](std::optional<std::size_t> sign) -> std::optional<Number> {
-        // Every group after a grouping separator has three digits; nothing follows the decimal sign
-        // but its digits.
+        // A grouped number never starts with a zero ("0,250" is no 250); every group after a
+        // grouping separator has three digits; nothing follows the decimal sign but its digits.
+        const bool grouping = sign ? *sign > 0 : groups.size() > 1;
+        if (grouping && groups.front().front() == '0') return std::nullopt;
         std::string digits;
         std::size_t wholeEnd = 0;
         for (std::size_t g = 0; g < groups.size(); ++g) {

@@ -76,6 +76,8 @@ TEST(TavroFieldValue, ANumberIsReadInTheFormatTheFieldShowsAndTextAsWholeWords) 
         {"25,00 €", "2500", Shows::other},
         {"1,5", "15", Shows::other},
         {"1.234", "1.23", Shows::other},
+        {"0,250", "250", Shows::other},
+        {"0,25 €", "0.25", Shows::asked},
         // Whole words: an autocomplete adds words, never letters to a word.
         {"Anna Smith", "Anna", Shows::asked},
         {"Smith, Anna", "anna", Shows::asked},
