@@ -1,6 +1,8 @@
 // Thirty goals judged by what the app holds afterwards: typed values in the formats fields show
-// them, choices among options, repeat counts on switches and replays of tap and state goals. A run
-// must say done exactly when the goal holds; the table of outcomes is printed.
+// them (a number read in the field's own decimal sign, text as whole words, a field the page drew
+// anew), choices among options, repeat counts on switches and replays of tap and state goals. A
+// run must say done exactly when the goal holds, and a value not held is named; the table of
+// outcomes is printed.
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -127,21 +129,26 @@ TEST_F(AgentOutcome, ARunSaysDoneExactlyWhenItsGoalHolds) {
     struct Row {
         std::string goal;
         std::function<World()> world;
+        std::string told = {};  // what the status says the control holds instead
     };
     const std::vector<Row> rows = {
         {"type 250 into Amount", [&] { return form("input", "Amount", {}, plain, "250"); }},
         {"type 1234 into Amount", [&] { return form("input", "Amount", {}, us, "$1,234.00"); }},
         {"type 2.50 into Amount", [&] { return form("input", "Amount", {}, euro, "2,50 €"); }},
         {"type 1234 into Amount", [&] { return form("input", "Amount", {}, euro, "1.234,00 €"); }},
-        {"type 250 into Amount", [&] { return form("input", "Amount", {}, cents, "250,00 €"); }},
+        {"type 250 into Amount", [&] { return form("input", "Amount", {}, cents, "250,00 €"); },
+         "Amount holds “2,50 €”, not “250”"},
         {"type 1000 into Amount", [&] { return form("input", "Amount", {}, cents, "1.000,00 €"); }},
         {"type 2,50 into Amount", [&] { return form("input", "Amount", {}, cents, "2,50 €"); }},
         {"type 5551234567 into Phone", [&] { return form("input", "Phone", {}, phone, "(555) 123-4567"); }},
         {"type Anna into Name", [&] { return form("input", "Name", {}, constant("Anna Smith"), "Anna Smith"); }},
-        {"type Anna into Name", [&] { return form("input", "Name", {}, constant("Joanna Smith"), "Anna"); }},
-        {"type 250 into Amount", [&] { return form("input", "Amount", {}, constant("2500"), "250", true); }},
+        {"type Anna into Name", [&] { return form("input", "Name", {}, constant("Joanna Smith"), "Anna"); },
+         "Name holds “Joanna Smith”, not “Anna”"},
+        {"type 250 into Amount", [&] { return form("input", "Amount", {}, constant("2500"), "250", true); },
+         "Amount holds “2500”, not “250”"},
         {"type 250 into Amount", [&] { return form("input", "Amount", {}, plain, "250", true); }},
-        {"set Quantity to 1", [&] { return form("select", "Quantity", quantities, constant("10"), "1"); }},
+        {"set Quantity to 1", [&] { return form("select", "Quantity", quantities, constant("10"), "1"); },
+         "Quantity holds “10”, not “1”"},
         {"set Quantity to 2", [&] { return form("select", "Quantity", quantities, picks(quantities), "2"); }},
         {"set Product to Mug", [&] { return form("select", "Product", products, constant("Mug + Insurance"), "Mug"); }},
         {"set Product to Mug", [&] { return form("select", "Product", products, picks(products), "Mug"); }},
@@ -188,6 +195,7 @@ TEST_F(AgentOutcome, ARunSaysDoneExactlyWhenItsGoalHolds) {
         table += "| " + std::to_string(i + 1) + " | " + rows[i].goal + " | " + (report.ok ? "done" : "not done") +
                  " | " + (holds ? "yes" : "no") + " | " + outcome + " |\n";
         EXPECT_EQ(report.ok, holds) << i + 1 << ". " << rows[i].goal << "\n" << report.stepsText() << "\n" << report.status;
+        if (!rows[i].told.empty()) EXPECT_NE(report.status.find(rows[i].told), std::string::npos) << report.status;
     }
     std::cout << table;
     for (const auto& [outcome, n] : counts) std::cout << outcome << ": " << n << "\n";
