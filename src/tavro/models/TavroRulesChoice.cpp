@@ -127,20 +127,27 @@ constexpr std::string_view kJapaneseNegations[] = {"しない", "しません", 
 // negation after it. With `atStart` only a beginning at the name's start counts.
 bool means(std::string_view name, std::string_view original, std::string_view part, bool atStart) {
     if (part.empty()) return false;
+    // Where the last Japanese negation begins: one at or after a match's end negates it.
+    std::size_t lastNegation = std::string_view::npos;
+    for (const auto negation : kJapaneseNegations) {
+        const auto at = name.rfind(negation);
+        if (at != std::string_view::npos && (lastNegation == std::string_view::npos || at > lastNegation))
+            lastNegation = at;
+    }
     std::vector<std::size_t> starts;
+    std::size_t word = 0;    // the next word not yet looked at for a negation
+    bool negating = false;   // a negating word stands before the match
     for (auto at = name.find(part); at != std::string_view::npos; at = name.find(part, at + 1)) {
         if (atStart && at > 0) return false;
         if (starts.empty()) starts = TavroText::wordStarts(original);
         if (!std::binary_search(starts.begin(), starts.end(), at)) continue;
-        bool negated = false;
-        for (std::size_t w = 0; w < starts.size() && starts[w] < at && !negated; ++w) {
-            const auto end = w + 1 < starts.size() ? std::min(starts[w + 1], at) : at;
-            const auto word = name.substr(starts[w], end - starts[w]);
-            negated = std::find(std::begin(kNegations), std::end(kNegations), word) != std::end(kNegations);
+        for (; word < starts.size() && starts[word] < at; ++word) {
+            const auto end = word + 1 < starts.size() ? starts[word + 1] : name.size();
+            const auto w = name.substr(starts[word], end - starts[word]);
+            negating = negating || std::find(std::begin(kNegations), std::end(kNegations), w) != std::end(kNegations);
         }
-        const auto after = name.substr(at + part.size());
-        for (const auto negation : kJapaneseNegations) negated = negated || after.find(negation) != std::string_view::npos;
-        if (!negated) return true;
+        if (negating) return false;  // and so for every later match
+        if (lastNegation == std::string_view::npos || lastNegation < at + part.size()) return true;
     }
     return false;
 }
@@ -283,8 +290,7 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const auto label = names.label(i);
         if (!label.empty() && wanted.find(label) != std::string::npos && TavroText::count(label) >= 3 &&
-            means(wanted, name, label, false) && typed.onlyFrames(label) && typed.asksOnlyFor(label) &&
-            !shared(label))
+            typed.onlyFrames(label) && typed.asksOnlyFor(label) && !shared(label) && means(wanted, name, label, false))
             return candidates[i];
     }
 
