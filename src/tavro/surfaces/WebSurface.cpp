@@ -141,7 +141,6 @@ rt::Task<void> WebSurface::settle() {
     }
 }
 
-
 rt::Task<bool> WebSurface::drawsMore() {
     auto web = webView_;  // kept alive across the waits
     const auto loadedAt = loadedAt_;
