@@ -232,6 +232,9 @@ private:
     rt::Task<std::optional<TavroAction>> decide(Run& run, const std::shared_ptr<TavroModel>& model,
                                                 const TavroScreen& screen);
     rt::Task<bool> correctiveScroll(Run& run);
+    // In the browser: while the replay's and the rules engine's next step name an element the page
+    // has not drawn yet, waits for the page to change and reads it again (bounded by the surface).
+    rt::Task<void> awaitDrawn(Run& run, std::optional<TavroScreen>& screen);
 
     // ---- Dispatch and acting ----
     rt::Task<Flow> dispatch(Run& run, const TavroScreen& screen, TavroAction action, Source source);

@@ -186,8 +186,11 @@ rt::Task<TavroAgent::Flow> TavroAgent::openWebTurn(Run& run, const TavroScreen& 
         }
         co_return Flow::tail;
     }
-    advancePlan();
-    replayTookEffect(run, source);
+    // Opening a page is no step a recipe stores: a replay stays on its recipe's next step.
+    if (!run.replay || source == Source::recipe) {
+        advancePlan();
+        replayTookEffect(run, source);
+    }
     co_return Flow::tail;
 }
 
@@ -216,8 +219,11 @@ rt::Task<TavroAgent::Flow> TavroAgent::localOperationTurn(Run& run, const TavroS
         run.stepFailed = false;
         reportStep(caption);
         run.life.check();
-        advancePlan();
-        replayTookEffect(run, source);
+        // Nor is a local operation: a replay stays on its recipe's next step.
+        if (!run.replay || source == Source::recipe) {
+            advancePlan();
+            replayTookEffect(run, source);
+        }
         run.lastStepByRules = source == Source::rules;
     }
     (void)co_await run.life.sleep(pacing::afterLocalOperation);

@@ -8,6 +8,7 @@
 #include "tavro/core/TavroText.h"
 #include "tavro/diagnostics/TavroDebug.h"
 #include "tavro/surfaces/TavroSurface.h"
+#include "tavro/surfaces/WebSurface.h"
 
 namespace tavro {
 
@@ -149,6 +150,31 @@ void TavroAgent::replayTookEffect(Run& run, Source source) {
     }
     run.replayRules.reset();
     run.replayCursor += 1;
+}
+
+rt::Task<void> TavroAgent::awaitDrawn(Run& run, std::optional<TavroScreen>& screen) {
+    const auto web = webSurface_;
+    if (!web || activeSurface_ != web) co_return;
+    // Whether the replay or the rules engine has a next step on this screen (the engine's clause
+    // names an element that is there), tried on a copy so that nothing of the run moves. An engine
+    // that handed the goal to the models has no step of its own to wait for.
+    const auto ready = [&run](const TavroScreen& on) {
+        if (run.replay && !run.replayDropped && run.replayCursor < run.replay->steps.size() &&
+            run.replay->steps[run.replayCursor].action(on, run.replayValues))
+            return true;
+        if (run.rules->handedOff) return true;
+        TavroRules trial = *run.rules;
+        return trial.decide(on).kind != TavroAction::Kind::fail;
+    };
+    while (screen && !ready(*screen)) {
+        const bool changed = co_await run.life.await(web, web->drawsMore());
+        if (changed) co_await run.life.await(web, web->settle());
+        auto again = co_await run.life.await(web, web->snapshotAsync());
+        if (!again) co_return;
+        screen = std::move(again);
+        // A quiet page was read once more for what drew meanwhile; it is not waited for again.
+        if (!changed) co_return;
+    }
 }
 
 rt::Task<bool> TavroAgent::correctiveScroll(Run& run) {

@@ -255,11 +255,12 @@ rt::Task<TavroAgent::Flow> TavroAgent::turn(Run& run) {
     if (activeSurface_->systemAlertShowing()) co_return co_await systemPromptPause(run);
     if (photoPickerShowing()) co_return co_await photoPickerTurn(run);
 
-    const std::optional<TavroScreen> screen = co_await run.life.await(activeSurface_, activeSurface_->snapshotAsync());
+    std::optional<TavroScreen> screen = co_await run.life.await(activeSurface_, activeSurface_->snapshotAsync());
     if (!screen) {
         status_.set(L("I couldn't read this screen.", "この画面を読み取れませんでした。"));
         co_return Flow::end;
     }
+    co_await awaitDrawn(run, screen);
     if (!run.doneOnFirstScreen) {
         const auto& plan = reasoning_.value();
         run.doneOnFirstScreen = plan && plan->isDone(*screen, true);

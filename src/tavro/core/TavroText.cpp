@@ -5,6 +5,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/regex.h>
 #include <unicode/uchar.h>
+#include <unicode/uscript.h>
 #include <unicode/unistr.h>
 #include <unicode/utext.h>
 #include <unicode/utf8.h>
@@ -439,6 +440,78 @@ std::string norm(std::string_view text) {
     std::string out;
     appendNorm(text, out);
     return out;
+}
+
+namespace {
+
+// Scripts written without blanks between words: each of their characters may begin one.
+bool unspaced(UChar32 c) {
+    if (c >= 0x3000 && c <= 0x30FF) return true;  // kana and their marks
+    UErrorCode status = U_ZERO_ERROR;
+    switch (uscript_getScript(c, &status)) {
+        case USCRIPT_HAN:
+        case USCRIPT_HIRAGANA:
+        case USCRIPT_KATAKANA:
+        case USCRIPT_THAI:
+        case USCRIPT_LAO:
+        case USCRIPT_KHMER:
+        case USCRIPT_MYANMAR:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool isApostrophe(UChar32 c) { return c == '\'' || c == 0x2019; }
+
+}  // namespace
+
+std::vector<std::size_t> wordStarts(std::string_view text) {
+    std::vector<std::size_t> starts;
+    std::size_t length = 0;  // of the normalised text so far
+    bool inWord = false;
+    if (isAscii(text)) {
+        const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+        char previous = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            if (letter(c) || (c >= '0' && c <= '9')) {
+                const bool camel = c >= 'A' && c <= 'Z' && previous >= 'a' && previous <= 'z';
+                if (!inWord || camel) starts.push_back(length);
+                ++length;
+                inWord = true;
+            } else if (!(c == '\'' && inWord && i + 1 < text.size() && letter(text[i + 1]))) {
+                inWord = false;
+            }
+            previous = c;
+        }
+        return starts;
+    }
+    // As appendNorm reads the text: lower-cased, by characters, each kept by its base code point.
+    const std::string lowered = lower(text);
+    const Boundaries bounds(lowered);
+    const auto baseAt = [&](std::size_t pos) {
+        UChar32 base;
+        int32_t i = static_cast<int32_t>(pos);
+        U8_NEXT(reinterpret_cast<const uint8_t*>(lowered.data()), i, static_cast<int32_t>(lowered.size()), base);
+        return base;
+    };
+    bool previousUnspaced = false;
+    for (std::size_t pos = 0; pos < lowered.size();) {
+        const auto next = bounds.following(pos);
+        const UChar32 base = baseAt(pos);
+        if (U_GET_GC_MASK(base) & (U_GC_L_MASK | U_GC_N_MASK)) {
+            const bool own = unspaced(base);
+            if (!inWord || own || previousUnspaced) starts.push_back(length);
+            length += next - pos;
+            inWord = true;
+            previousUnspaced = own;
+        } else if (!(isApostrophe(base) && inWord && next < lowered.size() && (U_GET_GC_MASK(baseAt(next)) & U_GC_L_MASK))) {
+            inWord = false;
+        }
+        pos = next;
+    }
+    return starts;
 }
 
 namespace {

@@ -39,6 +39,12 @@ std::string norm(std::string_view text);
 // `norm` of the text appended to `out`, for callers that keep many names in one buffer.
 void appendNorm(std::string_view text, std::string& out);
 
+// Where the words of `norm(text)` begin, as byte offsets into it, in order. A word begins after
+// anything that is not a letter or number (an apostrophe between letters joins: "Don't" is one
+// word), at a capital after a small ASCII letter ("sendMoney"), and at every character of a script
+// written without blanks (Han, kana, Thai, Lao, Khmer, Myanmar).
+std::vector<std::size_t> wordStarts(std::string_view text);
+
 // Levenshtein distance over characters (case significant).
 int edits(std::string_view a, std::string_view b);
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -21,7 +23,7 @@ constexpr char kSeparator = '\x1F';
 // "type milk, eggs and bread" stays one clause.
 constexpr std::string_view kClauseVerbs =
     "swipe|click|tap|press|hit|type|enter|write|fill|set|search|find|select|choose|pick|check|uncheck|turn|switch|"
-    "toggle|enable|disable|go|open|scroll|submit|save";
+    "toggle|enable|disable|go|open|scroll|submit|save|long\\s+press|long-press";
 
 // Japanese verbs in their て-form, which joins one command to the next.
 constexpr std::string_view kJapaneseTeForms =
@@ -66,6 +68,85 @@ const std::vector<ClauseBreak>& clauseBreaks() {
     }();
     return breaks;
 }
+
+// Marks that open a quotation and the mark that closes each. A straight single quote counts only
+// where it stands before and after a word, not as the apostrophe of "don't".
+constexpr std::pair<std::string_view, std::string_view> kQuotes[] = {
+    {"「", "」"}, {"『", "』"}, {"“", "”"}, {"\"", "\""}, {"'", "'"},
+};
+
+// Stands for a quotation while a goal is cut: a private-use character, the quotation's index, another.
+constexpr std::string_view kQuoteOpen = "\uE000";
+constexpr std::string_view kQuoteClose = "\uE001";
+
+bool isBlankOr(std::string_view text, std::size_t at, std::string_view others) {
+    return at >= text.size() || text[at] == ' ' || text[at] == '\t' || text[at] == '\n' ||
+           others.find(text[at]) != std::string_view::npos;
+}
+
+// A goal with its quotations set aside, so that no clause break falls inside one ("メッセージに
+// 「明日送って」を入力" is one clause), and put back into each clause after the cut.
+class Quotations {
+public:
+    explicit Quotations(std::string text) : text_(std::move(text)) {
+        if (text_.find(kQuoteOpen) != std::string::npos || text_.find(kQuoteClose) != std::string::npos) return;
+        std::string masked;
+        std::size_t from = 0;
+        for (std::size_t at = 0; at < text_.size();) {
+            const auto quote = closing(at);
+            if (!quote) {
+                ++at;
+                continue;
+            }
+            masked.append(text_, from, at - from);
+            masked.append(kQuoteOpen).append(std::to_string(quoted_.size())).append(kQuoteClose);
+            quoted_.push_back(text_.substr(at, *quote - at));
+            at = from = *quote;
+        }
+        if (quoted_.empty()) return;
+        masked.append(text_, from);
+        text_ = std::move(masked);
+    }
+
+    const std::string& text() const { return text_; }
+
+    // A piece of the cut text with its quotations put back.
+    std::string restore(std::string piece) const {
+        if (quoted_.empty()) return piece;
+        for (auto open = piece.find(kQuoteOpen); open != std::string::npos; open = piece.find(kQuoteOpen, open)) {
+            const auto close = piece.find(kQuoteClose, open);
+            if (close == std::string::npos) break;
+            const auto first = open + kQuoteOpen.size();
+            const auto index = static_cast<std::size_t>(std::strtoul(piece.substr(first, close - first).c_str(), nullptr, 10));
+            const auto& original = index < quoted_.size() ? quoted_[index] : std::string();
+            piece.replace(open, close + kQuoteClose.size() - open, original);
+            open += original.size();
+        }
+        return piece;
+    }
+
+private:
+    // Where the quotation opening at `at` ends (just past its closing mark), or nothing.
+    std::optional<std::size_t> closing(std::size_t at) const {
+        const std::string_view text = text_;
+        for (const auto& [open, close] : kQuotes) {
+            if (!text.substr(at).starts_with(open)) continue;
+            const bool apostrophe = open == "'";
+            if (apostrophe && !(at == 0 || isBlankOr(text, at - 1, "([{"))) return std::nullopt;
+            for (auto end = text.find(close, at + open.size()); end != std::string_view::npos;
+                 end = text.find(close, end + 1)) {
+                if (end == at + open.size()) break;  // nothing quoted
+                if (apostrophe && !isBlankOr(text, end + 1, ".,;:!?)]}")) continue;
+                return end + close.size();
+            }
+            return std::nullopt;
+        }
+        return std::nullopt;
+    }
+
+    std::string text_;
+    std::vector<std::string> quoted_;
+};
 
 // Whether a text (lower-cased) holds one of the texts any match of the break must contain.
 bool mayCut(const ClauseBreak& cut, const std::string& lowered) {
@@ -114,8 +195,10 @@ TavroRules::TavroRules(std::string goal, std::vector<std::string> routes, bool l
 }
 
 std::vector<std::string> TavroRules::split(std::string_view goal) {
-    auto text = TavroText::trim(goal);
-    if (TavroText::groups(kDetail, text)) return {text};
+    auto trimmed = TavroText::trim(goal);
+    if (TavroText::groups(kDetail, trimmed)) return {trimmed};
+    const Quotations quotations(std::move(trimmed));
+    std::string text = quotations.text();
     for (const auto& cut : clauseBreaks()) {
         const auto lowered = TavroText::lower(text);
         if (mayCut(cut, lowered)) text = TavroText::replaceAll(cut.pattern, text, cut.replacement);
@@ -124,7 +207,8 @@ std::vector<std::string> TavroRules::split(std::string_view goal) {
     std::size_t start = 0;
     for (;;) {
         const auto end = text.find(kSeparator, start);
-        auto piece = trimClause(std::string_view(text).substr(start, end == std::string::npos ? std::string::npos : end - start));
+        auto piece = quotations.restore(
+            trimClause(std::string_view(text).substr(start, end == std::string::npos ? std::string::npos : end - start)));
         if (!piece.empty()) pieces.push_back(std::move(piece));
         if (end == std::string::npos) break;
         start = end + 1;
@@ -132,7 +216,9 @@ std::vector<std::string> TavroRules::split(std::string_view goal) {
     return pieces;
 }
 
-bool TavroRules::breaks(std::string_view text) {
+bool TavroRules::breaks(std::string_view value) {
+    const Quotations quotations{std::string(value)};
+    const auto& text = quotations.text();
     const auto lowered = TavroText::lower(text);
     return std::any_of(clauseBreaks().begin(), clauseBreaks().end(), [&](const ClauseBreak& cut) {
         return mayCut(cut, lowered) && TavroText::matches(cut.pattern, text);

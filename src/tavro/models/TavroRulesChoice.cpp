@@ -114,6 +114,44 @@ struct Typed {
     }
 };
 
+// Words before a name in a label that turn it into its opposite ("Don't Save", "Do not save",
+// "Never save drafts", "No thanks", "Un-follow"), normalised.
+constexpr std::string_view kNegations[] = {"dont", "not", "never", "no", "un", "cant", "cannot", "wont"};
+
+// The same in Japanese, after the name ("保存しない", "保存しません", "保存不要").
+constexpr std::string_view kJapaneseNegations[] = {"しない", "しません", "不要"};
+
+// Whether the name `part` stands in `name` (both normalised; `name` made of `original`) as what
+// the name says: beginning at one of its words (not "follow" in "Unfollow" or "save" in
+// "Autosave"), and not turned into its opposite by a negating word before it or a Japanese
+// negation after it. With `atStart` only a beginning at the name's start counts.
+bool means(std::string_view name, std::string_view original, std::string_view part, bool atStart) {
+    if (part.empty()) return false;
+    // Where the last Japanese negation begins: one at or after a match's end negates it.
+    std::size_t lastNegation = std::string_view::npos;
+    for (const auto negation : kJapaneseNegations) {
+        const auto at = name.rfind(negation);
+        if (at != std::string_view::npos && (lastNegation == std::string_view::npos || at > lastNegation))
+            lastNegation = at;
+    }
+    std::vector<std::size_t> starts;
+    std::size_t word = 0;    // the next word not yet looked at for a negation
+    bool negating = false;   // a negating word stands before the match
+    for (auto at = name.find(part); at != std::string_view::npos; at = name.find(part, at + 1)) {
+        if (atStart && at > 0) return false;
+        if (starts.empty()) starts = TavroText::wordStarts(original);
+        if (!std::binary_search(starts.begin(), starts.end(), at)) continue;
+        for (; word < starts.size() && starts[word] < at; ++word) {
+            const auto end = word + 1 < starts.size() ? starts[word + 1] : name.size();
+            const auto w = name.substr(starts[word], end - starts[word]);
+            negating = negating || std::find(std::begin(kNegations), std::end(kNegations), w) != std::end(kNegations);
+        }
+        if (negating) return false;  // and so for every later match
+        if (lastNegation == std::string_view::npos || lastNegation < at + part.size()) return true;
+    }
+    return false;
+}
+
 // The candidates' names (as `TavroElement::names` gives them: the label, then the keys, each
 // normalised, empty ones dropped), made on first use in candidate order and kept in one buffer, so
 // that a long screen costs no allocation per name.
@@ -124,13 +162,14 @@ public:
         first_.push_back(0);
     }
 
-    // Whether one of candidate i's names passes the test. The name given to the test points into
-    // the buffer: a test that looks at other candidates' names must come after `makeAll`.
+    // Whether one of candidate i's names passes the test, which is given the normalised name and
+    // the text it was made of. The name points into the buffer: a test that looks at other
+    // candidates' names must come after `makeAll`.
     template <class Test>
     bool any(std::size_t i, Test&& test) {
         makeUpTo(i);
         for (auto k = first_[i]; k < first_[i + 1]; ++k) {
-            if (test(std::string_view(buffer_).substr(spans_[k].first, spans_[k].second))) return true;
+            if (test(std::string_view(buffer_).substr(spans_[k].first, spans_[k].second), originals_[k])) return true;
         }
         return false;
     }
@@ -140,7 +179,7 @@ public:
     bool anyKey(std::size_t i, Test&& test) {
         makeUpTo(i);
         for (auto k = first_[i] + (labelled_[i] ? 1 : 0); k < first_[i + 1]; ++k) {
-            if (test(std::string_view(buffer_).substr(spans_[k].first, spans_[k].second))) return true;
+            if (test(std::string_view(buffer_).substr(spans_[k].first, spans_[k].second), originals_[k])) return true;
         }
         return false;
     }
@@ -170,12 +209,16 @@ private:
     void addName(std::string_view text) {
         const auto begin = buffer_.size();
         TavroText::appendNorm(text, buffer_);
-        if (buffer_.size() > begin) spans_.emplace_back(begin, buffer_.size() - begin);
+        if (buffer_.size() > begin) {
+            spans_.emplace_back(begin, buffer_.size() - begin);
+            originals_.push_back(text);
+        }
     }
 
     const std::vector<const TavroElement*>& candidates_;
     std::string buffer_;
     std::vector<std::pair<std::size_t, std::size_t>> spans_;  // offset and length of each name
+    std::vector<std::string_view> originals_;                 // the text each name was made of
     std::vector<std::size_t> first_;                          // candidate i's names: spans first_[i] .. first_[i + 1]
     std::vector<bool> labelled_;                              // candidate i's first name is its label
 };
@@ -196,13 +239,15 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
     candidates.insert(candidates.end(), offScreen.begin(), offScreen.end());
     if (candidates.empty()) return nullptr;
 
-    // What a person sees decides: every pass over the labels runs before any over the keys, so a
-    // hidden name ("save" on a button that reads "Unsubscribe from all") never beats a label.
+    // Stronger matches first; within each strength what a person sees before a hidden name, so
+    // a label "Save" beats the key "save" of a button that reads "Unsubscribe from all", while an
+    // exact key beats a label that only begins with the name. A partial match must begin at a
+    // word and not be negated: "Follow" is not "Unfollow", "Save" is not "Don't Save".
     CandidateNames names(candidates);
     const auto labelPass = [&](auto&& test) -> const TavroElement* {
         for (std::size_t i = 0; i < candidates.size(); ++i) {
             const auto label = names.label(i);
-            if (!label.empty() && test(label)) return candidates[i];
+            if (!label.empty() && test(label, std::string_view(candidates[i]->label))) return candidates[i];
         }
         return nullptr;
     };
@@ -212,14 +257,18 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
         }
         return nullptr;
     };
-    const auto equal = [&](std::string_view n) { return n == wanted; };
-    const auto prefix = [&](std::string_view n) { return n.starts_with(wanted); };
-    const auto contains = [&](std::string_view n) { return n.find(wanted) != std::string_view::npos; };
+    const auto equal = [&](std::string_view n, std::string_view) { return n == wanted; };
+    const auto prefix = [&](std::string_view n, std::string_view original) {
+        return n.starts_with(wanted) && means(n, original, wanted, true);
+    };
+    const auto contains = [&](std::string_view n, std::string_view original) {
+        return n.find(wanted) != std::string_view::npos && means(n, original, wanted, false);
+    };
     if (const auto* e = labelPass(equal)) return e;
-    if (const auto* e = labelPass(prefix)) return e;
-    if (const auto* e = labelPass(contains)) return e;
     if (const auto* e = keyPass(equal)) return e;
+    if (const auto* e = labelPass(prefix)) return e;
     if (const auto* e = keyPass(prefix)) return e;
+    if (const auto* e = labelPass(contains)) return e;
     if (const auto* e = keyPass(contains)) return e;
     if (!loose) return nullptr;
 
@@ -231,7 +280,7 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
     const auto shared = [&](std::string_view n) {
         std::size_t holders = 0;
         for (std::size_t i = 0; i < candidates.size() && holders < 2; ++i) {
-            if (names.any(i, [&](std::string_view m) { return m == n; })) ++holders;
+            if (names.any(i, [&](std::string_view m, std::string_view) { return m == n; })) ++holders;
         }
         return holders > 1;
     };
@@ -241,14 +290,18 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const auto label = names.label(i);
         if (!label.empty() && wanted.find(label) != std::string::npos && TavroText::count(label) >= 3 &&
-            typed.onlyFrames(label) && typed.asksOnlyFor(label) && !shared(label))
+            typed.onlyFrames(label) && typed.asksOnlyFor(label) && !shared(label) && means(wanted, name, label, false))
             return candidates[i];
     }
 
     // A small misspelling, measured against the shorter of the two names.
     const auto wantedLength = TavroText::count(wanted);
-    const auto near = [&](std::string_view n) {
+    const auto near = [&](std::string_view n, std::string_view original) {
         if (n != wanted) {
+            // One name inside the other was judged above: a spelling away is not a way back to
+            // "Unfollow" for "Follow", nor to "Follow" for "Unfollow".
+            if (n.find(wanted) != std::string_view::npos && !means(n, original, wanted, false)) return false;
+            if (wanted.find(n) != std::string::npos && !means(wanted, name, n, false)) return false;
             const auto length = TavroText::count(n);
             const auto shorter = std::min(length, wantedLength);
             if (shorter < 3) return false;
@@ -262,7 +315,7 @@ const TavroElement* TavroRules::best(std::string_view name, const std::vector<Ta
     };
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const auto label = names.label(i);
-        if (!label.empty() && near(label) && typed.asksOnlyFor(label)) return candidates[i];
+        if (!label.empty() && near(label, candidates[i]->label) && typed.asksOnlyFor(label)) return candidates[i];
     }
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         if (names.anyKey(i, near) && typed.asksOnlyFor(names.label(i))) return candidates[i];

@@ -1,5 +1,6 @@
 #include "tavro/surfaces/WebSurface.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <optional>
@@ -105,6 +106,19 @@ bool WebSurface::systemAlertShowing() const {
     return ui::Application::shared()->applicationState() == ui::Application::State::inactive;
 }
 
+namespace {
+
+// The page's count of changes so far, or nothing when it keeps none.
+rt::Task<std::optional<double>> changesOf(ui::WebView& web) {
+    const auto activity = co_await web.evaluate("tavro.activity()");
+    if (!activity.value || !activity.value->is_object()) co_return std::nullopt;
+    auto it = activity.value->find("mutations");
+    if (it == activity.value->end() || !it->is_number()) co_return std::nullopt;
+    co_return it->get<double>();
+}
+
+}  // namespace
+
 rt::Task<void> WebSurface::settle() {
     auto web = webView_;  // kept alive across the waits
     const auto loadedAt = loadedAt_;
@@ -115,21 +129,33 @@ rt::Task<void> WebSurface::settle() {
     std::optional<double> changes;
     for (int round = 0; round < pacing::settleRounds && web; ++round) {
         if (!web->isBusy()) {
-            const auto activity = co_await web->evaluate("tavro.activity()");
-            const json* count = nullptr;
-            if (activity.value && activity.value->is_object()) {
-                auto it = activity.value->find("mutations");
-                if (it != activity.value->end() && it->is_number()) count = &*it;
-            }
+            const auto count = co_await changesOf(*web);
             if (!count) co_return;
             const bool drawn = !*loadedAt || rt::now() - **loadedAt >= drawsAfterLoad;
-            if (changes == count->get<double>() && drawn) co_return;
-            changes = count->get<double>();
+            if (changes == *count && drawn) co_return;
+            changes = count;
         } else {
             changes.reset();
         }
         if (!co_await rt::sleep(pacing::settleRound)) co_return;
     }
+}
+
+rt::Task<bool> WebSurface::drawsMore() {
+    auto web = webView_;  // kept alive across the waits
+    const auto loadedAt = loadedAt_;
+    if (!web || !*loadedAt) co_return false;
+    const auto until = std::min(**loadedAt + drawsUntil, rt::now() + quietFor);
+    std::optional<double> before;
+    while (rt::now() < until) {
+        if (web->isBusy()) co_return true;
+        const auto changes = co_await changesOf(*web);
+        if (!changes) co_return false;
+        if (before && *changes != *before) co_return true;
+        before = changes;
+        if (!co_await rt::sleep(pacing::settleRound)) co_return false;
+    }
+    co_return false;
 }
 
 std::optional<TavroScreen> WebSurface::snapshot() { return last_; }

@@ -49,6 +49,15 @@ public:
     // How long a page may still draw itself after its load has ended (scripts that build the
     // page's controls a moment later): no page counts as quiet sooner.
     static constexpr std::chrono::milliseconds drawsAfterLoad{500};
+    // How long after its load a page may still draw the element a step names (a button a script
+    // adds a few seconds later): `drawsMore` waits for it no later than this.
+    static constexpr std::chrono::seconds drawsUntil{10};
+    // How long a page that changes no more is waited for before the step goes on without it.
+    static constexpr std::chrono::milliseconds quietFor{3000};
+    // Waits for the page to change, while it loaded less than `drawsUntil` ago: true as soon as it
+    // changed (or another page began loading), false once it stayed quiet for `quietFor`, the time
+    // ran out, or the page cannot tell.
+    rt::Task<bool> drawsMore();
     // The last reading taken by snapshotAsync, or nothing.
     std::optional<TavroScreen> snapshot() override;
     // Reads the page through its reader script; nothing while it cannot be read.

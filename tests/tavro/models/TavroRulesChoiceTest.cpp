@@ -30,7 +30,7 @@ TEST(RulesChoice, AVisibleLabelBeatsAHiddenName) {
                                              el(2, "button", "Save draft")};
     for (const bool loose : {false, true}) {
         EXPECT_EQ(pick("Save", page, loose), 2);
-        EXPECT_EQ(pick("Save", draft, loose), 2) << "a label's prefix beats a key's equal";
+        EXPECT_EQ(pick("Save", draft, loose), 1) << "a key's equal beats a label's prefix";
         // Keys decide when no label does.
         EXPECT_EQ(pick("save", {withKeys(el(1, "button", "Unsubscribe from all"), {"save"}), el(2, "button", "Cancel")},
                        loose),
@@ -78,7 +78,8 @@ TEST(RulesChoice, SameStrengthPrefersTheVisibleElement) {
 TEST(RulesChoice, PrefixBeatsContains) {
     const std::vector<TavroElement> elements = {el(1, "button", "Autosave"), el(2, "button", "Save now")};
     EXPECT_EQ(pick("save", elements, false), 2);
-    EXPECT_EQ(pick("save", {el(1, "button", "Autosave")}, false), 1);
+    EXPECT_EQ(pick("save", {el(1, "button", "Auto-save")}, false), 1);
+    EXPECT_EQ(pick("save", {el(1, "button", "Autosave")}, false), std::nullopt) << "not a word of the label";
 }
 
 TEST(RulesChoice, KeysAreNamesToo) {
@@ -195,4 +196,52 @@ TEST(RulesChoice, ALabelInsideALongerNameMustBeAllThatWasNamed) {
     const std::vector<TavroElement> settings = {el(1, "tab", "Settings"), el(2, "cell", "Display")};
     EXPECT_EQ(pick("Display Settings", settings, true, {"button", "tab"}), std::nullopt);
     EXPECT_EQ(pick("Display Settings", settings, true, {"cell", "link"}), 2);
+}
+
+// ---- The element named, not its opposite ----
+
+TEST(RulesChoice, APartialMatchBeginsAtAWordAndIsNotNegated) {
+    struct Row {
+        std::string name;
+        std::vector<TavroElement> elements;
+        std::optional<std::int64_t> expected;
+    };
+    const auto icon = [](std::int64_t id, std::string key) { return withKeys(el(id, "button", ""), {std::move(key)}); };
+    const std::vector<Row> rows = {
+        // A name inside a word, or turned into its opposite, does not mean it.
+        {"Follow", {el(1, "button", "Unfollow")}, std::nullopt},
+        {"Save", {el(1, "button", "Unsave")}, std::nullopt},
+        {"Save", {el(1, "button", "Don't Save")}, std::nullopt},
+        {"Save", {el(1, "button", "Don’t save")}, std::nullopt},
+        {"Save", {el(1, "button", "Do not save")}, std::nullopt},
+        {"Save", {el(1, "button", "Never save drafts")}, std::nullopt},
+        {"Subscribe", {el(1, "button", "Un-subscribe")}, std::nullopt},
+        {"thanks", {el(1, "button", "No thanks")}, std::nullopt},
+        {"save", {icon(1, "dont_save")}, std::nullopt},
+        {"保存", {el(1, "button", "保存しない")}, std::nullopt},
+        {"保存", {el(1, "button", "保存しません")}, std::nullopt},
+        {"確認", {el(1, "button", "確認不要")}, std::nullopt},
+        // The loose passes do not find the way back to the opposite either.
+        {"Unfollow", {el(1, "button", "Follow")}, std::nullopt},
+        {"don't save", {el(1, "button", "Save")}, std::nullopt},
+        // The named element is found past its opposite.
+        {"Save", {el(1, "button", "Don't Save"), el(2, "button", "Save changes")}, 2},
+        {"Follow", {el(1, "button", "Unfollow"), el(2, "button", "Follow back")}, 2},
+        {"保存", {el(1, "button", "保存しない"), el(2, "button", "下書きを保存")}, 2},
+        // A name at a word of the label still matches.
+        {"Cart", {el(1, "button", "Shopping Cart (3)")}, 1},
+        {"Mug", {el(1, "button", "Buy Mug")}, 1},
+        {"money", {icon(1, "sendMoney")}, 1},
+        // Exact label, exact key, prefix label, prefix key, contained label, contained key.
+        {"Send", {el(1, "button", "Send money"), icon(2, "send")}, 2},
+        {"Save", {withKeys(el(1, "button", "Unsubscribe from all"), {"save"}), el(2, "button", "Save")}, 2},
+        {"Pay", {el(1, "button", "Quick pay"), icon(2, "pay_now")}, 2},
+        {"Pay", {el(1, "button", "Quick pay"), icon(2, "quick_pay")}, 1},
+    };
+    for (const auto& row : rows) {
+        for (const bool loose : {false, true}) {
+            EXPECT_EQ(pick(row.name, row.elements, loose), row.expected)
+                << "“" << row.name << "” on “" << row.elements.front().label << "”, loose " << loose;
+        }
+    }
 }

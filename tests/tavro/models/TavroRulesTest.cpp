@@ -86,6 +86,33 @@ TEST(RulesSplit, AJapaneseVerbsTeFormFollowedByMoreWordsEndsItsClause) {
         EXPECT_EQ(TavroRules::split(goal).size(), 1u) << goal;
 }
 
+TEST(RulesSplit, NoClauseBreaksInsideQuotes) {
+    const std::vector<std::pair<std::string, Clauses>> cases = {
+        {"メッセージに「明日送って」を入力", {"メッセージに「明日送って」を入力"}},
+        {"メッセージに『開いて見て』を入力して送信を押して", {"メッセージに『開いて見て』を入力して", "送信を押して"}},
+        {"type “milk; then tap Save” into Notes", {"type “milk; then tap Save” into Notes"}},
+        {"type \"hi, tap me\" into Message, tap Send", {"type \"hi, tap me\" into Message", "tap Send"}},
+        {"type 'call me then' into Notes then tap Save", {"type 'call me then' into Notes", "tap Save"}},
+        // An apostrophe opens no quotation.
+        {"tap Don't Save then tap Rin's chat", {"tap Don't Save", "tap Rin's chat"}},
+        // A quotation mark left open quotes nothing.
+        {"type “hi then tap Send", {"type “hi", "tap Send"}},
+    };
+    for (const auto& [goal, clauses] : cases) EXPECT_EQ(TavroRules::split(goal), clauses) << goal;
+    EXPECT_FALSE(TavroRules::breaks("「明日送って」")) << "a quoted value is one value";
+}
+
+TEST(RulesSplit, ACommaBeforeALongPressStartsAClause) {
+    const std::vector<std::pair<std::string, Clauses>> cases = {
+        {"open Chats, long press Family", {"open Chats", "long press Family"}},
+        {"open Chats, long-press Family", {"open Chats", "long-press Family"}},
+        {"open Chats and long press Family", {"open Chats", "long press Family"}},
+        {"open Chats, press and hold Family", {"open Chats", "press and hold Family"}},
+    };
+    for (const auto& [goal, clauses] : cases) EXPECT_EQ(TavroRules::split(goal), clauses) << goal;
+    EXPECT_EQ(TavroRules::split("tap Long, pressed flowers"), Clauses{"tap Long, pressed flowers"});
+}
+
 TEST(RulesSplit, AValueBreaksWhereAGoalWouldBeCut) {
     for (const std::string value : {"Bob then tap Save", "Bob; tap Save", "Bob、保存", "Bob and tap Save", "Bob. Tap Save",
                                     "リンを入力して保存を押して"})

@@ -34,8 +34,8 @@ struct ChromiumAgentBase : AgentTest {
     }
 
     // An agent on an empty native app whose presenter opens this fixture's browser.
-    std::shared_ptr<TavroAgent> browserAgent(TavroConfiguration c) {
-        auto agent = makeAgent(std::make_shared<FakeSurface>(), std::move(c));
+    std::shared_ptr<TavroAgent> browserAgent(TavroConfiguration c, std::shared_ptr<TavroMemory> memory = nullptr) {
+        auto agent = makeAgent(std::make_shared<FakeSurface>(), std::move(c), std::move(memory));
         agent->presenter = presenter;
         return agent;
     }
@@ -327,4 +327,70 @@ TEST_F(ChromiumAgentOnVirtualClock, APageThatNeverAnswersFailsAsNotLoadedWithinT
     EXPECT_FALSE(report.ok);
     EXPECT_NE(report.status.find("the page did not load within 20 seconds"), std::string::npos) << report.status;
     EXPECT_LT(took, 30s);
+}
+
+// ---- Pages that draw their controls after loading ----
+
+namespace {
+
+// A notes page whose script builds its button well after the page has loaded.
+constexpr const char* lateNotesPage = R"(<title>Notes</title><div id="app">Loading…</div><p id="out"></p>
+<script>
+  setTimeout(() => {
+    app.innerHTML = '<button id="pin">Pin note</button>';
+    pin.onclick = () => { out.textContent = 'Pinned'; };
+  }, 1500);
+</script>)";
+
+}  // namespace
+
+TEST_F(ChromiumAgent, AStepWaitsForTheElementItNamesWhenThePageDrawsItLate) {
+    server.add("/late-notes", lateNotesPage);
+    auto agent = browserAgent(unattended());
+    const auto report = runInRealTime(agent, "open " + server.url("/late-notes") + " then tap Pin note");
+    EXPECT_TRUE(report.ok) << report.stepsText() << "\n" << report.status;
+    EXPECT_EQ(pageText("#out"), "Pinned");
+}
+
+TEST_F(ChromiumAgentOnVirtualClock, AStepWaitsForTheElementItNamesWhenThePageDrawsItLate) {
+    server.add("/late-notes", lateNotesPage);
+    auto agent = browserAgent(unattended());
+    const auto report = runGoal(agent, "open " + server.url("/late-notes") + " then tap Pin note", 120);
+    EXPECT_TRUE(report.ok) << report.stepsText() << "\n" << report.status;
+    EXPECT_EQ(pageText("#out"), "Pinned");
+}
+
+TEST_F(ChromiumAgent, AnElementThatNeverComesIsWaitedForOnlyUntilTheBound) {
+    // The page changes every 100 ms and never draws the button named.
+    server.add("/ticking", R"(<title>Clock</title><p id="t">0</p>
+<script>setInterval(() => { t.textContent = Date.now(); }, 100);</script>)");
+    auto agent = browserAgent(unattended());
+    const auto start = std::chrono::steady_clock::now();
+    const auto report = runInRealTime(agent, "open " + server.url("/ticking") + " then tap Pin note");
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(report.ok) << report.stepsText();
+    EXPECT_NE(report.status.find("I couldn't work out “tap Pin note”"), std::string::npos) << report.status;
+    EXPECT_LT(took, 18s) << "the wait ends at its bound, 10 s after the page loaded";
+}
+
+// ---- A web goal's recipe ----
+
+TEST_F(ChromiumAgentOnVirtualClock, AWebGoalsRecipeReplaysItsStepsInTheirOrder) {
+    server.add("/profile", R"(<title>Profile</title><input aria-label="Name"> <button id="save">Save</button>
+<p id="log"></p>
+<script>save.onclick = () => { log.textContent += '[saved "' + document.querySelector('input').value + '"]'; };</script>)");
+    const auto goal = [&](const std::string& name) {
+        return "open " + server.url("/profile") + " then type " + name + " into Name then tap Save";
+    };
+    auto memory = freshMemory();
+    ASSERT_TRUE(runGoal(browserAgent(unattended(), memory), goal("Rin"), 120).ok);
+    ASSERT_EQ(memory->recipes().size(), 1u);
+    ASSERT_EQ(pageText("#log"), R"([saved "Rin"])");
+
+    auto agent = browserAgent(unattended(), memory);
+    const auto report = runGoal(agent, goal("Mia"), 120);
+    EXPECT_TRUE(report.ok) << report.stepsText() << "\n" << report.status;
+    EXPECT_EQ(pageText("#log"), R"([saved "Mia"])") << "typed first, then saved once\n" << report.stepsText();
+    EXPECT_EQ(agent->engineName().value(), "Learned · on-device");
+    EXPECT_EQ(memory->recipes().front().runs, 2) << "the recipe's own steps carried the goal";
 }

@@ -136,6 +136,42 @@ TEST_F(Browser, AFreshlyLoadedPageIsGivenTimeToDrawItself) {
     EXPECT_EQ(actor->now() - start, 320ms);
 }
 
+TEST_F(Browser, WaitingForMoreDrawingEndsAtAChangeAtQuietOrAtTheBoundAfterLoading) {
+    int looks = 0;
+    int changeAt = 0;  // the look from which the page shows one more change; 0: never
+    web->setScriptHandler([&](const std::string&, const std::string& script) {
+        if (script != "tavro.activity()") return ui::WebView::ScriptResult{json::object(), ""};
+        ++looks;
+        return ui::WebView::ScriptResult{json{{"mutations", changeAt && looks >= changeAt ? 8 : 7}}, ""};
+    });
+    web->setLoadDuration(50ms);
+    surface->open("example.org");
+    rt::runToEnd(actor, surface->settle());
+    const auto drawsMore = [&] { return rt::runToEnd(actor, surface->drawsMore()).value_or(false); };
+
+    // A change on the fourth look ends the wait at once.
+    looks = 0;
+    changeAt = 4;
+    auto start = actor->now();
+    EXPECT_TRUE(drawsMore());
+    EXPECT_EQ(actor->now() - start, 3 * 120ms);
+
+    // A page that holds still is waited for until it has been quiet that long.
+    changeAt = 0;
+    start = actor->now();
+    EXPECT_FALSE(drawsMore());
+    EXPECT_GE(actor->now() - start, WebSurface::quietFor);
+    EXPECT_LT(actor->now() - start, WebSurface::quietFor + 200ms);
+
+    // Past the bound after loading it is not waited for at all.
+    actor->runFor(WebSurface::drawsUntil);
+    looks = 0;
+    start = actor->now();
+    EXPECT_FALSE(drawsMore());
+    EXPECT_EQ(looks, 0);
+    EXPECT_EQ(actor->now(), start);
+}
+
 TEST_F(Browser, FramesAreCachedInOverlayCoordinatesWithoutEmptyOnes) {
     TavroScreen screen;
     screen.elements = {TavroElement{1, "button", "submit", "Go", "", {}, {}, true, {10, 20, 30, 40}, false},
