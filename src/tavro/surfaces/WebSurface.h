@@ -54,6 +54,8 @@ public:
     // Reads the page through its reader script; nothing while it cannot be read.
     rt::Task<std::optional<TavroScreen>> snapshotAsync() override;
     rt::Task<std::optional<std::string>> perform(TavroAction action) override;
+    // "tavro.reach(<action as JSON>)": what the page would press or pick for the action.
+    rt::Task<TavroReach> reached(TavroAction action) override;
     // The frame cached by the last cacheFrames, in overlay coordinates.
     std::optional<TavroRect> frame(std::int64_t id) const override;
 
@@ -79,6 +81,8 @@ public:
     static std::optional<TavroScreen> screenFromJSON(const nlohmann::json& page);
 
 private:
+    // The action as the page script takes it: with the document and the element as last read.
+    nlohmann::json call(const TavroAction& action) const;
     // After the page typed into a text field: why the field does not hold the text, or nothing.
     rt::Task<std::optional<std::string>> typedFailure(std::int64_t id, std::string text);
 
