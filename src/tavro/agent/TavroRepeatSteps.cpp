@@ -53,9 +53,9 @@ rt::Task<void> TavroAgent::repeatSteps(Run& run, std::vector<TavroPerformedStep>
         if (found) {
             TavroAction action = item.action;
             action.id = found->id;
-            const TavroElement element = *found;
-            item.approved = co_await reachOf(run.life, action, element);
-            risky = risky || isDeleteOrPay(action, element, *item.approved);
+            Gate judged = co_await gate(run.life, action, *asked, TavroApproval::deleteOrPay);
+            item.approved = std::move(judged.reached);
+            risky = risky || judged.ask;
         } else {
             TavroScreen alone;
             alone.location = s.location;
