@@ -166,3 +166,34 @@ TEST_F(HostileNative, AReplayedStepThatTypesIntoASwitchAsksFirst) {
 }
 
 }  // namespace tavro::agenttest
+
+namespace tavro::agenttest {
+
+// The clipboard is read when the paste is judged: a clipboard that changes while the person decides
+// does not change what is typed.
+TEST_F(HostileNative, APasteTypesTheTextThatWasApproved) {
+    auto controller = screen("Chat");
+    auto field = std::make_shared<ui::TextField>("", ui::Rect{16, 140, 300, 44});
+    field->setAccessibilityLabel("Message");
+    controller->view()->addSubview(field);
+    ui::Pasteboard::general()->setString("see you at 6");
+    auto plan = std::make_shared<Script>();
+    plan->decider = [given = false](const std::string& user) mutable {
+        if (given) return std::optional(reply("done"));
+        given = true;
+        return std::optional(reply("paste", idIn(user, "Message"), "", true));
+    };
+    auto agent = makeAgent(surface, configuration({scriptedModel("M", plan)}));
+    agent->run("answer Sam");
+    ASSERT_TRUE(runUntil([&] {
+        return !agent->running().value() ||
+               (agent->prompt().value() && agent->prompt().value()->kind() == TavroAgent::Prompt::Case::approve);
+    }));
+    ASSERT_TRUE(agent->running().value()) << "a paste that sends a message asks first";
+    ui::Pasteboard::general()->setString("4111 1111 1111 1111");
+    agent->approve();
+    runUntil([&] { return !agent->running().value(); });
+    EXPECT_EQ(field->text(), "see you at 6");
+}
+
+}  // namespace tavro::agenttest
