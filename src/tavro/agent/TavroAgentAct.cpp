@@ -68,18 +68,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& scr
         default:
             break;
     }
-    if (action.isLocalOperation()) {
-        std::string caption = action.describe(&screen);
-        currentStep_.set(caption);
-        run.life.check();
-        // A paste is judged as typing what it pastes, so the clipboard is read once, here: what was
-        // approved is what is typed.
-        if (action.kind == TavroAction::Kind::paste && action.text.empty()) {
-            action.text = ui::Pasteboard::general()->string().value_or("");
-        }
-        Gate approval = co_await gate(run.life, action, screen, stepPolicy());
-        co_return co_await localOperationTurn(run, screen, action, std::move(caption), std::move(approval), source);
-    }
+    if (!action.isLocalOperation() && !action.isSurfaceAction()) co_return Flow::end;
     if (action.isSurfaceAction()) {
         const int count = ++run.keyCounts[keyOf(action, screen)];
         if (count >= 3) {
@@ -91,13 +80,22 @@ rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& scr
                           "同じ手順を繰り返したので停止しました。言い方を変えてお試しください。"));
             co_return Flow::end;
         }
-        std::string caption = action.describe(&screen);
-        currentStep_.set(caption);
-        run.life.check();
-        Gate approval = co_await gate(run.life, action, screen, stepPolicy());
-        co_return co_await surfaceActionTurn(run, screen, action, std::move(caption), std::move(approval), source);
     }
-    co_return Flow::end;
+    std::string caption = action.describe(&screen);
+    currentStep_.set(caption);
+    run.life.check();
+    // A paste is judged as typing what it pastes, so the clipboard is read once, here: what was
+    // approved is what is typed.
+    if (action.kind == TavroAction::Kind::paste && action.text.empty()) {
+        action.text = ui::Pasteboard::general()->string().value_or("");
+    }
+    // Every step that acts passes the one gate here, whatever chose it (a model, the rules engine,
+    // a replayed recipe).
+    Gate approval = co_await gate(run.life, action, screen, stepPolicy());
+    if (action.isLocalOperation()) {
+        co_return co_await localOperationTurn(run, screen, action, std::move(caption), std::move(approval), source);
+    }
+    co_return co_await surfaceActionTurn(run, screen, action, std::move(caption), std::move(approval), source);
 }
 
 rt::Task<TavroAgent::Flow> TavroAgent::doneTurn(Run& run, const TavroScreen& screen, const TavroAction& action,
