@@ -6,8 +6,10 @@
 // engine adds to every page: the reader "tavro.read()" answers the screen as JSON, and
 // "tavro.perform(<action as JSON>)" answers {"ok": true} or {"error": "..."}. The action carries
 // the label and kind its element had in the last reading and the document that reading came
-// from, and the page acts on the element only in that document and while it still reads so. A page whose load failed reads as a screen that shows the failure and
-// nothing to act on.
+// from, and the page acts on the element only in that document and while it still reads so.
+// "tavro.reach(<action as JSON>)" answers what the action would reach beyond the element's name
+// ({"shows": [...], "picks": [...], "submits": [...]}). A page whose load failed reads as a screen
+// that shows the failure and nothing to act on.
 #pragma once
 
 #include <chrono>
