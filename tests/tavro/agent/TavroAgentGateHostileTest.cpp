@@ -128,25 +128,29 @@ TEST_F(HostileNative, APasteIntoASwitchOrACardFieldAsksFirst) {
 TEST_F(HostileNative, ASwipeWhoseActionIsRenamedWhileAskedDoesNotRunIt) {
     auto controller = screen("Contacts");
     auto table = std::make_shared<ui::TableView>(ui::Rect{0, 100, 390, 400});
-    std::string title = "Remove";
-    const std::vector<std::string> rows = {"Ines", "Omar"};
+    // The rows and the swipe action's title live as long as the table's source does.
+    struct Rows {
+        std::vector<std::string> names = {"Ines", "Omar"};
+        std::string title = "Remove";
+    };
+    const auto rows = std::make_shared<Rows>();
     ui::TableView::Source source;
-    source.rows = [&](int) { return static_cast<int>(rows.size()); };
-    source.cell = [&](ui::IndexPath p) {
+    source.rows = [rows](int) { return static_cast<int>(rows->names.size()); };
+    source.cell = [rows](ui::IndexPath p) {
         auto cell = std::make_shared<ui::TableViewCell>();
-        cell->setText(rows[static_cast<std::size_t>(p.row)]);
+        cell->setText(rows->names[static_cast<std::size_t>(p.row)]);
         return cell;
     };
-    source.trailingSwipeActions = [&](ui::IndexPath) {
-        return std::vector<ui::ContextualAction>{{ui::ContextualAction::Style::destructive, title, [&] {
-            out = title == "Remove" ? "APPROVED remove" : "UNAPPROVED " + title;
+    source.trailingSwipeActions = [this, rows](ui::IndexPath) {
+        return std::vector<ui::ContextualAction>{{ui::ContextualAction::Style::destructive, rows->title, [this, rows] {
+            out = rows->title == "Remove" ? "APPROVED remove" : "UNAPPROVED " + rows->title;
             return true;
         }}};
     };
     table->setSource(std::move(source));
     controller->view()->addSubview(table);
     NativeCase c{"native-swipe-renamed-while-asked", "swipe left on Ines"};
-    c.whileAsked = [&] { title = "Remove all contacts"; };
+    c.whileAsked = [rows] { rows->title = "Remove all contacts"; };
     EXPECT_EQ(outcome(c), "held");
 }
 
