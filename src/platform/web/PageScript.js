@@ -140,6 +140,37 @@
     }
     return squash(parts.join(' '), LABEL);
   };
+  // Generated text before or after an element (its ::before or ::after content), as drawn.
+  const generated = (el, which) => {
+    const content = getComputedStyle(el, which).content;
+    if (!content || content === 'none' || content === 'normal') return '';
+    const parts = content.match(/"(?:[^"\\]|\\.)*"|'(?:[^'\\]|\\.)*'/g) || [];
+    return parts.map((p) => p.slice(1, -1).replace(/\\(.)/g, '$1')).join('');
+  };
+  // The text an element draws: its shadow tree in place of its own children, what a slot shows,
+  // generated content and images by their alternative text; nothing that is not rendered.
+  const drawnText = (el, cap) => {
+    let out = '';
+    const visit = (n) => {
+      if (out.length >= cap * 4) return;
+      if (n.nodeType === 3) { out += n.data; return; }
+      if (n.nodeType !== 1 || SKIP.has(n.localName)) return;
+      const slot = n.localName === 'slot';
+      if (!slot && !n.checkVisibility({ visibilityProperty: true, opacityProperty: true }) &&
+          getComputedStyle(n).display !== 'contents') return;
+      if (!slot) out += ' ' + generated(n, '::before') + ' ';
+      if (n.localName === 'img' && n.alt) out += ' ' + n.alt + ' ';
+      if (slot) {
+        const assigned = n.assignedNodes({ flatten: true });
+        for (const a of assigned.length ? assigned : n.childNodes) visit(a);
+      } else {
+        for (const c of (n.shadowRoot || n).childNodes) visit(c);
+        out += ' ' + generated(n, '::after') + ' ';
+      }
+    };
+    visit(el);
+    return squash(out, cap);
+  };
   const isTextual = (el) => ['a', 'button', 'summary'].includes(el.localName) || ROLE[roleOf(el)] === 'button' ||
     ['link', 'tab', 'checkbox', 'switch', 'radio', 'option', 'menuitem', 'treeitem', 'gridcell'].includes(roleOf(el));
 
@@ -157,7 +188,8 @@
     if (el.localName === 'input' && el.type === 'image' && el.alt) return squash(el.alt, LABEL);
     if (el.localName === 'img' && el.alt) return squash(el.alt, LABEL);
     if (isTextual(el) || (!['input', 'select', 'textarea'].includes(el.localName) && !isEditingHost(el))) {
-      const text = contentText(el, LABEL);
+      // A shadow host draws its shadow tree, not its own children: text that is not drawn is not its name.
+      const text = el.shadowRoot ? drawnText(el, LABEL) : contentText(el, LABEL);
       if (text) return text;
     }
     const placeholder = squash(el.getAttribute('placeholder') || el.getAttribute('aria-placeholder'), LABEL);
@@ -1013,7 +1045,45 @@
     return fail(name + ' does not take “' + text + '”');
   };
 
-  const api = Object.freeze({ read, perform, changed, recheck, held, pressed, typing: typingState, typed,
+  // ---- what a step reaches ----
+
+  // What an action will reach beyond its element's name, as acting would resolve it: the words the
+  // control draws that its name lacks, the options its text picks (by their text or by their
+  // value), and the words of the button a submission presses (the form's default button).
+  const reach = (action) => {
+    const out = { shows: [], picks: [], submits: [] };
+    if (!action || typeof action !== 'object') return out;
+    if (typeof action.document === 'string' && action.document !== documentId) return out;
+    const kind = String(action.kind || '');
+    const text = typeof action.text === 'string' ? action.text : '';
+    const el = Number.isInteger(action.id) ? elementOf(action.id) : (kind === 'type' ? deepActive() : null);
+    if (!el || !el.isConnected) return out;
+    labelIndex = new Map();
+    const add = (list, words) => { words = squash(words, LABEL); if (words && !list.includes(words)) list.push(words); };
+    const tag = el.localName;
+    if (!['input', 'select', 'textarea'].includes(tag) && !isEditingHost(el)) {
+      const drawn = drawnText(el, LABEL);
+      if (drawn && !norm(labelOf(el)).includes(norm(drawn))) add(out.shows, drawn);
+    }
+    if (tag === 'select' && text) {
+      const options = [...el.options];
+      for (const o of options) if (o.value === text || o.text === text || o.label === text) add(out.picks, o.label || o.text);
+      const found = optionFor(options, text);
+      if (found) add(out.picks, found.label || found.text);
+    }
+    if (kind === 'type' && action.submit && el.form) {
+      const button = [...el.form.elements].find((b) => (b.localName === 'button' && b.type === 'submit') ||
+        (b.localName === 'input' && (b.type === 'submit' || b.type === 'image')));
+      if (button) {
+        add(out.submits, labelOf(button));
+        const drawn = button.localName === 'button' ? drawnText(button, LABEL) : '';
+        if (drawn && norm(drawn) !== norm(labelOf(button))) add(out.submits, drawn);
+      }
+    }
+    return out;
+  };
+
+  const api = Object.freeze({ read, perform, reach, changed, recheck, held, pressed, typing: typingState, typed,
     activity: () => ({ mutations }) });
   Object.defineProperty(globalThis, 'tavro', { value: api, writable: false, configurable: false });
 })();

@@ -197,15 +197,32 @@ private:
     void releaseGate();
     static rt::Task<void> systemPromptWatcher(std::weak_ptr<TavroAgent> weak);
     static rt::Task<void> photoPickerWatcher(std::weak_ptr<TavroAgent> weak);
-    // An approval holds for the element as it was named when asked. After the wait the active
+    // The gate every step passes before it acts (a turn's step of any kind, a replayed recipe
+    // step, a repeat's press): the policy judges everything the step reaches, as the active
+    // surface resolves it. `reached` is what it reaches (nothing for a step without an element),
+    // `ask` whether the user must approve it first under `policy`.
+    struct Gate {
+        bool ask = false;
+        std::optional<TavroReachWords> reached;
+    };
+    rt::Task<Gate> gate(Life& life, const TavroAction& action, const TavroScreen& screen, TavroApproval policy);
+    // The policy a turn's step is judged by: the configured one while the agent runs on its own.
+    TavroApproval stepPolicy() const;
+    // An approval holds for what the step reached when asked. Right before the press the active
     // surface is read again: `screen` is that reading (nothing when the action names no element
-    // of the asked screen), `lapsed` the failure text when the element is gone, reads otherwise,
-    // is another kind of control, or the screen could not be read.
+    // of the asked screen), `lapsed` the failure text when the page is another document, the
+    // element is gone, reads otherwise, is another kind of control, reaches something else than
+    // was approved, or the screen could not be read.
     struct Reread {
         std::optional<TavroScreen> screen;
         std::optional<std::string> lapsed;
     };
-    rt::Task<Reread> rereadApproved(Life& life, const TavroAction& action, const TavroScreen& asked);
+    rt::Task<Reread> rereadApproved(Life& life, const TavroAction& action, const TavroScreen& asked,
+                                    const std::optional<TavroReachWords>& approved);
+    // The failure of a step whose approval was asked on another document than the one it would act in.
+    static std::string pageChanged();
+    // What the step reaches on the element as the active surface resolves it now.
+    rt::Task<TavroReachWords> reachOf(Life& life, const TavroAction& action, const TavroElement& element);
 
     // ---- The turn loop ----
     rt::Task<void> loop(std::shared_ptr<TavroAgent> self, std::string goal, fnd::Uuid id);
@@ -242,9 +259,9 @@ private:
     rt::Task<Flow> askTurn(Run& run, std::string question);
     rt::Task<Flow> openWebTurn(Run& run, const TavroScreen& screen, const TavroAction& action, Source source);
     rt::Task<Flow> localOperationTurn(Run& run, const TavroScreen& screen, const TavroAction& action,
-                                      std::string caption, bool needsApproval, Source source);
+                                      std::string caption, Gate gate, Source source);
     rt::Task<Flow> surfaceActionTurn(Run& run, const TavroScreen& screen, const TavroAction& action,
-                                     std::string caption, bool needsApproval, Source source);
+                                     std::string caption, Gate gate, Source source);
     void learnOnDone(Run& run);
     // Whether a scroll's failure says the surface is already at the end asked for, or has nothing to
     // scroll: the scroll is then where it was asked to go, and the step counts as done.

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/foundation/Console.h"
+#include "platform/ui/Pasteboard.h"
 #include "tavro/agent/TavroAgent.h"
 #include "tavro/agent/TavroAgentRun.h"
 #include "tavro/agent/TavroPresenter.h"
@@ -67,14 +68,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& scr
         default:
             break;
     }
-    if (action.isLocalOperation()) {
-        std::string caption = action.describe(&screen);
-        currentStep_.set(caption);
-        run.life.check();
-        const auto policy = autoRun_.value() ? configuration.approval : TavroApproval::everyStep;
-        const bool approval = needsApproval(policy, action, screen);
-        co_return co_await localOperationTurn(run, screen, action, std::move(caption), approval, source);
-    }
+    if (!action.isLocalOperation() && !action.isSurfaceAction()) co_return Flow::end;
     if (action.isSurfaceAction()) {
         const int count = ++run.keyCounts[keyOf(action, screen)];
         if (count >= 3) {
@@ -86,14 +80,22 @@ rt::Task<TavroAgent::Flow> TavroAgent::dispatch(Run& run, const TavroScreen& scr
                           "同じ手順を繰り返したので停止しました。言い方を変えてお試しください。"));
             co_return Flow::end;
         }
-        std::string caption = action.describe(&screen);
-        currentStep_.set(caption);
-        run.life.check();
-        const auto policy = autoRun_.value() ? configuration.approval : TavroApproval::everyStep;
-        const bool approval = needsApproval(policy, action, screen);
-        co_return co_await surfaceActionTurn(run, screen, action, std::move(caption), approval, source);
     }
-    co_return Flow::end;
+    std::string caption = action.describe(&screen);
+    currentStep_.set(caption);
+    run.life.check();
+    // A paste is judged as typing what it pastes, so the clipboard is read once, here: what was
+    // approved is what is typed.
+    if (action.kind == TavroAction::Kind::paste && action.text.empty()) {
+        action.text = ui::Pasteboard::general()->string().value_or("");
+    }
+    // Every step that acts passes the one gate here, whatever chose it (a model, the rules engine,
+    // a replayed recipe).
+    Gate approval = co_await gate(run.life, action, screen, stepPolicy());
+    if (action.isLocalOperation()) {
+        co_return co_await localOperationTurn(run, screen, action, std::move(caption), std::move(approval), source);
+    }
+    co_return co_await surfaceActionTurn(run, screen, action, std::move(caption), std::move(approval), source);
 }
 
 rt::Task<TavroAgent::Flow> TavroAgent::doneTurn(Run& run, const TavroScreen& screen, const TavroAction& action,
@@ -196,15 +198,15 @@ rt::Task<TavroAgent::Flow> TavroAgent::openWebTurn(Run& run, const TavroScreen& 
 
 rt::Task<TavroAgent::Flow> TavroAgent::localOperationTurn(Run& run, const TavroScreen& screen,
                                                           const TavroAction& action, std::string caption,
-                                                          bool needsApproval, Source source) {
-    if (needsApproval) {
+                                                          Gate gate, Source source) {
+    if (gate.ask) {
         auto answer = co_await wait(run.life, Prompt::approve(caption));
         if (!answer) co_return Flow::end;
     }
     co_await point(run.life, action, caption);
-    // The approval holds for the element as it was named, up to the moment the step acts on it.
+    // The approval holds for what the step reached as it was named, up to the moment it acts.
     std::optional<std::string> failure;
-    if (needsApproval) failure = (co_await rereadApproved(run.life, action, screen)).lapsed;
+    if (gate.ask) failure = (co_await rereadApproved(run.life, action, screen, gate.reached)).lapsed;
     if (!failure) failure = co_await performOp(run.life, action, screen);
 
     add(caption, !failure, 0);
@@ -232,9 +234,9 @@ rt::Task<TavroAgent::Flow> TavroAgent::localOperationTurn(Run& run, const TavroS
 
 rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroScreen& screen,
                                                          const TavroAction& action, std::string caption,
-                                                         bool needsApproval, Source source) {
+                                                         Gate gate, Source source) {
     Reread approved;
-    if (needsApproval) {
+    if (gate.ask) {
         if (action.id && configuration.showsCursor) {
             const auto frame = activeSurface_->frame(*action.id);
             auto shown = presenter.lock();
@@ -247,7 +249,7 @@ rt::Task<TavroAgent::Flow> TavroAgent::surfaceActionTurn(Run& run, const TavroSc
     // The approval holds for the element as it was named up to the press: it is checked after the
     // pointer's travel, right before the surface acts. One that no longer holds ends the turn as a
     // failed step, with nothing performed.
-    if (needsApproval) approved = co_await rereadApproved(run.life, action, screen);
+    if (gate.ask) approved = co_await rereadApproved(run.life, action, screen, gate.reached);
     std::optional<std::string> failure = approved.lapsed;
     std::optional<std::string> atEnd;
     if (!failure) {

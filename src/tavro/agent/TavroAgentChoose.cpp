@@ -17,6 +17,8 @@ rt::Task<TavroAgent::Choice> TavroAgent::choose(Run& run, const TavroScreen& scr
 
     if (run.replay && !run.replayDropped) {
         auto action = replayStep(run, screen);
+        // A replayed step passes the same check as a model's: a recipe file is input like any reply.
+        if (action) action = TavroAction::validate(*action, screen, run.routes).action;
         if (action && run.usable(*action, screen)) {
             engineName_.set(L("Learned · on-device", "学習済み · オンデバイス"));
             run.life.check();

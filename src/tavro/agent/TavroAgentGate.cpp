@@ -8,6 +8,7 @@
 #include "tavro/core/TavroPacing.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/remote/TavroAnalytics.h"
+#include "tavro/remote/TavroApproval.h"
 #include "tavro/surfaces/TavroSurface.h"
 
 namespace tavro {
@@ -94,8 +95,44 @@ rt::Task<void> TavroAgent::photoPickerWatcher(std::weak_ptr<TavroAgent> weak) {
     if (auto self = weak.lock()) self->resume("");
 }
 
-rt::Task<TavroAgent::Reread> TavroAgent::rereadApproved(Life& life, const TavroAction& action,
-                                                        const TavroScreen& asked) {
+TavroApproval TavroAgent::stepPolicy() const {
+    return autoRun_.value() ? configuration.approval : TavroApproval::everyStep;
+}
+
+rt::Task<TavroReachWords> TavroAgent::reachOf(Life& life, const TavroAction& action, const TavroElement& element) {
+    using Kind = TavroAction::Kind;
+    const bool surfaceResolves = action.kind == Kind::click || action.kind == Kind::type || action.kind == Kind::select ||
+                                 action.kind == Kind::paste || action.kind == Kind::swipe ||
+                                 action.kind == Kind::longPress;
+    TavroReach reach;
+    if (surfaceResolves) {
+        // The surface is asked as it will act: a paste types what it pastes.
+        TavroAction acted = action;
+        if (acted.kind == Kind::paste) acted.kind = Kind::type;
+        const auto active = activeSurface_;
+        reach = co_await life.await(active, active->reached(std::move(acted)));
+    }
+    co_return reachWords(action, element, reach);
+}
+
+rt::Task<TavroAgent::Gate> TavroAgent::gate(Life& life, const TavroAction& action, const TavroScreen& screen,
+                                            TavroApproval policy) {
+    Gate out;
+    const TavroElement* element = action.id ? screen.element(*action.id) : nullptr;
+    if (element && policy != TavroApproval::never) out.reached = co_await reachOf(life, action, *element);
+    switch (policy) {
+        case TavroApproval::everyStep: out.ask = true; break;
+        case TavroApproval::never: out.ask = false; break;
+        case TavroApproval::deleteOrPay:
+            out.ask = action.kind == TavroAction::Kind::share ||
+                      (element && out.reached && isDeleteOrPay(action, *element, *out.reached));
+            break;
+    }
+    co_return out;
+}
+
+rt::Task<TavroAgent::Reread> TavroAgent::rereadApproved(Life& life, const TavroAction& action, const TavroScreen& asked,
+                                                        const std::optional<TavroReachWords>& approved) {
     Reread out;
     const TavroElement* was = action.id ? asked.element(*action.id) : nullptr;
     if (!was) co_return out;
@@ -111,7 +148,7 @@ rt::Task<TavroAgent::Reread> TavroAgent::rereadApproved(Life& life, const TavroA
     // Element ids hold within one document: in another (a new page, a reload) the same id and name
     // may be another control altogether.
     if (out.screen->document != asked.document) {
-        out.lapsed = L("failed: the page changed while you were deciding", "failed: 判断している間にページが変わりました");
+        out.lapsed = pageChanged();
         co_return out;
     }
     const TavroElement* now = out.screen->element(*action.id);
@@ -124,8 +161,21 @@ rt::Task<TavroAgent::Reread> TavroAgent::rereadApproved(Life& life, const TavroA
     } else if (now->kind != was->kind) {
         out.lapsed = L("failed: “" + name + "” is now a " + now->kind + ", not a " + was->kind,
                        "failed: 「" + name + "」が" + was->kind + "から" + now->kind + "に変わりました");
+    } else if (approved) {
+        // What the step reaches (the words drawn, the option picked, the action a swipe runs, the
+        // button a submission presses) is read again too: the approval was for that.
+        const TavroElement element = *now;
+        const TavroReachWords reached = co_await reachOf(life, action, element);
+        if (reached != *approved) {
+            out.lapsed = L("failed: what “" + name + "” does changed while you were deciding",
+                           "failed: 判断している間に「" + name + "」の動作が変わりました");
+        }
     }
     co_return out;
+}
+
+std::string TavroAgent::pageChanged() {
+    return L("failed: the page changed while you were deciding", "failed: 判断している間にページが変わりました");
 }
 
 }  // namespace tavro

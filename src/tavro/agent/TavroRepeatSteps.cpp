@@ -29,24 +29,38 @@ rt::Task<void> TavroAgent::repeatSteps(Run& run, std::vector<TavroPerformedStep>
     struct Item {
         TavroAction action;
         std::optional<TavroTarget> target;
+        // What the step reaches on the screen the question was asked on, when it was found there.
+        std::optional<TavroReachWords> approved;
     };
     std::vector<Item> items;
     items.reserve(steps.size());
     for (const auto& s : steps) {
-        Item item{s.action, std::nullopt};
+        Item item{s.action, std::nullopt, std::nullopt};
         if (s.element) item.target = TavroTarget{s.element->kind, s.element->label, s.element->keys, s.location};
         items.push_back(std::move(item));
     }
 
+    // The risk is judged on the screen as it is when the question is asked, by what each step
+    // reaches there as the surface resolves it; a step not found there, by its recorded element.
+    const auto reader = activeSurface_;
+    const std::optional<TavroScreen> asked = co_await run.life.await(reader, reader->snapshotAsync());
     bool risky = false;
-    for (const auto& s : steps) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const auto& s = steps[i];
         if (!s.element) continue;
-        TavroScreen alone;
-        alone.location = s.location;
-        alone.elements.push_back(*s.element);
-        if (isDeleteOrPay(s.action, alone)) {
-            risky = true;
-            break;
+        auto& item = items[i];
+        const std::optional<TavroElement> found = asked && item.target ? item.target->find(*asked) : std::nullopt;
+        if (found) {
+            TavroAction action = item.action;
+            action.id = found->id;
+            Gate judged = co_await gate(run.life, action, *asked, TavroApproval::deleteOrPay);
+            item.approved = std::move(judged.reached);
+            risky = risky || judged.ask;
+        } else {
+            TavroScreen alone;
+            alone.location = s.location;
+            alone.elements.push_back(*s.element);
+            risky = risky || isDeleteOrPay(s.action, alone);
         }
     }
     if (risky && !(autoRun_.value() && configuration.approval == TavroApproval::never)) {
@@ -55,6 +69,8 @@ rt::Task<void> TavroAgent::repeatSteps(Run& run, std::vector<TavroPerformedStep>
         const auto answer = co_await wait(run.life, std::move(question));
         if (!answer) co_return;
     }
+    // The approval binds every press of the repeat to the document it was asked on.
+    const std::optional<std::string> document = risky && asked ? std::optional(asked->document) : std::nullopt;
 
     const std::string all = std::to_string(total);
     for (int pass = 1; pass < total; ++pass) {
@@ -101,12 +117,14 @@ rt::Task<void> TavroAgent::repeatSteps(Run& run, std::vector<TavroPerformedStep>
                 L(desc + " (" + number + " of " + all + ")", desc + "(" + number + "/" + all + ")");
             currentStep_.set(caption);
             co_await point(run.life, action, caption);
-            // Risky repeats were approved for their elements as they read: each is read again
-            // right before its press.
+            // Risky repeats were approved for what their steps reached on the question's document:
+            // each is read again right before its press.
             std::optional<std::string> failure;
             std::optional<TavroScreen> reread;
-            if (risky) {
-                auto approved = co_await rereadApproved(run.life, action, *screen);
+            if (document && screen->document != *document) {
+                failure = pageChanged();
+            } else if (risky) {
+                auto approved = co_await rereadApproved(run.life, action, *screen, item.approved);
                 failure = std::move(approved.lapsed);
                 reread = std::move(approved.screen);
             }

@@ -25,43 +25,111 @@ constexpr const char* cardPattern =
 constexpr const char* messagePattern =
     "(message|chat|comment|reply|post|caption|tweet|status|note to|メッセージ|コメント|返信|投稿)";
 
-// Whether the action picks one of the element's options (a select by its option's text, or a tap or
-// typing that a control with options turns into picking one).
-bool choosesOption(const TavroAction& action, const TavroElement& element) {
-    using Kind = TavroAction::Kind;
-    if (action.text.empty()) return false;
-    if (action.kind == Kind::select) return true;
-    return (action.kind == Kind::click || action.kind == Kind::type) && (element.kind == "select" || !element.options.empty());
-}
+using Kind = TavroAction::Kind;
 
-// The option's words: the text the action gives, and every option that text may pick (the
-// surfaces also pick an option by a part of its name).
-void addChosenOption(const TavroAction& action, const TavroElement& element, std::string& joined) {
-    joined += ' ';
-    joined += action.text;
-    const std::string wanted = TavroText::norm(action.text);
+// A control that holds on or off: typing, pasting or choosing a word into it taps it.
+bool isSwitch(const TavroElement& element) { return element.kind == "checkbox" || element.kind == "switch"; }
+
+// The options of the element that the action's text may pick by their shown text (the surfaces also
+// pick an option by a part of its name).
+void addPickedOptions(const std::string& text, const TavroElement& element, std::vector<const std::string*>& out) {
+    const std::string wanted = TavroText::norm(text);
+    if (wanted.empty()) return;
     for (const auto& option : element.options) {
         const std::string name = TavroText::norm(option);
         if (name.empty()) continue;
-        const bool picks = wanted.empty() || name.find(wanted) != std::string::npos ||
-                           wanted.find(name) != std::string::npos || TavroText::match(action.text, {option});
-        if (picks) {
-            joined += ' ';
-            joined += option;
+        if (name.find(wanted) != std::string::npos || wanted.find(name) != std::string::npos ||
+            TavroText::match(text, {option})) {
+            out.push_back(&option);
         }
     }
 }
 
-// The titles of the actions a sideways swipe runs on the element: a row's trailing actions for a
-// finger moving left, its leading ones for a finger moving right.
-const std::vector<std::string>* swipedActions(const TavroAction& action, const TavroElement& element) {
+// The title of the action a sideways swipe runs on the element: the first of a row's trailing
+// actions for a finger moving left, of its leading ones for a finger moving right.
+const std::string* swipedAction(const TavroAction& action, const TavroElement& element) {
     const std::string text = TavroText::lower(action.text);
-    if (text.find("left") != std::string::npos) return &element.trailingActions;
-    if (text.find("right") != std::string::npos) return &element.leadingActions;
-    return nullptr;
+    const std::vector<std::string>* side = nullptr;
+    if (text.find("left") != std::string::npos) side = &element.trailingActions;
+    else if (text.find("right") != std::string::npos) side = &element.leadingActions;
+    return side && !side->empty() ? &side->front() : nullptr;
+}
+
+void append(std::string& joined, const std::string& words) {
+    if (words.empty()) return;
+    if (!joined.empty()) joined += ' ';
+    joined += words;
+}
+
+void append(std::string& joined, const std::vector<std::string>& words) {
+    for (const auto& w : words) append(joined, w);
+}
+
+// The policy on everything a step reaches.
+bool judge(bool scrolls, const TavroReachWords& words, bool submits, bool searchField) {
+    if (!scrolls) {
+        if (const auto pack = TavroPacks::current(); pack && pack->approve) {
+            for (const std::string* part : {&words.name, &words.picks, &words.presses}) {
+                if (!part->empty() && TavroText::matches(*pack->approve, *part)) return true;
+            }
+        }
+    }
+    // What the step picks or presses beyond its element: a chosen option (with the control's name),
+    // the row action a swipe runs, the button a submission presses.
+    if (words.picksOption && TavroText::matches(payOrDeletePattern, words.name + ' ' + words.picks)) return true;
+    if (!words.presses.empty() && TavroText::matches(payOrDeletePattern, words.presses)) return true;
+    switch (words.kind) {
+        case Kind::click:
+        case Kind::select:
+            return TavroText::matches(payOrDeletePattern, words.name);
+        case Kind::type:
+            if (TavroText::matches(cardPattern, words.name)) return true;
+            return submits && TavroText::matches(messagePattern, words.name) && !searchField;
+        default:
+            return false;
+    }
 }
 
 }  // namespace
+
+TavroAction::Kind reachedKind(const TavroAction& action, const TavroElement& element) {
+    Kind kind = action.kind == Kind::paste ? Kind::type : action.kind;
+    if ((kind == Kind::type || kind == Kind::select) && isSwitch(element)) return Kind::click;
+    if (kind == Kind::type && (element.kind == "select" || element.kind == "slider")) return Kind::select;
+    return kind;
+}
+
+TavroReachWords reachWords(const TavroAction& action, const TavroElement& element, const TavroReach& reach) {
+    TavroReachWords out;
+    out.kind = reachedKind(action, element);
+    std::string name = element.label;
+    append(name, element.keys);
+    append(name, reach.shows);
+
+    // The options the step's text picks: a choice, a tap with a text on a control with options, or
+    // typing that such a control turns into picking one. Typing that picks none is typing.
+    std::vector<const std::string*> picked;
+    const bool withOptions = element.kind == "select" || !element.options.empty();
+    const bool choosing = !action.text.empty() &&
+                          (out.kind == Kind::select || ((out.kind == Kind::click || out.kind == Kind::type) && withOptions));
+    if (choosing) addPickedOptions(action.text, element, picked);
+    std::string picks;
+    for (const auto* option : picked) append(picks, *option);
+    append(picks, reach.picks);
+    if (out.kind == Kind::select && picks.empty()) append(picks, action.text);
+    out.picksOption = !picks.empty() && (out.kind == Kind::select || !picked.empty() || !reach.picks.empty());
+
+    std::string presses;
+    if (out.kind == Kind::swipe) {
+        if (const std::string* runs = swipedAction(action, element)) append(presses, *runs);
+    }
+    if (out.kind == Kind::type && action.submit) append(presses, reach.submits);
+
+    out.name = TavroText::lower(name);
+    out.picks = TavroText::lower(picks);
+    out.presses = TavroText::lower(presses);
+    return out;
+}
 
 std::string_view payOrDeleteWords() { return payOrDeletePattern; }
 
@@ -77,45 +145,19 @@ bool needsApproval(TavroApproval policy, const TavroAction& action, const TavroS
     return true;
 }
 
-bool isDeleteOrPay(const TavroAction& action, const TavroScreen& screen) {
-    using Kind = TavroAction::Kind;
+bool isDeleteOrPay(const TavroAction& action, const TavroScreen& screen) { return isDeleteOrPay(action, screen, {}); }
+
+bool isDeleteOrPay(const TavroAction& action, const TavroScreen& screen, const TavroReach& reach) {
     if (action.kind == Kind::share) return true;
     if (!action.id) return false;
     const TavroElement* element = screen.element(*action.id);
     if (element == nullptr) return false;
+    return isDeleteOrPay(action, *element, reachWords(action, *element, reach));
+}
 
-    std::string joined = element->label;
-    for (const auto& key : element->keys) {
-        joined += ' ';
-        joined += key;
-    }
-    // What the step does counts with the element's words: the option it picks, or the row action
-    // a swipe runs (a full swipe performs it, as a tap on it would).
-    const bool choosing = choosesOption(action, *element);
-    if (choosing) addChosenOption(action, *element, joined);
-    const std::vector<std::string>* swiped = action.kind == Kind::swipe ? swipedActions(action, *element) : nullptr;
-    if (swiped) {
-        for (const auto& title : *swiped) {
-            joined += ' ';
-            joined += title;
-        }
-    }
-    const std::string words = TavroText::lower(joined);
-
-    if (action.kind != Kind::scroll) {
-        if (const auto pack = TavroPacks::current(); pack && pack->approve && TavroText::matches(*pack->approve, words)) return true;
-    }
-    if ((choosing || (swiped && !swiped->empty())) && TavroText::matches(payOrDeletePattern, words)) return true;
-    switch (action.kind) {
-        case Kind::click:
-        case Kind::select:
-            return TavroText::matches(payOrDeletePattern, words);
-        case Kind::type:
-            if (TavroText::matches(cardPattern, words)) return true;
-            return action.submit && TavroText::matches(messagePattern, words) && element->type != "search";
-        default:
-            return false;
-    }
+bool isDeleteOrPay(const TavroAction& action, const TavroElement& element, const TavroReachWords& words) {
+    if (action.kind == Kind::share) return true;
+    return judge(action.kind == Kind::scroll, words, action.submit, element.type == "search");
 }
 
 }  // namespace tavro

@@ -12,6 +12,7 @@
 #include "platform/runtime/Task.h"
 #include "tavro/core/TavroAction.h"
 #include "tavro/core/TavroElement.h"
+#include "tavro/core/TavroReach.h"
 #include "tavro/core/TavroScreen.h"
 
 namespace tavro {
@@ -34,6 +35,9 @@ public:
     virtual rt::Task<std::optional<TavroScreen>> snapshotAsync();
     // Carries the action out: nothing on success, else a text beginning "failed: ".
     virtual rt::Task<std::optional<std::string>> perform(TavroAction action) = 0;
+    // What performing the action would reach beyond its element's name in the last reading, as this
+    // surface resolves it (TavroReach). By default nothing: the reading holds all of it.
+    virtual rt::Task<TavroReach> reached(TavroAction action);
     // The element's rectangle in window points from the last reading; nothing for an id that
     // reading did not contain.
     virtual std::optional<TavroRect> frame(std::int64_t id) const = 0;

@@ -219,10 +219,7 @@ rt::Task<std::optional<TavroScreen>> WebSurface::snapshotAsync() {
     co_return screen;
 }
 
-rt::Task<std::optional<std::string>> WebSurface::perform(TavroAction action) {
-    auto web = webView_;
-    if (!web) co_return std::optional<std::string>("failed: the browser is closed");
-    if (!web->loadError().empty() && !web->isLoading()) co_return web->loadError();
+json WebSurface::call(const TavroAction& action) const {
     json call = {{"kind", std::string(kindName(action.kind))}, {"text", action.text}, {"submit", action.submit}};
     if (action.id) {
         call["id"] = *action.id;
@@ -234,6 +231,34 @@ rt::Task<std::optional<std::string>> WebSurface::perform(TavroAction action) {
             call["element"] = {{"label", read->label}, {"kind", read->kind}};
         }
     }
+    return call;
+}
+
+rt::Task<TavroReach> WebSurface::reached(TavroAction action) {
+    TavroReach out;
+    auto web = webView_;
+    if (!web) co_return out;
+    const auto answer =
+        co_await web->evaluate("tavro.reach(" + call(action).dump(-1, ' ', false, json::error_handler_t::replace) + ")");
+    if (!answer.value || !answer.value->is_object()) co_return out;
+    const auto texts = [&](const char* key, std::vector<std::string>& into) {
+        const auto found = answer.value->find(key);
+        if (found == answer.value->end() || !found->is_array()) return;
+        for (const auto& item : *found) {
+            if (item.is_string()) into.push_back(item.get<std::string>());
+        }
+    };
+    texts("shows", out.shows);
+    texts("picks", out.picks);
+    texts("submits", out.submits);
+    co_return out;
+}
+
+rt::Task<std::optional<std::string>> WebSurface::perform(TavroAction action) {
+    auto web = webView_;
+    if (!web) co_return std::optional<std::string>("failed: the browser is closed");
+    if (!web->loadError().empty() && !web->isLoading()) co_return web->loadError();
+    const json call = this->call(action);
     const auto answer = co_await web->evaluate("tavro.perform(" + call.dump(-1, ' ', false, json::error_handler_t::replace) + ")");
     if (!answer.value) {
         co_return std::optional<std::string>("failed: the page cannot be used here (" + answer.error + ")");

@@ -6,8 +6,10 @@
 // engine adds to every page: the reader "tavro.read()" answers the screen as JSON, and
 // "tavro.perform(<action as JSON>)" answers {"ok": true} or {"error": "..."}. The action carries
 // the label and kind its element had in the last reading and the document that reading came
-// from, and the page acts on the element only in that document and while it still reads so. A page whose load failed reads as a screen that shows the failure and
-// nothing to act on.
+// from, and the page acts on the element only in that document and while it still reads so.
+// "tavro.reach(<action as JSON>)" answers what the action would reach beyond the element's name
+// ({"shows": [...], "picks": [...], "submits": [...]}). A page whose load failed reads as a screen
+// that shows the failure and nothing to act on.
 #pragma once
 
 #include <chrono>
@@ -63,6 +65,8 @@ public:
     // Reads the page through its reader script; nothing while it cannot be read.
     rt::Task<std::optional<TavroScreen>> snapshotAsync() override;
     rt::Task<std::optional<std::string>> perform(TavroAction action) override;
+    // "tavro.reach(<action as JSON>)": what the page would press or pick for the action.
+    rt::Task<TavroReach> reached(TavroAction action) override;
     // The frame cached by the last cacheFrames, in overlay coordinates.
     std::optional<TavroRect> frame(std::int64_t id) const override;
 
@@ -88,6 +92,8 @@ public:
     static std::optional<TavroScreen> screenFromJSON(const nlohmann::json& page);
 
 private:
+    // The action as the page script takes it: with the document and the element as last read.
+    nlohmann::json call(const TavroAction& action) const;
     // After the page typed into a text field: why the field does not hold the text, or nothing.
     rt::Task<std::optional<std::string>> typedFailure(std::int64_t id, std::string text);
 

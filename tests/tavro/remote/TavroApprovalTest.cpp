@@ -160,3 +160,80 @@ TEST_F(TavroApprovalPack, PackWithoutPatternChangesNothing) {
     EXPECT_FALSE(isDeleteOrPay(act(Kind::swipe), screenWith(TavroElement{.kind = "cell", .label = "Delete"})));
     EXPECT_TRUE(isDeleteOrPay(act(Kind::click), screenWith(TavroElement{.kind = "button", .label = "Delete"})));
 }
+
+// A step is judged by everything it reaches: a paste as typing the same text, a word typed into a
+// switch as a tap, the options the surface says its text picks, the button a submission presses,
+// the words the control draws beside its name.
+TEST(TavroApprovalPolicy, WhatTheSurfaceSaysAStepReachesCounts) {
+    const auto with = [](Kind kind, std::string text, bool submit = false) {
+        return TavroAction{.kind = kind, .id = 1, .text = std::move(text), .submit = submit};
+    };
+    struct ReachCase {
+        const char* name;
+        TavroAction action;
+        TavroElement element;
+        TavroReach reach;
+        bool expected;
+    };
+    const TavroElement card{.kind = "input", .label = "Card number"};
+    const TavroElement message{.kind = "input", .label = "Message"};
+    const TavroElement erase{.kind = "checkbox", .label = "Erase my data"};
+    const TavroElement plan{.kind = "select", .label = "Plan", .options = {"Monthly", "Cancel my membership"}};
+    const TavroElement search{.kind = "input", .type = "search", .label = "Search"};
+    const TavroElement next{.kind = "button", .label = "Next"};
+    const std::vector<ReachCase> cases = {
+        {"a paste into a card field", with(Kind::paste, "4242424242424242"), card, {}, true},
+        {"a paste that sends a message", with(Kind::paste, "hi", true), message, {}, true},
+        {"a paste that only drafts a message", with(Kind::paste, "hi"), message, {}, false},
+        {"a paste of on into a deleting switch", with(Kind::paste, "on"), erase, {}, true},
+        {"typing on into a deleting switch", with(Kind::type, "on"), erase, {}, true},
+        {"choosing on for a deleting switch", with(Kind::select, "on"), erase, {}, true},
+        {"a paste that picks a cancelling option", with(Kind::paste, "Cancel my membership"), plan, {}, true},
+        {"an option picked by its hidden value", with(Kind::select, "Gold"), plan, {.picks = {"Cancel my membership"}}, true},
+        {"a harmless option picked by value", with(Kind::select, "m1"), plan, {.picks = {"Monthly"}}, false},
+        {"a search that presses a buying button", with(Kind::type, "lamp", true), search, {.submits = {"Buy now"}}, true},
+        {"a search that presses a search button", with(Kind::type, "lamp", true), search, {.submits = {"Go"}}, false},
+        {"typing without submitting presses nothing", with(Kind::type, "lamp"), search, {.submits = {"Buy now"}}, false},
+        {"a tap on a control that draws paying words", with(Kind::click, ""), next, {.shows = {"Pay $500 now"}}, true},
+        {"a tap on a control that draws its name", with(Kind::click, ""), next, {.shows = {"Next page"}}, false},
+        {"a long press is never asked", with(Kind::longPress, ""), next, {.shows = {"Pay $500 now"}}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isDeleteOrPay(c.action, screenWith(c.element), c.reach), c.expected) << c.name;
+    }
+}
+
+// Only the action a swipe runs counts (the first of that side), not the row's own label; typing
+// into a field with options is judged by the pay and delete words only when it picks one.
+TEST(TavroApprovalPolicy, OnlyWhatTheStepRunsMakesItRisky) {
+    const auto with = [](Kind kind, std::string text) { return TavroAction{.kind = kind, .id = 1, .text = std::move(text)}; };
+    const TavroElement deleteRow{.kind = "cell", .label = "Delete old backups", .trailingActions = {"Archive"}};
+    const TavroElement twoActions{.kind = "cell", .label = "Mika", .trailingActions = {"Archive", "Delete"}};
+    const TavroElement reason{.kind = "input", .label = "Delete reason", .options = {"Too expensive", "Remove data"}};
+    const TavroElement leaving{.kind = "input", .label = "Reason", .options = {"Too expensive", "Remove data"}};
+    const std::vector<ApprovalCase> cases = {
+        {"a swipe running archive on a delete row", with(Kind::swipe, "left"), deleteRow, false},
+        {"a swipe runs only the first trailing action", with(Kind::swipe, "left"), twoActions, false},
+        {"typing that picks no option", with(Kind::type, "moving away"), reason, false},
+        {"typing that picks an option is a choice", with(Kind::type, "Too expensive"), reason, true},
+        {"typing that picks a removing option", with(Kind::type, "Remove data"), leaving, true},
+        {"typing that picks a harmless option", with(Kind::type, "Too expensive"), leaving, false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(isDeleteOrPay(c.action, screenWith(c.element)), c.expected) << c.name;
+}
+
+// What the gate compares at the press: the same step on the same element reaches the same words;
+// a renamed swipe action, another picked option or another default button does not.
+TEST(TavroApprovalPolicy, ReachWordsChangeWithWhatTheStepWouldRun) {
+    TavroElement row{.id = 1, .kind = "cell", .label = "Tuli", .trailingActions = {"Delete"}};
+    const TavroAction swipe{.kind = Kind::swipe, .id = 1, .text = "left"};
+    const TavroReachWords approved = reachWords(swipe, row, {});
+    EXPECT_EQ(reachWords(swipe, row, {}), approved);
+    row.trailingActions = {"Delete all chats"};
+    EXPECT_NE(reachWords(swipe, row, {}), approved);
+
+    const TavroElement field{.id = 1, .kind = "input", .label = "Promo code"};
+    const TavroAction submit{.kind = Kind::type, .id = 1, .text = "SAVE", .submit = true};
+    EXPECT_NE(reachWords(submit, field, {.submits = {"Apply"}}), reachWords(submit, field, {.submits = {"Place order"}}));
+    EXPECT_EQ(reachedKind(TavroAction{.kind = Kind::paste}, field), Kind::type);
+}

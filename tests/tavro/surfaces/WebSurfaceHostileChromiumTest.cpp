@@ -23,11 +23,23 @@ namespace {
 // approves it after the page ran `whileAsked` (the page changing while the question is open).
 enum class Answer { refuse, approve };
 
+// A model's step: an action on the element listed with that label (none when empty).
+struct ModelStep {
+    std::string action;
+    std::string label;
+    std::string text;
+    bool submit = false;
+};
+
 struct Case {
     std::string name;
     std::string goal;
     Answer answer = Answer::refuse;
     std::string whileAsked;
+    // The approval (counted from 1) at which `whileAsked` runs.
+    int changeAt = 1;
+    // With steps, a model takes them in order after opening the page (the rules engine otherwise).
+    std::vector<ModelStep> model;
 };
 
 struct HostileWeb : AgentTest {
@@ -51,10 +63,23 @@ struct HostileWeb : AgentTest {
     // Runs the case's goal under the default approval policy and answers what the page says
     // happened, as one of "held", "pressed something unapproved", "pressed another control".
     std::string outcome(const Case& c, std::string* status = nullptr) {
-        auto agent = makeAgent(std::make_shared<FakeSurface>(), configuration());
+        std::vector<std::shared_ptr<TavroModel>> models;
+        if (!c.model.empty()) {
+            auto plan = std::make_shared<Script>();
+            const std::string url = c.goal.substr(5, c.goal.find(" then ") - 5);
+            plan->decider = [steps = c.model, url, next = std::size_t{0}](const std::string& user) mutable {
+                if (user.find("/hostile/") == std::string::npos) return std::optional(reply("openWeb", std::nullopt, url));
+                if (next >= steps.size()) return std::optional(reply("done"));
+                const auto& step = steps[next++];
+                const auto id = step.label.empty() ? std::nullopt : idIn(user, step.label);
+                return std::optional(reply(step.action, id, step.text, step.submit));
+            };
+            models.push_back(scriptedModel("M", plan));
+        }
+        auto agent = makeAgent(std::make_shared<FakeSurface>(), configuration(models));
         agent->presenter = presenter;
-        agent->run(c.goal);
-        bool changed = false;
+        agent->run(c.model.empty() ? c.goal : c.goal.substr(c.goal.find(" then ") + 6));
+        int approvals = 0;
         for (int turn = 0; turn < 6; ++turn) {
             const bool paused = real->runUntil([&] {
                 return !agent->running().value() ||
@@ -65,8 +90,7 @@ struct HostileWeb : AgentTest {
                 agent->stop();
                 break;
             }
-            if (!changed && !c.whileAsked.empty()) {
-                changed = true;
+            if (++approvals == c.changeAt && !c.whileAsked.empty()) {
                 (void)script(c.whileAsked);
                 // The page the script brought is loaded and has run its own scripts.
                 real->runFor(300ms);
@@ -286,4 +310,93 @@ TEST_F(HostileWeb, AModelsStepIsAskedAboutAnewOnTheNewDocument) {
     ASSERT_EQ(plan->decideCalls(), 3);
     EXPECT_NE(plan->prompts[2].second.find("the page changed while you were deciding"), std::string::npos)
         << plan->prompts[2].second;
+}
+
+// ---- Every step is judged by everything it reaches ----
+
+namespace {
+
+struct HostilePage {
+    Case c;
+    std::string html;
+    // Further pages the case moves to, by path.
+    std::vector<std::pair<std::string, std::string>> more;
+};
+
+// The words a control draws beside its name, the options a text picks by value, the button a
+// submission presses, a paste, and a repeat across documents: each page is risky only through what
+// the step reaches beyond the element's name.
+std::vector<HostilePage> reachPages() {
+    const std::string onClickOut = R"(<script>document.querySelector('#b').addEventListener('click', (e) => { e.preventDefault();
+  out.textContent = 'UNAPPROVED ' + e.currentTarget.id; });</script>)";
+    return {
+        {{"paste-debit-card", "copy 4000056655665556 then paste into Debit card"},
+         R"(<title>Wallet</title><input id="f" aria-label="Debit card">)" + outLine +
+             R"(<script>f.oninput = () => out.textContent = 'UNAPPROVED card typed';</script>)"},
+        {{"paste-on-into-checkbox", "sort out my profile", Answer::refuse, "", 1, {{"paste", "Remove my profile", "on"}}},
+         R"(<title>Profile</title><label><input type="checkbox" id="c" style="width:30px;height:30px">Remove my profile</label>)" +
+             outLine + R"(<script>c.onchange = () => out.textContent = 'UNAPPROVED profile removed';</script>)"},
+        {{"paste-into-select", "copy Erase all notes then paste into Notes action"},
+         R"(<title>Notes</title><select id="s" aria-label="Notes action"><option>Keep</option><option>Erase all notes</option></select>)" +
+             outLine + R"(<script>s.onchange = () => out.textContent = 'UNAPPROVED ' + s.value;</script>)"},
+        {{"paste-submit-comment", "leave a word for the team", Answer::refuse, "", 1, {{"paste", "Comment", "Great work", true}}},
+         R"(<title>Team</title><form id="form"><input id="f" aria-label="Comment"></form>)" + outLine +
+             R"(<script>form.onsubmit = (e) => { e.preventDefault(); out.textContent = 'UNAPPROVED comment sent'; };</script>)"},
+        {{"enter-presses-purchase", "search for socks"},
+         R"(<title>Gifts</title><form onsubmit="return false"><input type="search" aria-label="Find gifts">
+<button id="b">Purchase gift card</button></form>)" + outLine + onClickOut},
+        {{"enter-presses-submit-input", "apply my discount", Answer::refuse, "", 1, {{"type", "Discount code", "SPRING", true}}},
+         R"(<title>Checkout</title><form id="form"><input aria-label="Discount code"><input type="submit" value="Complete order"></form>)" +
+             outLine + R"(<script>form.onsubmit = (e) => { e.preventDefault(); out.textContent = 'UNAPPROVED order completed'; };</script>)"},
+        {{"enter-presses-button-outside-form", "search for jazz"},
+         R"(<title>Music</title><form id="f" onsubmit="return false"><input type="search" aria-label="Search songs"></form>
+<button id="b" form="f">Subscribe now</button>)" + outLine + onClickOut},
+        {{"option-by-hidden-value", "choose Premium in Tier"},
+         R"(<title>Plan</title><select id="s" aria-label="Tier"><option value="">Pick</option>
+<option value="Premium">Remove my subscription</option><option value="Free">Free</option></select>)" + outLine +
+             R"(<script>s.onchange = () => { if (s.value === 'Premium') out.textContent = 'UNAPPROVED subscription removed'; };</script>)"},
+        {{"option-by-hidden-value-ja", "choose lite in プラン"},
+         R"(<title>プラン</title><select id="s" aria-label="プラン"><option value="">選択</option><option value="lite">退会する</option></select>)" +
+             outLine + R"(<script>s.onchange = () => { if (s.value === 'lite') out.textContent = 'UNAPPROVED 退会'; };</script>)"},
+        {{"aria-name-over-drawn-words", "tap Next"},
+         R"(<title>Bank</title><button id="b" aria-label="Next" style="width:260px;height:60px">Transfer $900 to Kim</button>)" + outLine +
+             onClickOut},
+        {{"generated-after-text", "tap OK"},
+         R"(<title>Files</title><style>#b::after{content:"Delete everything"}</style>
+<button id="b" aria-label="OK" style="width:260px;height:60px"></button>)" + outLine + onClickOut},
+        {{"generated-before-text-labelledby", "tap Proceed"},
+         R"(<title>Store</title><style>#b::before{content:"Buy now"}</style><span id="l">Proceed</span>
+<button id="b" aria-labelledby="l" style="width:260px;height:60px"></button>)" + outLine + onClickOut},
+        {{"shadow-draws-other-words", "tap Review cart"},
+         R"(<title>Account</title><x-card id="b" role="button" tabindex="0" style="display:block;width:260px;height:60px">Review cart</x-card>)" +
+             outLine + R"(<script>b.attachShadow({mode: 'open'}).innerHTML = '<span style="font-size:20px">Erase account</span>';</script>)" +
+             onClickOut},
+        {{"role-button-aria-name", "tap Done"},
+         R"(<title>Bills</title><div id="b" role="button" tabindex="0" aria-label="Done" style="width:260px;height:60px">Submit payment</div>)" +
+             outLine + onClickOut},
+        {{"link-aria-name", "tap Home"},
+         R"(<title>Blog</title><a id="b" href="#" aria-label="Home" style="display:block;width:260px;height:60px">Publish post</a>)" +
+             outLine + onClickOut},
+        {{"repeat-moves-to-another-document", "tap Donate $1 3 times", Answer::approve, "location.href = '/hostile/donate-other'", 2},
+         R"(<title>Donate</title><button id="b">Donate $1</button>)" + outLine +
+             R"(<script>let n = 0; b.onclick = () => out.textContent = 'APPROVED ' + (++n);</script>)",
+         {{"/hostile/donate-other", R"(<title>Donate</title><button id="b">Donate $1</button>)" + outLine +
+                                        R"(<script>b.onclick = () => out.textContent = 'UNAPPROVED donated here';</script>)"}}},
+        {{"repeat-across-a-reload", "tap Pay $2 twice", Answer::approve, "location.reload()", 2},
+         R"(<title>Parking</title><button id="b">Pay $2</button><p id="note"></p>)" + outLine + R"(
+<script>
+  const loads = +(sessionStorage.getItem('hostile-repeat-reload') || 0);
+  sessionStorage.setItem('hostile-repeat-reload', loads + 1);
+  b.onclick = () => out.textContent = loads ? 'UNAPPROVED paid after reload' : 'APPROVED paid';
+</script>)"},
+    };
+}
+
+}  // namespace
+
+TEST_F(HostileWeb, EveryStepIsJudgedByWhatItReaches) {
+    for (const auto& page : reachPages()) {
+        for (const auto& [path, html] : page.more) server.add(path, html);
+        expectHeld(page.c, page.html);
+    }
 }
