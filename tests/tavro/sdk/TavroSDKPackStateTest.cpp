@@ -20,6 +20,7 @@
 #include "platform/security/Keychain.h"
 #include "SDKTestSupport.h"
 #include "tavro/link/TavroLink.h"
+#include "tavro/remote/TavroAppMap.h"
 #include "tavro/remote/TavroPack.h"
 #include "tavro/remote/TavroPackLoader.h"
 #include "tavro/sdk/TavroSDK.h"
@@ -100,6 +101,7 @@ TEST_F(SDKPackState, ANewAppAfterResetStartsFromItsOwnPackAndDefaults) {
     first.configure(configuration());
     ASSERT_EQ(statusAfter(), "Pack 5 active");
     const auto firstID = first.id();
+    TavroMaps::setLearned(TavroAppMap{.app = "com.acme/x", .start = "Home"});  // learned, not saved
 
     TavroSDK::reset();
     const auto secondRoot = becomeApp("com.acme.y");
@@ -110,6 +112,7 @@ TEST_F(SDKPackState, ANewAppAfterResetStartsFromItsOwnPackAndDefaults) {
     ASSERT_TRUE(pack);
     EXPECT_EQ(pack->rewrite("open Settings"), "open Settings for com.acme.y");
     EXPECT_NE(second.id(), firstID) << "a keychain record of its own";
+    EXPECT_FALSE(TavroMaps::learned()) << "the first app's map is not the second's";
 
     const auto defaults = fnd::UserDefaults::open(secondRoot / "Application Support" / "UserDefaults.json");
     EXPECT_TRUE(defaults->date(TavroPackLoader::checkedAtKey)) << "the check is kept in the new app's defaults";
