@@ -41,9 +41,24 @@ std::filesystem::path AppDirectories::userData() {
 }
 
 std::string AppDirectories::appFolderName() {
-    auto id = MainBundle::identifier().value_or("app");
-    if (id.empty() || id.find('/') != std::string::npos || id == "." || id == "..") id = "app";
-    return id;
+    const auto id = MainBundle::identifier().value_or("");
+    if (id.empty()) return "app";
+    // "." and ".." name no folder of their own: every dot is escaped.
+    const bool dotsOnly = id == "." || id == "..";
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string name;
+    name.reserve(id.size());
+    for (const char c : id) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '/' || c == '%' || byte < 0x20 || byte == 0x7F || (dotsOnly && c == '.')) {
+            name += '%';
+            name += hex[byte >> 4];
+            name += hex[byte & 15];
+        } else {
+            name += c;
+        }
+    }
+    return name;
 }
 
 std::filesystem::path AppDirectories::root() {

@@ -30,7 +30,11 @@ std::shared_ptr<UserDefaults> UserDefaults::open(std::filesystem::path file) {
 std::shared_ptr<UserDefaults> UserDefaults::standard() {
     std::lock_guard guard(standardLock);
     auto& slot = standardSlot();
-    if (!slot) slot = open(AppDirectories::applicationSupport() / "UserDefaults.json");
+    // The store follows the app's root: another root (or, at the default root, another app id)
+    // opens that app's own file instead of writing on into the one opened first.
+    if (!slot || slot->file() != AppDirectories::root() / "Application Support" / "UserDefaults.json") {
+        slot = open(AppDirectories::applicationSupport() / "UserDefaults.json");
+    }
     return slot;
 }
 

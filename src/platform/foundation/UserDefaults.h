@@ -31,8 +31,9 @@ public:
     // Loads the store kept in this file (created on the first write).
     static std::shared_ptr<UserDefaults> open(std::filesystem::path file);
 
-    // The app's store: "UserDefaults.json" in the Application Support directory, opened on first
-    // use. resetStandard() forgets it, so the next use opens the file under the current root.
+    // The app's store: "UserDefaults.json" in the Application Support directory of the current
+    // root, opened on first use and again whenever the root has changed since. resetStandard()
+    // forgets it, so the next use reads the file again.
     static std::shared_ptr<UserDefaults> standard();
     static void resetStandard();
 

@@ -139,8 +139,10 @@ void TavroAgent::learnOnDone(Run& run) {
         const bool own = !run.replayDropped && !run.replayLent && run.replayCursor >= run.replay->steps.size();
         if (memory && own) memory->reinforce(run.replay->id);
     } else if (configuration.learns && !run.performed.empty() && memory) {
-        memory->learn(run.baseGoal, run.performed);
-        TavroDebug::shared()->log("learn", "saved recipe for “" + TavroText::prefix(run.baseGoal, 40) + "”", true);
+        // A recipe the memory could not write is not called saved (the memory said why).
+        if (memory->learn(run.baseGoal, run.performed)) {
+            TavroDebug::shared()->log("learn", "saved recipe for “" + TavroText::prefix(run.baseGoal, 40) + "”", true);
+        }
     }
     TavroDebug::shared()->log("act", "done: " + status_.value().value_or(""), true);
 }

@@ -12,6 +12,7 @@
 
 #include "platform/foundation/AppDirectories.h"
 #include "platform/foundation/BoundedJSON.h"
+#include "platform/foundation/Console.h"
 #include "tavro/core/TavroText.h"
 #include "tavro/diagnostics/TavroDebug.h"
 
@@ -678,7 +679,10 @@ std::optional<std::string> TavroMemory::save() {
 void TavroMemory::reportUnsaved(const std::optional<std::string>& error) {
     // Saving is best effort: the recipes stay in memory and the next save writes them all.
     if (!error) return;
-    TavroDebug::logFromAnyThread("learn", "recipes not saved (" + *error + "); kept until the next save", false);
+    const std::string line = "recipes not saved (" + *error + "); kept until the next save";
+    // The host hears it whether or not the activity log is on.
+    fnd::Console::write("[TAVRO_SDK] " + line);
+    TavroDebug::logFromAnyThread("learn", line, false);
 }
 
 TavroRecipe::Time TavroMemory::now() {
@@ -710,9 +714,9 @@ std::optional<std::pair<TavroRecipe, std::vector<std::string>>> TavroMemory::rec
     return std::nullopt;
 }
 
-void TavroMemory::learn(std::string_view goal, const std::vector<TavroPerformedStep>& steps) {
+bool TavroMemory::learn(std::string_view goal, const std::vector<TavroPerformedStep>& steps) {
     const std::string trimmed = TavroText::trim(TavroText::repaired(goal));
-    if (steps.empty() || TavroText::norm(trimmed).empty()) return;
+    if (steps.empty() || TavroText::norm(trimmed).empty()) return false;
 
     Generalised learned = generalise(trimmed, steps, true);
     Pattern pattern = compile(learned.template_);
@@ -739,6 +743,7 @@ void TavroMemory::learn(std::string_view goal, const std::vector<TavroPerformedS
         unsaved = save();
     }
     reportUnsaved(unsaved);
+    return !unsaved;
 }
 
 void TavroMemory::reinforce(const fnd::Uuid& id) {

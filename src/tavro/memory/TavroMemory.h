@@ -13,8 +13,8 @@
 // memory starts empty; a file that cannot be opened now is left alone and read again before the
 // next save, which then keeps both what it holds and what was learned meanwhile. A recipe whose
 // slot markers name slots its template does not have is dropped when read (a copy of the file is
-// kept aside). A save that fails keeps the recipes in memory for the next save and writes one
-// line to the activity log. Creating a memory never fails. Held by std::shared_ptr; every
+// kept aside). A save that fails keeps the recipes in memory for the next save and says so in a
+// console line and in the activity log. Creating a memory never fails. Held by std::shared_ptr; every
 // operation takes the memory's lock.
 #pragma once
 
@@ -57,8 +57,10 @@ public:
         std::string_view goal, const std::function<bool(const std::string&)>& accepts = {}) const;
 
     // Generalises the performed steps into a recipe for the goal, updates the stored recipe with
-    // the same template or adds it (keeping at most `maxRecipes`), and saves. Errors are ignored.
-    void learn(std::string_view goal, const std::vector<TavroPerformedStep>& steps);
+    // the same template or adds it (keeping at most `maxRecipes`), and saves. Returns whether the
+    // recipe was written to the file: false when nothing was learned or the save failed (the
+    // recipe is then kept in memory for the next save, and the failure said on the console).
+    bool learn(std::string_view goal, const std::vector<TavroPerformedStep>& steps);
 
     // One more successful use of the recipe with this id, stamped now, and save; an unknown id
     // changes nothing.

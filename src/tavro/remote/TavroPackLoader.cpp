@@ -122,22 +122,32 @@ void TavroPackLoader::applyCached() {
             // Not readable for the moment (no permission, too many open files, an I/O error): the
             // envelope may be good, so it stays with its ETag for the next attempt.
             status_ = "Cached pack not applied: the cached envelope cannot be read now (" + cache.error + ")";
+            cacheVerdict_ = true;
             return;
         }
         if (cache.access != fnd::FileBytes::Access::read) {
             forgetCache();
             status_ = "Cached pack refused: the cached envelope cannot be read (" + cache.error + ")";
+            cacheVerdict_ = true;
             return;
         }
         TavroPacks::setCurrent(verify(cache.text, settings_.keys, lowestVersion()));
     } catch (const TavroPack::Invalid& invalid) {
         forgetCache();
         status_ = std::string("Cached pack refused: ") + invalid.what();
+        cacheVerdict_ = true;
     } catch (const std::exception& error) {
         status_ = std::string("Cached pack refused: ") + error.what();
+        cacheVerdict_ = true;
     } catch (...) {
         status_ = "Cached pack refused";
+        cacheVerdict_ = true;
     }
+}
+
+void TavroPackLoader::retire() {
+    retired_ = true;
+    if (running_) running_.cancel();
 }
 
 bool TavroPackLoader::checkedRecently() const {
@@ -168,6 +178,7 @@ std::string TavroPackLoader::accept(const std::string& envelope, const TavroPack
 rt::Task<std::string> TavroPackLoader::refresh(bool force) { return refreshing(shared_from_this(), force); }
 
 rt::Task<std::string> TavroPackLoader::refreshing(std::shared_ptr<TavroPackLoader> self, bool force) {
+    if (self->retired_) co_return self->status_;
     const bool idle = !self->running_ || self->running_.isDone();
     // The host's "check now" must reach the server: it joins only a check that sends a request.
     if (idle || (force && !self->runningSends_)) {
@@ -188,9 +199,11 @@ rt::Task<std::string> TavroPackLoader::refreshing(std::shared_ptr<TavroPackLoade
 rt::Task<std::string> TavroPackLoader::check(std::shared_ptr<TavroPackLoader> self, bool send) {
     auto& status = self->status_;
     if (!send) {
-        status = "Checked recently";
+        // What became of the cached pack stays readable until a check of the server says more.
+        if (!self->cacheVerdict_) status = "Checked recently";
         co_return status;
     }
+    self->cacheVerdict_ = false;  // this check's own outcome replaces it
     const std::string appURL = packURL(self->settings_.base, self->appID_);
     if (!net::HttpClient::permits(appURL)) {
         status = "Pack check failed: the pack server address is not HTTPS";
@@ -217,9 +230,11 @@ rt::Task<std::string> TavroPackLoader::check(std::shared_ptr<TavroPackLoader> se
     if (etag && cached && TavroPacks::current()) request.headers.emplace_back("If-None-Match", *etag);
 
     auto response = co_await net::HttpClient::send(request);
+    if (self->retired_) co_return status;
     if (response.ok() && response.status == 404) {
         request.url = packURL(self->settings_.base, "default");
         response = co_await net::HttpClient::send(request);
+        if (self->retired_) co_return status;
     }
 
     if (response.truncated) {

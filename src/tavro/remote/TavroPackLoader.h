@@ -52,7 +52,13 @@ public:
     // check that found the last one recent: it sends its own. Never throws.
     rt::Task<std::string> refresh(bool force);
 
-    // The last status text; "" until something happened.
+    // Drops this loader for good: a running check is cancelled and its answer, when it comes,
+    // changes nothing (neither the active pack nor the files of the app that is current by then);
+    // later refreshes only return the status. For a loader whose app is no longer served.
+    void retire();
+
+    // The last status text; "" until something happened. What applyCached said of the cached
+    // pack stays until a check asks the server: a check that finds the last one recent keeps it.
     const std::string& status() const { return status_; }
 
     // Seconds each request to the pack server may take (30 by default).
@@ -91,6 +97,8 @@ private:
     double requestTimeout_ = 30.0;
     rt::TaskHandle<std::string> running_;
     bool runningSends_ = false;  // whether running_ asks the server
+    bool cacheVerdict_ = false;  // status_ tells what became of the cached pack
+    bool retired_ = false;
 };
 
 }  // namespace tavro

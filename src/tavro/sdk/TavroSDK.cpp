@@ -87,7 +87,12 @@ void TavroSDK::reset() {
     if (old) {
         old->agent_->stop();
         old->link_->stop();
+        if (old->packLoader_) old->packLoader_->retire();
     }
+    // The next instance may serve another app: it starts from that app's own pack and map, read
+    // from its own folders, not from what this one activated or learned.
+    TavroPacks::clear();
+    TavroMaps::setLearned(std::nullopt);
 }
 
 std::weak_ptr<TavroSDK> TavroSDK::current() { return box().instance; }

@@ -31,7 +31,9 @@ public:
 
     // The one instance, made on first use and kept for the process.
     static TavroSDK& shared();
-    // Tests: drops the instance and every observer it made; the next shared() makes a new one.
+    // Drops the instance and every observer it made, the active pack and the learned map; the
+    // next shared() makes a new one, which may serve another app id, root and keychain folder and
+    // starts from that app's own pack state.
     static void reset();
 
     ~TavroSDK();

@@ -9,10 +9,13 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "platform/foundation/AppDirectories.h"
 #include "platform/foundation/MainBundle.h"
+#include "platform/foundation/UserDefaults.h"
 #include "platform/security/Keychain.h"
 
 namespace {
@@ -223,6 +226,57 @@ TEST_F(DefaultKeychain, AnItemOfTheSharedFolderIsMovedToTheFirstAppThatUsesIt) {
     fnd::MainBundle::setIdentifier("com.example.third");
     EXPECT_EQ(security::Keychain::read("other", "key"), "mine");
     EXPECT_TRUE(fs::exists(shared / "other.keychain"));
+}
+
+// The app id back from its folder name: "%XY" is the byte XY.
+std::string unescaped(const std::string& name) {
+    std::string out;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '%' && i + 2 < name.size()) {
+            out += static_cast<char>(std::stoi(name.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += name[i];
+        }
+    }
+    return out;
+}
+
+TEST_F(DefaultKeychain, EveryAppIdHasItsOwnRootDefaultsAndItems) {
+    // What was stored before by the app without an id, in the folder "app".
+    fnd::MainBundle::setIdentifier(std::nullopt);
+    ASSERT_TRUE(security::Keychain::write("svc", "key", "earlier"));
+    ASSERT_TRUE(fnd::UserDefaults::standard()->setString("owner", "earlier"));
+
+    const std::vector<std::string> ids{"com.acme/x", "com.other/y", ".", "..", "/", "com.acme.y",
+                                       "a/b",        "a%2Fb",       "%",  "tab\tid", "app.", ".app"};
+    std::set<fs::path> roots;
+    std::set<fs::path> folders;
+    for (const auto& id : ids) {
+        fnd::MainBundle::setIdentifier(id);
+        const auto root = fnd::AppDirectories::root();
+        EXPECT_EQ(root.parent_path(), dir) << id << ": one folder in the data directory";
+        EXPECT_EQ(unescaped(root.filename().string()), id) << "the folder name gives the id back";
+        EXPECT_EQ(security::Keychain::directory(), dir / "tavro-keychain" / root.filename()) << id;
+        roots.insert(root);
+        folders.insert(security::Keychain::directory());
+        EXPECT_FALSE(security::Keychain::read("svc", "key")) << id << " reads no other app's item";
+        EXPECT_FALSE(fnd::UserDefaults::standard()->string("owner")) << id << " reads no other app's defaults";
+        ASSERT_TRUE(security::Keychain::write("svc", "key", id));
+        ASSERT_TRUE(fnd::UserDefaults::standard()->setString("owner", id));
+    }
+    EXPECT_EQ(roots.size(), ids.size());
+    EXPECT_EQ(folders.size(), ids.size());
+    for (const auto& id : ids) {
+        fnd::MainBundle::setIdentifier(id);
+        EXPECT_EQ(security::Keychain::read("svc", "key"), id);
+        EXPECT_EQ(fnd::UserDefaults::standard()->string("owner"), id);
+    }
+    fnd::MainBundle::setIdentifier(std::nullopt);
+    EXPECT_EQ(fnd::AppDirectories::root(), dir / "app");
+    EXPECT_EQ(security::Keychain::read("svc", "key"), "earlier") << "the earlier data stays with the app without an id";
+    EXPECT_EQ(fnd::UserDefaults::standard()->string("owner"), "earlier");
+    fnd::UserDefaults::resetStandard();
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "AgentTestSupport.h"
+#include "platform/foundation/AtomicFile.h"
 
 namespace tavro::agenttest {
 namespace {
@@ -149,6 +150,35 @@ TEST_F(AgentPlan, TheFinishedPlanIsCheckedOnTheScreen) {
 }
 
 // ---- Learned recipes ----
+
+TEST_F(AgentPlan, ARecipeThatCannotBeWrittenIsNeverCalledSavedAndTheHostHearsWhy) {
+    // Application Support is a file: the recipes' folder cannot be made in it.
+    const auto blocker = fnd::AppDirectories::root() / "Application Support";
+    std::filesystem::remove_all(blocker);
+    ASSERT_TRUE(fnd::writeAtomically(blocker, "not a folder"));
+    for (const bool activityLog : {true, false}) {
+        SCOPED_TRACE(activityLog ? "activity log on" : "activity log off");
+        TavroDebug::reset();
+        TavroDebug::shared()->enabled.set(activityLog);
+        fnd::Console::Capture lines(false);
+        auto memory = std::make_shared<TavroMemory>(blocker / "TavroSDK" / "recipes.json");
+        auto agent = makeAgent(formScreen(), configuration(), memory);
+        ASSERT_TRUE(runGoal(agent, "tap Save then type Rin into Name then go back").ok);
+        EXPECT_EQ(memory->recipes().size(), 1u) << "kept until the next save";
+        const auto consoleLines = lines.lines();
+        const auto unsaved = std::find_if(consoleLines.begin(), consoleLines.end(), [](const std::string& line) {
+            return line.starts_with("[TAVRO_SDK] recipes not saved (") && line.find("Not a directory") != std::string::npos &&
+                   line.ends_with("); kept until the next save");
+        });
+        EXPECT_NE(unsaved, consoleLines.end()) << "the host hears it on the console";
+        EXPECT_FALSE(lines.contains("saved recipe"));
+        if (activityLog) {
+            const auto learned = debug("learn");
+            ASSERT_EQ(learned.size(), 1u);
+            EXPECT_TRUE(learned[0].starts_with("recipes not saved (")) << learned[0];
+        }
+    }
+}
 
 TEST_F(AgentPlan, ALearnedRecipeIsReplayedWithItsLabels) {
     auto memory = freshMemory();

@@ -423,6 +423,23 @@ TEST_F(PackLoader, AForcedRefreshNeverJoinsACheckThatSendsNothing) {
     EXPECT_EQ(server.requests(), requests + 2);
 }
 
+TEST_F(PackLoader, ARetiredLoaderKeepsNothingOfAnAnswerThatComesLate) {
+    // The app it served is gone (the next one has its own root and defaults by then): the answer
+    // to its last request must not become the active pack nor be written anywhere.
+    serve("com.example.app", {.body = envelope(pack(5)), .etag = "\"e5\"", .delay = 200ms});
+    auto late = rt::spawn(loader->refresh(true), actor);
+    actor->runFor(1ms);
+    ASSERT_TRUE(server.waitForRequests(1));
+    loader->retire();
+    actor->runUntilIdle();
+    EXPECT_FALSE(activeVersion());
+    EXPECT_FALSE(cached());
+    EXPECT_FALSE(defaults()->contains(TavroPackLoader::versionKey));
+    EXPECT_FALSE(defaults()->contains(TavroPackLoader::etagKey));
+    EXPECT_EQ(refresh(true), "") << "nothing more is asked";
+    EXPECT_EQ(server.requests(), 1u);
+}
+
 TEST_F(PackLoader, TheInstallIdIsNotSentToAnotherHostARedirectNames) {
     serve("com.example.app", {.location = "http://localhost:" + std::to_string(server.port()) + "/tavro/packs/moved.json"});
     serve("moved", {.body = envelope(pack(1))});
