@@ -56,8 +56,8 @@ void addChosenOption(const TavroAction& action, const TavroElement& element, std
 // finger moving left, its leading ones for a finger moving right.
 const std::vector<std::string>* swipedActions(const TavroAction& action, const TavroElement& element) {
     const std::string text = TavroText::lower(action.text);
-    if (text.find("left") != std::string::npos) return &element.trailingActions;
-    if (text.find("right") != std::string::npos) return &element.leadingActions;
+    if (text.find("left") != std::string::npos) return &element.trailingActions.items();
+    if (text.find("right") != std::string::npos) return &element.leadingActions.items();
     return nullptr;
 }
 
