@@ -7,6 +7,31 @@
 
 namespace tavro {
 
+TavroStringList::TavroStringList(std::initializer_list<std::string> strings)
+    : items_(strings.size() == 0 ? nullptr : std::make_unique<std::vector<std::string>>(strings)) {}
+
+TavroStringList::TavroStringList(std::vector<std::string> strings)
+    : items_(strings.empty() ? nullptr : std::make_unique<std::vector<std::string>>(std::move(strings))) {}
+
+TavroStringList& TavroStringList::operator=(const TavroStringList& other) {
+    if (this != &other) items_ = other.empty() ? nullptr : copy(*other.items_);
+    return *this;
+}
+
+void TavroStringList::push_back(std::string s) {
+    if (!items_) items_ = std::make_unique<std::vector<std::string>>();
+    items_->push_back(std::move(s));
+}
+
+std::unique_ptr<std::vector<std::string>> TavroStringList::copy(const std::vector<std::string>& strings) {
+    return std::make_unique<std::vector<std::string>>(strings);
+}
+
+const std::vector<std::string>& TavroStringList::none() {
+    static const std::vector<std::string> empty;
+    return empty;
+}
+
 const std::set<std::string>& TavroElement::fieldKinds() {
     static const std::set<std::string> kinds{"input", "textarea", "select", "slider"};
     return kinds;

@@ -1,15 +1,57 @@
-// One element of a screen reading, and the rectangle type screens use. Plain values: nothing here
-// refers back to the on-screen object; a surface keeps that mapping itself, keyed by the id.
+// One element of a screen reading, the rectangle type screens use, and the list type an element
+// keeps its rarely filled lists in. Plain values: nothing here refers back to the on-screen object;
+// a surface keeps that mapping itself, keyed by the id.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tavro {
+
+// A list of strings an element carries that most elements leave empty (its options, its swipe
+// actions). It reads as a std::vector<std::string> and converts to one, but is kept behind one
+// pointer, null while empty: it adds eight bytes to an element, and an empty one copies as a null
+// pointer. Screens of a thousand elements are read, and so copied and walked, twice a turn.
+class TavroStringList {
+public:
+    using value_type = std::string;
+    using const_iterator = std::vector<std::string>::const_iterator;
+    using iterator = const_iterator;
+    using size_type = std::size_t;
+
+    TavroStringList() = default;
+    TavroStringList(std::initializer_list<std::string> strings);
+    TavroStringList(std::vector<std::string> strings);
+    TavroStringList(const TavroStringList& other) : items_(other.empty() ? nullptr : copy(*other.items_)) {}
+    TavroStringList(TavroStringList&&) noexcept = default;
+    TavroStringList& operator=(const TavroStringList& other);
+    TavroStringList& operator=(TavroStringList&&) noexcept = default;
+
+    const std::vector<std::string>& items() const { return items_ ? *items_ : none(); }
+    operator const std::vector<std::string>&() const { return items(); }
+    const_iterator begin() const { return items_ ? items_->cbegin() : const_iterator(); }
+    const_iterator end() const { return items_ ? items_->cend() : const_iterator(); }
+    size_type size() const { return items_ ? items_->size() : 0; }
+    bool empty() const { return !items_ || items_->empty(); }
+    const std::string& operator[](size_type i) const { return (*items_)[i]; }
+    void push_back(std::string s);
+
+    bool operator==(const TavroStringList& other) const { return items() == other.items(); }
+    bool operator==(const std::vector<std::string>& other) const { return items() == other; }
+
+private:
+    static std::unique_ptr<std::vector<std::string>> copy(const std::vector<std::string>& strings);
+    static const std::vector<std::string>& none();
+    std::unique_ptr<std::vector<std::string>> items_;
+};
 
 // A rectangle in window points.
 struct TavroRect {
@@ -34,14 +76,14 @@ struct TavroElement {
     std::string label;
     std::string value;
     std::vector<std::string> keys;
-    std::vector<std::string> options;
+    TavroStringList options;
     bool inView = false;
     TavroRect frame;
     bool focused = false;
     // The titles of the actions a full sideways swipe on the element runs (a table row's swipe
     // actions): a finger moving right reaches the leading ones, moving left the trailing ones.
-    std::vector<std::string> leadingActions;
-    std::vector<std::string> trailingActions;
+    TavroStringList leadingActions;
+    TavroStringList trailingActions;
 
     bool operator==(const TavroElement&) const = default;
 

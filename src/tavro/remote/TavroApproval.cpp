@@ -50,8 +50,8 @@ void addPickedOptions(const std::string& text, const TavroElement& element, std:
 const std::string* swipedAction(const TavroAction& action, const TavroElement& element) {
     const std::string text = TavroText::lower(action.text);
     const std::vector<std::string>* side = nullptr;
-    if (text.find("left") != std::string::npos) side = &element.trailingActions;
-    else if (text.find("right") != std::string::npos) side = &element.leadingActions;
+    if (text.find("left") != std::string::npos) side = &element.trailingActions.items();
+    else if (text.find("right") != std::string::npos) side = &element.leadingActions.items();
     return side && !side->empty() ? &side->front() : nullptr;
 }
 
