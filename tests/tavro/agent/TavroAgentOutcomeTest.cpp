@@ -195,7 +195,9 @@ TEST_F(AgentOutcome, ARunSaysDoneExactlyWhenItsGoalHolds) {
         table += "| " + std::to_string(i + 1) + " | " + rows[i].goal + " | " + (report.ok ? "done" : "not done") +
                  " | " + (holds ? "yes" : "no") + " | " + outcome + " |\n";
         EXPECT_EQ(report.ok, holds) << i + 1 << ". " << rows[i].goal << "\n" << report.stepsText() << "\n" << report.status;
-        if (!rows[i].told.empty()) EXPECT_NE(report.status.find(rows[i].told), std::string::npos) << report.status;
+        if (!rows[i].told.empty()) {
+            EXPECT_NE(report.status.find(rows[i].told), std::string::npos) << report.status;
+        }
     }
     std::cout << table;
     for (const auto& [outcome, n] : counts) std::cout << outcome << ": " << n << "\n";
