@@ -1,7 +1,6 @@
 #include "tavro/core/TavroFieldValue.h"
 
 #include <unicode/uchar.h>
-#include <unicode/uscript.h>
 #include <unicode/utf8.h>
 
 #include <algorithm>
@@ -185,23 +184,6 @@ std::string digitsOf(const std::vector<UChar32>& text) {
     return out;
 }
 
-// Scripts written without blanks between words: any character may start or end a word.
-bool unspaced(UChar32 c) {
-    UErrorCode error = U_ZERO_ERROR;
-    switch (uscript_getScript(c, &error)) {
-        case USCRIPT_HAN:
-        case USCRIPT_HIRAGANA:
-        case USCRIPT_KATAKANA:
-        case USCRIPT_THAI:
-        case USCRIPT_LAO:
-        case USCRIPT_KHMER:
-        case USCRIPT_MYANMAR:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // A text normalised as `TavroText::norm` does, with the offsets where its words start and end.
 struct Words {
     std::string text;
@@ -229,8 +211,8 @@ Words wordsOf(std::string_view shown) {
             continue;
         }
         const bool mark = category & U_GC_M_MASK;
-        if (!mark && (runUnspaced || unspaced(c))) flush();
-        if (!mark) runUnspaced = unspaced(c);
+        if (!mark && (runUnspaced || TavroText::unspaced(static_cast<char32_t>(c)))) flush();
+        if (!mark) runUnspaced = TavroText::unspaced(static_cast<char32_t>(c));
         run.append(shown.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
     }
     flush();

@@ -442,13 +442,10 @@ std::string norm(std::string_view text) {
     return out;
 }
 
-namespace {
-
-// Scripts written without blanks between words: each of their characters may begin one.
-bool unspaced(UChar32 c) {
+bool unspaced(char32_t c) {
     if (c >= 0x3000 && c <= 0x30FF) return true;  // kana and their marks
     UErrorCode status = U_ZERO_ERROR;
-    switch (uscript_getScript(c, &status)) {
+    switch (uscript_getScript(static_cast<UChar32>(c), &status)) {
         case USCRIPT_HAN:
         case USCRIPT_HIRAGANA:
         case USCRIPT_KATAKANA:
@@ -461,6 +458,8 @@ bool unspaced(UChar32 c) {
             return false;
     }
 }
+
+namespace {
 
 bool isApostrophe(UChar32 c) { return c == '\'' || c == 0x2019; }
 
@@ -501,7 +500,7 @@ std::vector<std::size_t> wordStarts(std::string_view text) {
         const auto next = bounds.following(pos);
         const UChar32 base = baseAt(pos);
         if (U_GET_GC_MASK(base) & (U_GC_L_MASK | U_GC_N_MASK)) {
-            const bool own = unspaced(base);
+            const bool own = TavroText::unspaced(static_cast<char32_t>(base));
             if (!inWord || own || previousUnspaced) starts.push_back(length);
             length += next - pos;
             inWord = true;

@@ -43,6 +43,9 @@ void appendNorm(std::string_view text, std::string& out);
 // anything that is not a letter or number (an apostrophe between letters joins: "Don't" is one
 // word), at a capital after a small ASCII letter ("sendMoney"), and at every character of a script
 // written without blanks (Han, kana, Thai, Lao, Khmer, Myanmar).
+// Whether a code point belongs to a script written without blanks between words (Han, kana, Thai,
+// Lao, Khmer, Myanmar): each of its characters may begin or end a word.
+bool unspaced(char32_t c);
 std::vector<std::size_t> wordStarts(std::string_view text);
 
 // Levenshtein distance over characters (case significant).
